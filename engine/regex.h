@@ -1,0 +1,38 @@
+#pragma once
+// The regular-expression service over PCRE2: three slots, each holding at most one compiled
+// pattern and its match state. Any text is safe to match, lone surrogates included.
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/text.h"
+
+enum RegexSlot { rowPattern = 0, pathSplitter = 1, nameFilter = 2 };
+
+// The program's own flag values.
+constexpr uint32_t caseless = 0x00000001;
+constexpr uint32_t multiline = 0x00000002;
+constexpr uint32_t dotAll = 0x00000004;
+constexpr uint32_t newlineAnyCrLf = 0x00500000;
+
+bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags);
+// PCRE2's English message for the last failed compile, or the empty text.
+Text compileError();
+
+// Starts iterating over a private copy of subject; false when the slot has no pattern.
+bool beginMatches(RegexSlot slot, TextView subject);
+// True when a further match was found. After false, matchFailed tells an error from "no match".
+bool nextMatch(RegexSlot slot);
+Text matchText(RegexSlot slot);
+Text matchGroup(RegexSlot slot, int group);
+// Where the current match lies in the subject, in UTF-16 code units from 0.
+std::size_t matchStart(RegexSlot slot);
+std::size_t matchLength(RegexSlot slot);
+// True when the last match attempt of the slot ended in an error (match limit and the like).
+bool matchFailed(RegexSlot slot);
+// PCRE2's message for that error, or the empty text.
+Text matchErrorText(RegexSlot slot);
+
+bool matchesAnywhere(RegexSlot slot, TextView subject);
+// Every whole-match text in order; returns their number.
+int extractAll(RegexSlot slot, TextView subject, std::vector<Text>& list);

@@ -1,0 +1,44 @@
+#pragma once
+// Text primitives: the few operations on UTF-16 texts whose details decide what a search
+// finds, what a replacement produces and which files are taken. Positions are 1-based;
+// 0 means "not found". Everything here is a pure function of its arguments.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using Text = std::u16string;
+using TextView = std::u16string_view;
+
+int64_t textLength(TextView text);
+bool textEquals(TextView a, TextView b);
+
+// Mode 0 matches letter case exactly; mode 1 compares code units after lowerCaseUnit.
+int32_t findText(TextView text, TextView pattern, int32_t start, int mode);
+
+// Exact-case, non-overlapping, leftmost; inserted text is never scanned again. Linear time.
+Text replaceAll(TextView text, TextView find, TextView replacement);
+
+Text leftPart(TextView text, int64_t count);
+Text midPart(TextView text, int64_t start);
+
+// The locale's lower-case mapping, one UTF-16 code unit at a time (surrogates map to themselves).
+char16_t lowerCaseUnit(char16_t unit);
+Text lowerCase(TextView text);
+
+// Splitting of paths; both "\" and "/" separate folders.
+Text pathPart(TextView path);
+Text fileNamePart(TextView path, bool withoutExtension);
+Text extensionPart(TextView path);
+
+Text numberToText(int64_t n);
+int64_t textToNumber(TextView text);
+
+// Lossless conversion between UTF-8 bytes and texts: a byte that is not part of a valid
+// UTF-8 sequence becomes U+DC80 + byte and goes back to the same byte.
+Text textFromUtf8(std::string_view bytes);
+std::string textToUtf8(TextView text);
+
+// Puts LC_CTYPE on a UTF-8 locale (the environment's when it names one, else C.UTF-8) so
+// that lowerCaseUnit maps more than ASCII. Called once at start-up and by tests.
+void useUtf8Locale();
