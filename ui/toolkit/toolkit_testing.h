@@ -1,0 +1,34 @@
+#pragma once
+// Input as a user would give it, for tests: clicks, keys and menu choices delivered to the
+// real widgets, so that the toolkit turns them into events exactly as for a person.
+
+#include "ui/toolkit/toolkit.h"
+
+namespace tk::testing {
+
+// Left click in the middle of a gadget (or at x, y inside it).
+void clickGadget(Gadget gadget);
+void clickGadgetAt(Gadget gadget, int x, int y);
+void rightClickGadget(Gadget gadget);
+// Moves the mouse cursor over the middle of a gadget (cursorPosition follows).
+void moveMouseOver(Gadget gadget);
+void moveMouseTo(int screenX, int screenY);
+void pressKey(int key);
+void typeText(Gadget gadget, const Text& text);
+// Chooses an entry of a combo box as the user does with the drop-down list.
+void chooseComboItem(Gadget combo, int item);
+// Selects a folder in a folder tree as the user does.
+void chooseTreeFolder(Gadget tree, const Text& path);
+// Chooses an item of the open popup menu.
+void choosePopupMenuItem(int item);
+bool popupMenuIsOpen();
+void popupMenuPosition(int& x, int& y);
+void closePopupMenu();
+// Uses the close box of window 0.
+void clickCloseBox();
+// Resizes window 0 as dragging its border does (to an inner size).
+void dragWindowSize(int width, int height);
+// Runs pending platform work (layout, paint) without taking events off the queue.
+void settle();
+
+}  // namespace tk::testing
