@@ -1,1 +1,94 @@
-// placeholder
+// The built-in English texts of the interface, by key, in table order.
+
+#include "settings/text_table.h"
+
+#include <utility>
+
+namespace {
+
+// One row of the table: either a text of its own, or the key whose text it repeats.
+struct TextRow {
+    const char* key;
+    const char16_t* text;
+    const char* copyOf;
+};
+
+constexpr TextRow builtInRows[] = {
+    {"name", u"", nullptr},
+    {"jan", u"January", nullptr},
+    {"feb", u"February", nullptr},
+    {"mar", u"March", nullptr},
+    {"apr", u"April", nullptr},
+    {"may", u"May", nullptr},
+    {"jun", u"June", nullptr},
+    {"jul", u"July", nullptr},
+    {"aug", u"August", nullptr},
+    {"sep", u"September", nullptr},
+    {"oct", u"October", nullptr},
+    {"nov", u"November", nullptr},
+    {"dec", u"December", nullptr},
+    {"tabW", u"Work", nullptr},
+    {"tabP", u"Polygon", nullptr},
+    {"tabS", u"Setting", nullptr},
+    {"tip", u"Helps", nullptr},
+    {"esc", u"Exit on ESC", nullptr},
+    {"ton", u"Sound", nullptr},
+    {"rez", u"To do backup copies", nullptr},
+    {"hek", u"Reset CheckBox", nullptr},
+    {"but7", u"To find and replace", nullptr},
+    {"but9", u"Save", nullptr},
+    {"but0", u"Delete", nullptr},
+    {"txt5", u"What to search", nullptr},
+    {"txt6", u"Than to replace", nullptr},
+    {"txt7", u"In what to search", nullptr},
+    {"txt8", u"It is changed files", nullptr},
+    {"txt9", u"Concurrences it is Not found", nullptr},
+    {"pop1", u"To clear And Insert", nullptr},
+    {"pop2", u"Paste", nullptr},
+    {"pop3", u"Select All", nullptr},
+    {"pop4", u"Copy", nullptr},
+    {"pop5", u"Copy All", nullptr},
+    {"pop6", u"Keep in buffer", nullptr},
+    {"pop7", u"Insert from buffer", nullptr},
+    {"tit1", u"To include / to switch off standard helps", nullptr},
+    {"tit2", u"To allow / to forbid closing of the program on key ESC", nullptr},
+    {"tit3", u"To allow to cheep to the program", nullptr},
+    {"tit4", u"To reset CheckBox before new search", nullptr},
+    {"tit5", u"To choose a folder for backup copies", nullptr},
+    {"tit6", u"To use regular expressions", nullptr},
+    {"tit7", u"To consider or not the register of symbols", nullptr},
+    {"tit8", u"To delete an empty line", nullptr},
+    {"tit9", nullptr, "tit6"},
+    {"tit10", nullptr, "tit7"},
+    {"tit11", nullptr, "tit8"},
+    {"tit12", u"Add files", nullptr},
+    {"tit13", u"Add folders", nullptr},
+    {"tit14", u"To search in files with expansion", nullptr},
+    {"tit15", nullptr, "tit14"},
+    {"tit16", nullptr, "tit14"},
+    {"tit17", nullptr, "tit14"},
+    {"tit18", u"On a clique to copy in the same working editor", nullptr},
+    {"tit19", u"On a clique to copy in the same editor of range", nullptr},
+    {"tit20", nullptr, "tit18"},
+    {"tit21", nullptr, "tit19"},
+    {"err", u"Mistake", nullptr},
+    {"err0", u"It was not possible to create the Folder.", nullptr},
+    {"err1", u"Field for search empty.", nullptr},
+    {"err2", u"For not clear reason regular expression was not created.", nullptr},
+    {"err3", u"Below there should be a description of a mistake in English.", nullptr},
+    {"err4", u"On the specified way there are no necessary files", nullptr},
+    {"err5", u"For removal of an empty line it is necessary to use regular expressions", nullptr},
+    {"txt10", u"Not changed because of an error:", nullptr},
+    {"err6", u"The encoding of this file is not supported (UTF-16 BE or UTF-32).", nullptr},
+};
+
+}  // namespace
+
+void buildTextTable(TextMap& defaultTexts) {
+    for (const TextRow& row : builtInRows) {
+        // A copy takes the text its source holds right now; copy it out before inserting,
+        // since inserting may move the map's entries.
+        Text text = row.copyOf ? Text(defaultTexts.get(row.copyOf)) : Text(row.text);
+        defaultTexts[row.key] = std::move(text);
+    }
+}
