@@ -1,1 +1,429 @@
-// placeholder
+#include "engine/text.h"
+
+#include <array>
+#include <atomic>
+#include <charconv>
+#include <clocale>
+#include <cstring>
+#include <cwctype>
+#include <langinfo.h>
+#include <limits>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr char16_t firstSurrogate = 0xD800;
+constexpr char16_t lastSurrogate = 0xDFFF;
+constexpr char16_t firstEscapedByte = 0xDC80;  // byte 0x80
+constexpr char16_t lastEscapedByte = 0xDCFF;   // byte 0xFF
+
+bool isSurrogate(char32_t unit) { return unit >= firstSurrogate && unit <= lastSurrogate; }
+
+// ---------------------------------------------------------------------------------------
+// Lower-case table: towlower() of every UTF-16 code unit under the current LC_CTYPE, built
+// on first use and again after useUtf8Locale() changed the locale.
+
+std::array<char16_t, 65536> lowerTable;
+std::atomic<bool> lowerTableReady{false};
+std::mutex lowerTableMutex;
+
+void buildLowerTable() {
+  std::lock_guard<std::mutex> guard(lowerTableMutex);
+  if (lowerTableReady.load(std::memory_order_acquire)) return;
+  for (char32_t unit = 0; unit < 65536; ++unit) {
+    char16_t mapped = static_cast<char16_t>(unit);
+    if (!isSurrogate(unit)) {
+      wint_t lower = std::towlower(static_cast<wint_t>(unit));
+      // A mapping that leaves the single-unit range cannot be applied to one unit.
+      if (lower <= 0xFFFF && !isSurrogate(lower)) mapped = static_cast<char16_t>(lower);
+    }
+    lowerTable[unit] = mapped;
+  }
+  lowerTableReady.store(true, std::memory_order_release);
+}
+
+const std::array<char16_t, 65536>& lowerUnits() {
+  if (!lowerTableReady.load(std::memory_order_acquire)) buildLowerTable();
+  return lowerTable;
+}
+
+// ---------------------------------------------------------------------------------------
+// Substring search in linear time (Knuth-Morris-Pratt), with every code unit of the text
+// and of the pattern passed through `map` first. While no partial match is pending the
+// scan runs a tight loop looking for the pattern's first unit only.
+
+class Searcher {
+ public:
+  template <class Map>
+  Searcher(TextView pattern, Map map) {
+    pattern_.resize(pattern.size());
+    for (size_t i = 0; i < pattern.size(); ++i) pattern_[i] = map(pattern[i]);
+    // failure_[i]: length of the longest proper border of pattern_[0..i].
+    failure_.assign(pattern_.size(), 0);
+    size_t k = 0;
+    for (size_t i = 1; i < pattern_.size(); ++i) {
+      while (k > 0 && pattern_[i] != pattern_[k]) k = failure_[k - 1];
+      if (pattern_[i] == pattern_[k]) ++k;
+      failure_[i] = k;
+    }
+  }
+
+  size_t size() const { return pattern_.size(); }
+
+  // Index of the first occurrence at or after `from`, or npos.
+  template <class Map>
+  size_t find(TextView text, size_t from, Map map) const {
+    const size_t n = text.size();
+    const size_t m = pattern_.size();
+    if (m == 0 || from > n || n - from < m) return TextView::npos;
+    const char16_t first = pattern_[0];
+    const char16_t* data = text.data();
+    size_t matched = 0;
+    size_t i = from;
+    while (i < n) {
+      if (matched == 0) {
+        while (i < n && map(data[i]) != first) ++i;
+        if (i == n) break;
+        if (n - i < m) return TextView::npos;
+        matched = 1;
+        ++i;
+      } else {
+        const char16_t unit = map(data[i]);
+        while (matched > 0 && unit != pattern_[matched]) matched = failure_[matched - 1];
+        if (unit == pattern_[matched]) ++matched;
+        ++i;
+      }
+      if (matched == m) return i - m;
+    }
+    return TextView::npos;
+  }
+
+ private:
+  Text pattern_;
+  std::vector<size_t> failure_;
+};
+
+struct Identity {
+  char16_t operator()(char16_t unit) const { return unit; }
+};
+
+struct LowerCase {
+  const std::array<char16_t, 65536>& table;
+  char16_t operator()(char16_t unit) const { return table[unit]; }
+};
+
+bool isSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
+
+// ---------------------------------------------------------------------------------------
+// UTF-8 helpers.
+
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Appends the UTF-8 form of one code point (never a surrogate) to out.
+char* putCodePoint(char* out, char32_t cp) {
+  if (cp < 0x80) {
+    *out++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return out;
+}
+
+constexpr uint64_t highBits = 0x8080808080808080ull;
+
+}  // namespace
+
+int64_t textLength(TextView text) { return static_cast<int64_t>(text.size()); }
+
+bool textEquals(TextView a, TextView b) { return a == b; }
+
+int32_t findText(TextView text, TextView pattern, int32_t start, int mode) {
+  if (text.empty() || pattern.empty()) return 0;
+  if (start <= 0) start = 1;
+  if (static_cast<uint64_t>(start) > text.size()) return 0;
+  const size_t from = static_cast<size_t>(start) - 1;
+  size_t found;
+  if (mode == 1) {
+    const LowerCase lower{lowerUnits()};
+    found = Searcher(pattern, lower).find(text, from, lower);
+  } else {
+    found = Searcher(pattern, Identity{}).find(text, from, Identity{});
+  }
+  // A position that does not fit the 32-bit result cannot be reported.
+  if (found == TextView::npos || found >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+    return 0;
+  return static_cast<int32_t>(found + 1);
+}
+
+Text replaceAll(TextView text, TextView find, TextView replacement) {
+  if (find.empty()) return Text(text);
+  const Searcher searcher(find, Identity{});
+  Text out;
+  size_t done = 0;
+  size_t hit = searcher.find(text, 0, Identity{});
+  if (hit == TextView::npos) return Text(text);
+  out.reserve(text.size() + (replacement.size() > find.size() ? replacement.size() - find.size() : 0));
+  while (hit != TextView::npos) {
+    out.append(text.data() + done, hit - done);
+    out.append(replacement);
+    done = hit + find.size();
+    hit = searcher.find(text, done, Identity{});
+  }
+  out.append(text.data() + done, text.size() - done);
+  return out;
+}
+
+Text leftPart(TextView text, int64_t count) {
+  if (count <= 0) return Text();
+  if (static_cast<uint64_t>(count) >= text.size()) return Text(text);
+  return Text(text.substr(0, static_cast<size_t>(count)));
+}
+
+Text midPart(TextView text, int64_t start) {
+  if (start <= 1) return Text(text);
+  if (static_cast<uint64_t>(start) > text.size()) return Text();
+  return Text(text.substr(static_cast<size_t>(start) - 1));
+}
+
+char16_t lowerCaseUnit(char16_t unit) { return lowerUnits()[unit]; }
+
+Text lowerCase(TextView text) {
+  const auto& table = lowerUnits();
+  Text out(text.size(), u'\0');
+  for (size_t i = 0; i < text.size(); ++i) out[i] = table[text[i]];
+  return out;
+}
+
+Text pathPart(TextView path) {
+  if (!path.empty() && path.front() == u'"') path.remove_prefix(1);
+  const size_t bar = path.find(u'|');
+  const TextView head = bar == TextView::npos ? path : path.substr(0, bar);
+  const size_t last = head.find_last_of(u"\\/");
+  if (last == TextView::npos) return Text();
+  return Text(head.substr(0, last + 1));
+}
+
+Text fileNamePart(TextView path, bool withoutExtension) {
+  if (!path.empty() && path.front() == u'"') path.remove_prefix(1);
+  const size_t last = path.find_last_of(u"\\/");
+  TextView name = last == TextView::npos ? path : path.substr(last + 1);
+  const size_t quote = name.find(u'"');
+  if (quote != TextView::npos) name = name.substr(0, quote);
+  if (withoutExtension) {
+    // Backwards from the last unit; the first unit is never examined, so '.profile' stays.
+    for (size_t i = name.size(); i-- > 1;) {
+      if (name[i] == u' ') break;
+      if (name[i] == u'.') {
+        if (i + 1 < name.size()) name = name.substr(0, i);
+        break;
+      }
+    }
+  }
+  return Text(name);
+}
+
+Text extensionPart(TextView path) {
+  for (size_t i = path.size(); i-- > 0;) {
+    const char16_t unit = path[i];
+    if (unit == u' ' || isSeparator(unit)) return Text();
+    if (unit == u'.') {
+      if (i == 0 || isSeparator(path[i - 1])) return Text();
+      TextView extension = path.substr(i + 1);
+      const size_t quote = extension.find(u'"');
+      if (quote != TextView::npos) extension = extension.substr(0, quote);
+      return Text(extension);
+    }
+  }
+  return Text();
+}
+
+Text numberToText(int64_t n) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, n);
+  return Text(digits, result.ptr);
+}
+
+// Decimal numbers beyond the 64-bit range stop at the largest or smallest value; "$" and
+// "%" numbers are bit patterns and keep their lowest 64 bits ("$FFFFFFFFFFFFFFFF" is -1).
+int64_t textToNumber(TextView text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) {
+    negative = text[i] == u'-';
+    ++i;
+  }
+  uint64_t value = 0;
+  if (i < text.size() && (text[i] == u'$' || text[i] == u'%')) {
+    const bool hex = text[i] == u'$';
+    for (++i; i < text.size(); ++i) {
+      const char16_t unit = text[i];
+      unsigned digit;
+      if (unit >= u'0' && unit <= u'9') digit = unit - u'0';
+      else if (hex && unit >= u'a' && unit <= u'f') digit = unit - u'a' + 10;
+      else if (hex && unit >= u'A' && unit <= u'F') digit = unit - u'A' + 10;
+      else break;
+      if (!hex && digit > 1) break;
+      value = hex ? (value << 4) | digit : (value << 1) | digit;
+    }
+    return static_cast<int64_t>(negative ? 0 - value : value);
+  }
+  const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    const unsigned digit = text[i] - u'0';
+    if (value > (limit - digit) / 10) {
+      value = limit;
+      break;
+    }
+    value = value * 10 + digit;
+  }
+  if (negative) return value == (uint64_t{1} << 63) ? std::numeric_limits<int64_t>::min()
+                                                    : -static_cast<int64_t>(value);
+  return static_cast<int64_t>(value);
+}
+
+void appendTextFromUtf8(std::string_view bytes, Text& out) {
+  const size_t oldSize = out.size();
+  // Never more code units than bytes: 4-byte sequences give 2 units, all others 1.
+  out.resize(oldSize + bytes.size());
+  char16_t* d = out.data() + oldSize;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* const e = s + bytes.size();
+  while (s < e) {
+    while (e - s >= 8) {
+      uint64_t word;
+      std::memcpy(&word, s, 8);
+      if (word & highBits) break;
+      for (int k = 0; k < 8; ++k) d[k] = s[k];
+      s += 8;
+      d += 8;
+    }
+    if (s == e) break;
+    const unsigned c = *s;
+    if (c < 0x80) {
+      *d++ = static_cast<char16_t>(c);
+      ++s;
+      continue;
+    }
+    const size_t left = static_cast<size_t>(e - s);
+    if (c >= 0xC2 && c <= 0xDF) {
+      if (left >= 2 && isContinuation(s[1])) {
+        *d++ = static_cast<char16_t>(((c & 0x1F) << 6) | (s[1] & 0x3F));
+        s += 2;
+        continue;
+      }
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      // E0 needs A0..BF next (no overlong form); ED needs 80..9F (no surrogates).
+      const unsigned low = c == 0xE0 ? 0xA0 : 0x80;
+      const unsigned high = c == 0xED ? 0x9F : 0xBF;
+      if (left >= 3 && s[1] >= low && s[1] <= high && isContinuation(s[2])) {
+        *d++ = static_cast<char16_t>(((c & 0x0F) << 12) | ((s[1] & 0x3F) << 6) | (s[2] & 0x3F));
+        s += 3;
+        continue;
+      }
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      // F0 needs 90..BF next (no overlong form); F4 needs 80..8F (at most U+10FFFF).
+      const unsigned low = c == 0xF0 ? 0x90 : 0x80;
+      const unsigned high = c == 0xF4 ? 0x8F : 0xBF;
+      if (left >= 4 && s[1] >= low && s[1] <= high && isContinuation(s[2]) &&
+          isContinuation(s[3])) {
+        const char32_t cp = ((c & 0x07) << 18) | ((s[1] & 0x3F) << 12) | ((s[2] & 0x3F) << 6) |
+                            (s[3] & 0x3F);
+        *d++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        *d++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        s += 4;
+        continue;
+      }
+    }
+    // Not the start of a valid sequence: keep the byte as an escape unit.
+    *d++ = static_cast<char16_t>(0xDC00 + c);
+    ++s;
+  }
+  out.resize(static_cast<size_t>(d - out.data()));
+}
+
+Text textFromUtf8(std::string_view bytes) {
+  Text out;
+  appendTextFromUtf8(bytes, out);
+  return out;
+}
+
+// A unit U+DC80..U+DCFF that is not the second half of a surrogate pair goes back to the
+// byte 80..FF it stands for. Any other lone surrogate has no UTF-8 form and is written as
+// "?".
+void appendTextToUtf8(TextView text, std::string& out) {
+  const size_t oldSize = out.size();
+  // At most 3 bytes per unit (a pair takes 4 bytes for 2 units).
+  out.resize(oldSize + text.size() * 3);
+  char* d = out.data() + oldSize;
+  const char16_t* s = text.data();
+  const char16_t* const e = s + text.size();
+  while (s < e) {
+    while (e - s >= 4 && (s[0] | s[1] | s[2] | s[3]) < 0x80) {
+      d[0] = static_cast<char>(s[0]);
+      d[1] = static_cast<char>(s[1]);
+      d[2] = static_cast<char>(s[2]);
+      d[3] = static_cast<char>(s[3]);
+      d += 4;
+      s += 4;
+    }
+    if (s == e) break;
+    const char16_t unit = *s++;
+    if (!isSurrogate(unit)) {
+      d = putCodePoint(d, unit);
+    } else if (unit < 0xDC00 && s < e && *s >= 0xDC00 && *s <= lastSurrogate) {
+      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (*s - 0xDC00);
+      ++s;
+      d = putCodePoint(d, cp);
+    } else if (unit >= firstEscapedByte && unit <= lastEscapedByte) {
+      *d++ = static_cast<char>(unit - 0xDC00);
+    } else {
+      *d++ = '?';
+    }
+  }
+  out.resize(static_cast<size_t>(d - out.data()));
+}
+
+std::string textToUtf8(TextView text) {
+  std::string out;
+  appendTextToUtf8(text, out);
+  return out;
+}
+
+namespace {
+
+// Upper-case letters and digits of a character set name, without "-" and "_".
+std::string normalizedCodeset(const char* codeset) {
+  std::string name;
+  for (const char* p = codeset ? codeset : ""; *p; ++p) {
+    if (*p == '-' || *p == '_') continue;
+    name += static_cast<char>(*p >= 'a' && *p <= 'z' ? *p - 'a' + 'A' : *p);
+  }
+  return name;
+}
+
+}  // namespace
+
+bool isUtf8Codeset(const char* codeset) {
+  const std::string name = normalizedCodeset(codeset);
+  return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" ||
+         name == "USASCII" || name == "C" || name == "POSIX";
+}
+
+void useUtf8Locale() {
+  std::setlocale(LC_CTYPE, "");
+  if (normalizedCodeset(nl_langinfo(CODESET)) != "UTF8") std::setlocale(LC_CTYPE, "C.UTF-8");
+  std::lock_guard<std::mutex> guard(lowerTableMutex);
+  lowerTableReady.store(false, std::memory_order_release);
+}

@@ -34,10 +34,20 @@ Text extensionPart(TextView path);
 Text numberToText(int64_t n);
 int64_t textToNumber(TextView text);
 
-// Lossless conversion between UTF-8 bytes and texts: a byte that is not part of a valid
-// UTF-8 sequence becomes U+DC80 + byte and goes back to the same byte.
+// Lossless conversion between UTF-8 bytes and texts: a byte 80..FF that is not part of a
+// valid UTF-8 sequence (shortest form, no surrogate, at most U+10FFFF) becomes the unit
+// U+DC00 + byte, one of U+DC80..U+DCFF, and textToUtf8 writes that unit back as the same
+// byte. A lone surrogate outside U+DC80..U+DCFF has no UTF-8 form and is written as "?".
 Text textFromUtf8(std::string_view bytes);
 std::string textToUtf8(TextView text);
+// The same conversions, appending to out (whose storage is reused by callers that convert
+// many lines).
+void appendTextFromUtf8(std::string_view bytes, Text& out);
+void appendTextToUtf8(TextView text, std::string& out);
+
+// True when a character set name as nl_langinfo(CODESET) gives it is handled as UTF-8: UTF-8
+// itself and the ASCII of the C and POSIX locales ("ANSI_X3.4-1968").
+bool isUtf8Codeset(const char* codeset);
 
 // Puts LC_CTYPE on a UTF-8 locale (the environment's when it names one, else C.UTF-8) so
 // that lowerCaseUnit maps more than ASCII. Called once at start-up and by tests.

@@ -1,1 +1,480 @@
-// placeholder
+#include "engine/text_file.h"
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr size_t readBufferSize = 64 * 1024;
+constexpr size_t writeBufferSize = 64 * 1024;
+const iconv_t noConverter = reinterpret_cast<iconv_t>(-1);
+const char* const nativeUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
+
+// The character set named by useAnsiCharset; empty means the locale's.
+std::string& ansiOverride() {
+  static std::string name;
+  return name;
+}
+
+bool isLineEndByte(unsigned char byte) {
+  return byte <= '\r' && (byte == '\n' || byte == '\r' || byte == 0);
+}
+
+bool isLineEndUnit(char32_t unit) { return unit == u'\n' || unit == u'\r' || unit == 0; }
+
+size_t unitSizeOf(TextFormat format) {
+  switch (format) {
+    case TextFormat::utf16le:
+    case TextFormat::utf16be:
+      return 2;
+    case TextFormat::utf32le:
+    case TextFormat::utf32be:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
+bool isBigEndian(TextFormat format) {
+  return format == TextFormat::utf16be || format == TextFormat::utf32be;
+}
+
+}  // namespace
+
+class TextFile {
+ public:
+  TextFile(int fd, bool writing) : fd_(fd), writing_(writing) {
+    const std::string& forced = ansiOverride();
+    codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
+    ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
+    if (writing_) out_.reserve(writeBufferSize + 4096);
+    else buffer_.resize(readBufferSize);
+  }
+
+  ~TextFile() {
+    close();
+    if (decoder_ != noConverter) iconv_close(decoder_);
+    if (encoder_ != noConverter) iconv_close(encoder_);
+  }
+
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+
+  bool close() {
+    if (fd_ >= 0) {
+      if (writing_) flush();
+      if (::close(fd_) != 0 && writing_) writeFailed_ = true;
+      fd_ = -1;
+    }
+    return !writeFailed_;
+  }
+
+  // ---- reading -------------------------------------------------------------------------
+
+  size_t available() const { return end_ - pos_; }
+
+  // Tries to have at least n (at most 4) unread bytes in the buffer; false when the file
+  // ended (or a read failed) first.
+  bool ensure(size_t n) {
+    if (available() >= n) return true;
+    if (pos_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + pos_, available());
+      end_ -= pos_;
+      pos_ = 0;
+    }
+    while (available() < n && readMore()) {
+    }
+    return available() >= n;
+  }
+
+  // Reads once into the free part of the buffer (compacting it first when it is full).
+  bool readMore() {
+    if (ended_ || fd_ < 0 || writing_) return false;
+    if (end_ == buffer_.size()) {
+      std::memmove(buffer_.data(), buffer_.data() + pos_, available());
+      end_ -= pos_;
+      pos_ = 0;
+    }
+    ssize_t got;
+    do {
+      got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+      // A read error ends the file here; the caller can ask readFailed().
+      if (got < 0) readError_ = true;
+      ended_ = true;
+      return false;
+    }
+    end_ += static_cast<size_t>(got);
+    return true;
+  }
+
+  // Drops a last group of bytes that is too short for one unit of the current format.
+  void dropIncompleteTail() {
+    if (unitSize_ > 1 && !ensure(unitSize_) && available() > 0) {
+      incomplete_ = true;
+      pos_ = end_;
+    }
+  }
+
+  bool atEnd() {
+    if (writing_ || fd_ < 0) return true;
+    dropIncompleteTail();
+    return !ensure(1);
+  }
+
+  TextFormat detectFormat() {
+    ensure(4);
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(buffer_.data() + pos_);
+    const size_t n = available() < 4 ? available() : 4;
+    TextFormat format = TextFormat::ansi;
+    size_t mark = 0;
+    if (n >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
+      format = TextFormat::utf16le;
+      mark = 2;
+    } else if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
+      format = TextFormat::utf8;
+      mark = 3;
+    } else if (n >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+      format = TextFormat::utf16be;
+      mark = 2;
+    } else if (n == 4 && b[0] == 0 && b[1] == 0 && b[2] == 0xFE && b[3] == 0xFF) {
+      format = TextFormat::utf32be;
+      mark = 4;
+    }
+    pos_ += mark;
+    unitSize_ = unitSizeOf(format);
+    return format;
+  }
+
+  bool readLine(TextFormat format, Text& line) {
+    line.clear();
+    if (writing_ || fd_ < 0) return false;
+    unitSize_ = unitSizeOf(format);
+    const bool got = unitSize_ == 1 ? readByteLine(format, line) : readUnitLine(format, line);
+    dropIncompleteTail();
+    return got;
+  }
+
+  bool readByteLine(TextFormat format, Text& line) {
+    if (!ensure(1)) return false;
+    bool spanned = false;  // the line's first bytes were kept in lineBytes_
+    for (;;) {
+      const char* start = buffer_.data() + pos_;
+      const char* stop = buffer_.data() + end_;
+      const char* p = start;
+      while (p < stop && !isLineEndByte(static_cast<unsigned char>(*p))) ++p;
+      if (p < stop) {
+        const char ending = *p;
+        if (spanned) {
+          lineBytes_.append(start, p);
+          decodeBytes(format, lineBytes_, line);
+        } else {
+          decodeBytes(format, std::string_view(start, static_cast<size_t>(p - start)), line);
+        }
+        pos_ = static_cast<size_t>(p - buffer_.data()) + 1;
+        if (ending == 0) sawZero_ = true;
+        if (ending == '\r' && ensure(1) && buffer_[pos_] == '\n') ++pos_;
+        return true;
+      }
+      if (!spanned) lineBytes_.clear();
+      lineBytes_.append(start, stop);
+      spanned = true;
+      pos_ = end_ = 0;
+      if (!readMore()) {
+        decodeBytes(format, lineBytes_, line);
+        return true;
+      }
+    }
+  }
+
+  char32_t unitAt(size_t offset, bool bigEndian) const {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(buffer_.data() + offset);
+    if (unitSize_ == 2)
+      return bigEndian ? (char32_t{b[0]} << 8) | b[1] : (char32_t{b[1]} << 8) | b[0];
+    return bigEndian ? (char32_t{b[0]} << 24) | (char32_t{b[1]} << 16) | (char32_t{b[2]} << 8) | b[3]
+                     : (char32_t{b[3]} << 24) | (char32_t{b[2]} << 16) | (char32_t{b[1]} << 8) | b[0];
+  }
+
+  void appendUnits(size_t from, size_t count, bool bigEndian, Text& line) const {
+    if (unitSize_ == 2) {
+      const size_t old = line.size();
+      line.resize(old + count);
+      if (!bigEndian && std::endian::native == std::endian::little) {
+        std::memcpy(line.data() + old, buffer_.data() + from, count * 2);
+      } else {
+        for (size_t k = 0; k < count; ++k)
+          line[old + k] = static_cast<char16_t>(unitAt(from + 2 * k, bigEndian));
+      }
+      return;
+    }
+    for (size_t k = 0; k < count; ++k) {
+      const char32_t cp = unitAt(from + 4 * k, bigEndian);
+      if (cp >= 0x10000 && cp <= 0x10FFFF) {
+        line.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+        line.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+      } else {
+        line.push_back(cp > 0x10FFFF ? u'\uFFFD' : static_cast<char16_t>(cp));
+      }
+    }
+  }
+
+  bool readUnitLine(TextFormat format, Text& line) {
+    const bool bigEndian = isBigEndian(format);
+    if (!ensure(unitSize_)) return false;
+    for (;;) {
+      const size_t units = available() / unitSize_;
+      size_t k = 0;
+      while (k < units && !isLineEndUnit(unitAt(pos_ + k * unitSize_, bigEndian))) ++k;
+      appendUnits(pos_, k, bigEndian, line);
+      if (k < units) {
+        const char32_t ending = unitAt(pos_ + k * unitSize_, bigEndian);
+        pos_ += (k + 1) * unitSize_;
+        if (ending == 0) sawZero_ = true;
+        if (ending == u'\r' && ensure(unitSize_) && unitAt(pos_, bigEndian) == u'\n')
+          pos_ += unitSize_;
+        return true;
+      }
+      pos_ += units * unitSize_;
+      if (!ensure(unitSize_)) return true;
+    }
+  }
+
+  void decodeBytes(TextFormat format, std::string_view bytes, Text& line) {
+    if (format == TextFormat::utf8 || ansiIsUtf8_) appendTextFromUtf8(bytes, line);
+    else decodeAnsi(bytes, line);
+  }
+
+  // Converts from the ansi character set; a byte that does not convert becomes U+DC00 + byte.
+  void decodeAnsi(std::string_view bytes, Text& line) {
+    if (decoder_ == noConverter) decoder_ = iconv_open(nativeUtf16, codeset_.c_str());
+    if (decoder_ == noConverter) {
+      appendTextFromUtf8(bytes, line);
+      return;
+    }
+    iconv(decoder_, nullptr, nullptr, nullptr, nullptr);
+    const size_t old = line.size();
+    size_t used = old;
+    line.resize(old + bytes.size() * 2 + 2);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    while (inLeft > 0) {
+      char* outPtr = reinterpret_cast<char*>(line.data() + used);
+      size_t outLeft = (line.size() - used) * 2;
+      const size_t result = iconv(decoder_, &in, &inLeft, &outPtr, &outLeft);
+      used = line.size() - outLeft / 2;
+      if (result != static_cast<size_t>(-1)) break;
+      if (errno == E2BIG || line.size() - used < 1) {
+        line.resize(line.size() * 2 + 8);
+        continue;
+      }
+      line[used++] = static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(*in));
+      ++in;
+      --inLeft;
+      iconv(decoder_, nullptr, nullptr, nullptr, nullptr);
+    }
+    line.resize(used);
+  }
+
+  // ---- writing -------------------------------------------------------------------------
+
+  void flush() {
+    const char* data = out_.data();
+    size_t left = out_.size();
+    while (left > 0 && !writeFailed_) {
+      const ssize_t put = ::write(fd_, data, left);
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        writeFailed_ = true;
+      } else if (put == 0) {
+        writeFailed_ = true;
+      } else {
+        data += put;
+        left -= static_cast<size_t>(put);
+      }
+    }
+    out_.clear();
+  }
+
+  void put(std::string_view bytes) {
+    if (fd_ < 0 || !writing_) return;
+    out_.append(bytes);
+    if (out_.size() >= writeBufferSize) flush();
+  }
+
+  void writeLine(TextView text, TextFormat format) {
+    if (fd_ < 0 || !writing_) return;
+    if (format == TextFormat::utf16le) {
+      const size_t old = out_.size();
+      out_.resize(old + text.size() * 2 + 4);
+      unsigned char* d = reinterpret_cast<unsigned char*>(out_.data() + old);
+      for (const char16_t unit : text) {
+        *d++ = static_cast<unsigned char>(unit & 0xFF);
+        *d++ = static_cast<unsigned char>(unit >> 8);
+      }
+      const unsigned char crlf[4] = {0x0D, 0x00, 0x0A, 0x00};
+      std::memcpy(d, crlf, 4);
+    } else {
+      if (format == TextFormat::utf8 || ansiIsUtf8_) appendTextToUtf8(text, out_);
+      else encodeAnsi(text);
+      out_.append("\r\n");
+    }
+    if (out_.size() >= writeBufferSize) flush();
+  }
+
+  // Converts to the ansi character set: a lone U+DC00..U+DCFF goes back to its byte, and a
+  // character the set cannot represent becomes "?".
+  void encodeAnsi(TextView text) {
+    if (encoder_ == noConverter) encoder_ = iconv_open(codeset_.c_str(), nativeUtf16);
+    if (encoder_ == noConverter) {
+      appendTextToUtf8(text, out_);
+      return;
+    }
+    size_t runStart = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+      const bool escape = i < text.size() && text[i] >= 0xDC00 && text[i] <= 0xDCFF &&
+                          !(i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+      if (i < text.size() && !escape) continue;
+      encodeRun(text.substr(runStart, i - runStart));
+      if (escape) out_.push_back(static_cast<char>(text[i] - 0xDC00));
+      runStart = i + 1;
+    }
+  }
+
+  void encodeRun(TextView run) {
+    if (run.empty()) return;
+    iconv(encoder_, nullptr, nullptr, nullptr, nullptr);
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(run.data()));
+    size_t inLeft = run.size() * 2;
+    size_t used = out_.size();
+    out_.resize(used + run.size() * 4 + 16);
+    for (;;) {
+      char* outPtr = out_.data() + used;
+      size_t outLeft = out_.size() - used;
+      const size_t result = iconv(encoder_, &in, &inLeft, &outPtr, &outLeft);
+      used = out_.size() - outLeft;
+      if (result != static_cast<size_t>(-1)) {
+        outPtr = out_.data() + used;
+        iconv(encoder_, nullptr, nullptr, &outPtr, &outLeft);  // end any shift state
+        used = out_.size() - outLeft;
+        break;
+      }
+      if (errno == E2BIG) {
+        out_.resize(out_.size() * 2 + 16);
+        continue;
+      }
+      // Not representable (or a lone surrogate): one "?" for the character.
+      size_t skip = 2;
+      const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(in[0]) |
+                                                  (static_cast<unsigned char>(in[1]) << 8));
+      if (std::endian::native == std::endian::little && unit >= 0xD800 && unit <= 0xDBFF &&
+          inLeft >= 4) {
+        const char16_t next = static_cast<char16_t>(static_cast<unsigned char>(in[2]) |
+                                                    (static_cast<unsigned char>(in[3]) << 8));
+        if (next >= 0xDC00 && next <= 0xDFFF) skip = 4;
+      }
+      if (used == out_.size()) out_.resize(out_.size() * 2 + 16);
+      out_[used++] = '?';
+      in += skip;
+      inLeft -= skip;
+      if (inLeft == 0) break;
+    }
+    out_.resize(used);
+  }
+
+  int fd_;
+  bool writing_;
+  std::string codeset_;
+  bool ansiIsUtf8_ = true;
+  iconv_t decoder_ = noConverter;
+  iconv_t encoder_ = noConverter;
+
+  std::vector<char> buffer_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+  size_t unitSize_ = 1;
+  bool ended_ = false;
+  bool readError_ = false;
+  bool sawZero_ = false;
+  bool incomplete_ = false;
+  std::string lineBytes_;
+
+  std::string out_;
+  bool writeFailed_ = false;
+};
+
+std::unique_ptr<TextFile> openForReading(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  // Advisory exclusive lock: a file another holder has locked is in use. File systems
+  // without flock support give other errors, which do not stop the reading.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<TextFile>(fd, false);
+}
+
+TextFormat detectFormat(TextFile& file) { return file.detectFormat(); }
+
+bool atEnd(TextFile& file) { return file.atEnd(); }
+
+bool readLine(TextFile& file, TextFormat format, Text& line) { return file.readLine(format, line); }
+
+Text readLine(TextFile& file, TextFormat format) {
+  Text line;
+  file.readLine(format, line);
+  return line;
+}
+
+bool sawZeroUnit(const TextFile& file) { return file.sawZero_; }
+
+bool readFailed(const TextFile& file) { return file.readError_; }
+
+bool sawIncompleteUnit(const TextFile& file) { return file.incomplete_; }
+
+// The file is locked before it is emptied, so a file that another holder has locked is left
+// as it is and the creation fails.
+std::unique_ptr<TextFile> createForWriting(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) ||
+      (S_ISREG(info.st_mode) && ftruncate(fd, 0) != 0)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::make_unique<TextFile>(fd, true);
+}
+
+void writeMark(TextFile& file, TextFormat format) {
+  if (format == TextFormat::utf8) file.put("\xEF\xBB\xBF");
+  else if (format == TextFormat::utf16le) file.put("\xFF\xFE");
+}
+
+void writeLine(TextFile& file, TextView text, TextFormat format) { file.writeLine(text, format); }
+
+bool closeFile(TextFile& file) { return file.close(); }
+
+void std::default_delete<TextFile>::operator()(TextFile* file) const noexcept { delete file; }
+
+void useAnsiCharset(const std::string& codeset) { ansiOverride() = codeset; }

@@ -13,6 +13,14 @@ enum class TextFormat { ansi, utf8, utf16le, utf16be, utf32be, utf32le };
 
 class TextFile;
 
+// The layout of TextFile stays private to text_file.cpp; this deleter lets callers hold and
+// release a std::unique_ptr<TextFile> without it. Releasing an open file closes it (writing
+// what is still buffered).
+template <>
+struct std::default_delete<TextFile> {
+  void operator()(TextFile* file) const noexcept;
+};
+
 // Opens an existing regular file for reading (nullptr on failure, also for folders).
 std::unique_ptr<TextFile> openForReading(const std::string& path);
 // Reads at most 4 bytes at the start and moves past a recognised mark.
@@ -23,6 +31,12 @@ bool readLine(TextFile& file, TextFormat format, Text& line);
 Text readLine(TextFile& file, TextFormat format);
 // True once the reader has met a zero unit in this file.
 bool sawZeroUnit(const TextFile& file);
+// True once a read error has ended the file early: the lines read are not the whole file,
+// so writing them back would cut it short.
+bool readFailed(const TextFile& file);
+// True when a file read in 16- or 32-bit units ended inside a unit; those last bytes are not
+// part of any line.
+bool sawIncompleteUnit(const TextFile& file);
 
 // Creates the file or empties an existing one (nullptr on failure).
 std::unique_ptr<TextFile> createForWriting(const std::string& path);
@@ -32,3 +46,11 @@ void writeMark(TextFile& file, TextFormat format);
 void writeLine(TextFile& file, TextView text, TextFormat format);
 // Flushes and releases the file. False when any write or the flush failed.
 bool closeFile(TextFile& file);
+
+// The character set of "ansi" files: by default the locale's (nl_langinfo(CODESET), read
+// when a file is opened); a name given here (an iconv name such as "CP1252") takes its
+// place, the empty text goes back to the locale's. UTF-8 and the C/POSIX locale's ASCII
+// use the lossless UTF-8 conversion of text.h. Other sets convert through iconv: a byte
+// that does not convert is kept as U+DC00 + byte and written back unchanged, and a
+// character the set cannot represent is written as "?".
+void useAnsiCharset(const std::string& codeset);

@@ -1,0 +1,421 @@
+#include "engine/text_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string bytesOf(std::initializer_list<int> values) {
+  std::string out;
+  for (int v : values) out.push_back(static_cast<char>(v));
+  return out;
+}
+
+// Each test gets its own real folder below the system's temporary folder.
+class TextFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "text_file_test_XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+  }
+
+  void TearDown() override {
+    useAnsiCharset("");
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  std::string path(const std::string& name) const { return (folder_ / name).string(); }
+
+  std::string write(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(path(name), std::ios::binary);
+    out << bytes;
+    return path(name);
+  }
+
+  std::string bytesIn(const std::string& name) const {
+    std::ifstream in(path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  // Opens, detects the format and reads every line the way the run does.
+  std::vector<Text> linesOf(const std::string& name, TextFormat* format = nullptr) const {
+    auto file = openForReading(path(name));
+    EXPECT_NE(file, nullptr);
+    if (!file) return {};
+    const TextFormat detected = detectFormat(*file);
+    if (format) *format = detected;
+    std::vector<Text> lines;
+    Text line;
+    while (!atEnd(*file)) {
+      EXPECT_TRUE(readLine(*file, detected, line));
+      lines.push_back(line);
+    }
+    EXPECT_FALSE(readLine(*file, detected, line));
+    EXPECT_TRUE(closeFile(*file));
+    return lines;
+  }
+
+  // Writes the lines (and the mark when asked) and returns the file's bytes.
+  std::string written(const std::vector<Text>& lines, TextFormat format, bool mark = false) const {
+    auto file = createForWriting(path("out"));
+    EXPECT_NE(file, nullptr);
+    if (!file) return {};
+    if (mark) writeMark(*file, format);
+    for (const auto& line : lines) writeLine(*file, line, format);
+    EXPECT_TRUE(closeFile(*file));
+    return bytesIn("out");
+  }
+
+  std::filesystem::path folder_;
+};
+
+using Lines = std::vector<Text>;
+
+TEST_F(TextFileTest, EachMarkIsDetectedAndConsumed) {
+  struct Case {
+    std::string bytes;
+    TextFormat format;
+    Text firstLine;
+  };
+  const Case cases[] = {
+      {bytesOf({0xFF, 0xFE, 'x', 0}), TextFormat::utf16le, u"x"},
+      {bytesOf({0xEF, 0xBB, 0xBF, 'x'}), TextFormat::utf8, u"x"},
+      {bytesOf({0xFE, 0xFF, 0, 'x'}), TextFormat::utf16be, u"x"},
+      {bytesOf({0, 0, 0xFE, 0xFF, 0, 0, 0, 'x'}), TextFormat::utf32be, u"x"},
+      {"xyz", TextFormat::ansi, u"xyz"},
+  };
+  for (const auto& c : cases) {
+    write("f", c.bytes);
+    auto file = openForReading(path("f"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(detectFormat(*file), c.format);
+    EXPECT_EQ(readLine(*file, c.format), c.firstLine);
+    EXPECT_TRUE(atEnd(*file));
+  }
+}
+
+TEST_F(TextFileTest, FfFe0000IsUtf16LeAndConsumesTwoBytes) {
+  write("f", bytesOf({0xFF, 0xFE, 0, 0, 'A', 0}));
+  auto file = openForReading(path("f"));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(detectFormat(*file), TextFormat::utf16le);
+  // The two zero bytes are a zero unit of the text, which ends an empty first line.
+  EXPECT_EQ(readLine(*file, TextFormat::utf16le), u"");
+  EXPECT_TRUE(sawZeroUnit(*file));
+  EXPECT_EQ(readLine(*file, TextFormat::utf16le), u"A");
+  EXPECT_TRUE(atEnd(*file));
+}
+
+TEST_F(TextFileTest, PartialMarksAreAnsiAndConsumeNothing) {
+  struct Case {
+    std::string bytes;
+    Lines lines;
+  };
+  // Every byte is still read: invalid UTF-8 bytes come back as U+DC00 + byte.
+  const Case cases[] = {
+      {bytesOf({0xEF, 0xBB}), {u"\xDCEF\xDCBB"}},
+      {bytesOf({0xEF, 0xBB, 'A'}), {u"\xDCEF\xDCBB" u"A"}},
+      {bytesOf({0xFF}), {u"\xDCFF"}},
+      {bytesOf({0xFE}), {u"\xDCFE"}},
+      {bytesOf({0xFE, 'A'}), {u"\xDCFE" u"A"}},
+      {bytesOf({0, 0, 0xFE}), {u"", u"", u"\xDCFE"}},
+      {bytesOf({0, 0, 0xFF, 0xFE}), {u"", u"", u"\xDCFF\xDCFE"}},
+  };
+  for (const auto& c : cases) {
+    write("f", c.bytes);
+    TextFormat format = TextFormat::utf8;
+    EXPECT_EQ(linesOf("f", &format), c.lines);
+    EXPECT_EQ(format, TextFormat::ansi);
+  }
+}
+
+TEST_F(TextFileTest, EmptyFileIsAnsiWithNoLines) {
+  write("f", "");
+  TextFormat format = TextFormat::utf8;
+  EXPECT_EQ(linesOf("f", &format), Lines{});
+  EXPECT_EQ(format, TextFormat::ansi);
+}
+
+TEST_F(TextFileTest, TwoByteFfFeFileIsUtf16LeWithNoLines) {
+  write("f", bytesOf({0xFF, 0xFE}));
+  TextFormat format = TextFormat::ansi;
+  EXPECT_EQ(linesOf("f", &format), Lines{});
+  EXPECT_EQ(format, TextFormat::utf16le);
+}
+
+TEST_F(TextFileTest, FourKindsOfLineEnd) {
+  write("f", "a\r\nb\nc\rd");
+  EXPECT_EQ(linesOf("f"), (Lines{u"a", u"b", u"c", u"d"}));
+  write("f", bytesOf({0xFF, 0xFE, 'a', 0, 13, 0, 10, 0, 'b', 0, 10, 0, 'c', 0, 13, 0, 'd', 0}));
+  EXPECT_EQ(linesOf("f"), (Lines{u"a", u"b", u"c", u"d"}));
+}
+
+TEST_F(TextFileTest, CrCrLfReadsAsEmptyLine) {
+  write("f", "a\r\r\nb");
+  EXPECT_EQ(linesOf("f"), (Lines{u"a", u"", u"b"}));
+}
+
+TEST_F(TextFileTest, FinalLineBreakAddsNoEmptyLine) {
+  write("f", "a\nb\n");
+  EXPECT_EQ(linesOf("f"), (Lines{u"a", u"b"}));
+  write("f", "a\r");
+  EXPECT_EQ(linesOf("f"), (Lines{u"a"}));
+  write("f", "\n\n");
+  EXPECT_EQ(linesOf("f"), (Lines{u"", u""}));
+}
+
+TEST_F(TextFileTest, ZeroByteSplitsAnsiLine) {
+  write("f", std::string("ab\0cd\n", 6));
+  auto file = openForReading(path("f"));
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(detectFormat(*file), TextFormat::ansi);
+  EXPECT_FALSE(sawZeroUnit(*file));
+  EXPECT_EQ(readLine(*file, TextFormat::ansi), u"ab");
+  EXPECT_TRUE(sawZeroUnit(*file));
+  EXPECT_EQ(readLine(*file, TextFormat::ansi), u"cd");
+  EXPECT_TRUE(atEnd(*file));
+}
+
+TEST_F(TextFileTest, FileWithoutZeroUnitReportsNone) {
+  write("f", "plain\ntext\n");
+  auto file = openForReading(path("f"));
+  ASSERT_NE(file, nullptr);
+  const TextFormat format = detectFormat(*file);
+  while (!atEnd(*file)) readLine(*file, format);
+  EXPECT_FALSE(sawZeroUnit(*file));
+  EXPECT_FALSE(readFailed(*file));
+}
+
+TEST_F(TextFileTest, Utf8MarkIsNotPartOfTheFirstLine) {
+  write("f", "\xEF\xBB\xBF" "caf\xC3\xA9\r\nzwei");
+  TextFormat format = TextFormat::ansi;
+  EXPECT_EQ(linesOf("f", &format), (Lines{u"caf\u00E9", u"zwei"}));
+  EXPECT_EQ(format, TextFormat::utf8);
+}
+
+TEST_F(TextFileTest, Utf16LeUnitsArriveUnchanged) {
+  // 'x', a lone surrogate, U+20AC and a pair, then CR LF.
+  write("f", bytesOf({0xFF, 0xFE, 'x', 0, 0x00, 0xD8, 0xAC, 0x20, 0x3D, 0xD8, 0x00, 0xDE, 13, 0, 10, 0}));
+  EXPECT_EQ(linesOf("f"), (Lines{u"x\xD800\u20AC\U0001F600"}));
+}
+
+TEST_F(TextFileTest, Utf16LeFileEndingInsideAUnitDropsTheByteAndSaysSo) {
+  write("f", bytesOf({0xFF, 0xFE, 'A', 0, 'B'}));
+  auto file = openForReading(path("f"));
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(detectFormat(*file), TextFormat::utf16le);
+  EXPECT_FALSE(sawIncompleteUnit(*file));
+  EXPECT_EQ(readLine(*file, TextFormat::utf16le), u"A");
+  EXPECT_TRUE(atEnd(*file));
+  EXPECT_TRUE(sawIncompleteUnit(*file));
+
+  write("g", bytesOf({0xFF, 0xFE, 'A'}));
+  file = openForReading(path("g"));
+  ASSERT_NE(file, nullptr);
+  ASSERT_EQ(detectFormat(*file), TextFormat::utf16le);
+  EXPECT_TRUE(atEnd(*file));
+  EXPECT_TRUE(sawIncompleteUnit(*file));
+}
+
+TEST_F(TextFileTest, LongLinesHaveNoLengthLimit) {
+  const std::string medium(5000, 'm');
+  const std::string huge(300000, 'h');
+  write("f", medium + "\n" + huge + "\r\n" + "end");
+  const Lines lines = linesOf("f");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], Text(5000, u'm'));
+  EXPECT_EQ(lines[1], Text(300000, u'h'));
+  EXPECT_EQ(lines[2], u"end");
+}
+
+TEST_F(TextFileTest, MultiByteCharactersAcrossReadsDecodeWhole) {
+  // 2-, 3- and 4-byte sequences in a line far longer than any read, so that sequences fall
+  // across the ends of reads at every offset.
+  std::string bytes;
+  Text expected;
+  for (int i = 0; i < 40000; ++i) {
+    bytes += "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+    expected += u"a\u00E9\u20AC\U0001F600";
+  }
+  write("f", "\xEF\xBB\xBF" + bytes + "\n" + bytes);
+  EXPECT_EQ(linesOf("f"), (Lines{expected, expected}));
+}
+
+TEST_F(TextFileTest, LongUtf16LeLineAcrossReads) {
+  std::string bytes = bytesOf({0xFF, 0xFE});
+  Text expected;
+  for (int i = 0; i < 100001; ++i) {
+    const char16_t unit = static_cast<char16_t>(0x100 + i % 0xD000);
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+    expected += unit;
+  }
+  bytes += bytesOf({13, 0, 10, 0, 'z', 0});
+  write("f", bytes);
+  EXPECT_EQ(linesOf("f"), (Lines{expected, u"z"}));
+}
+
+TEST_F(TextFileTest, CrLfSplitAcrossReadsIsOneLineEnd) {
+  // The CR and LF fall on either side of every plausible power-of-two buffer size.
+  for (size_t size : {4096u, 65536u, 131072u}) {
+    write("f", std::string(size - 1, 'x') + "\r\ny");
+    const Lines lines = linesOf("f");
+    ASSERT_EQ(lines.size(), 2u) << size;
+    EXPECT_EQ(lines[1], u"y");
+  }
+}
+
+TEST_F(TextFileTest, CallersLineIsReplacedNotAppended) {
+  write("f", "one\ntwo");
+  auto file = openForReading(path("f"));
+  ASSERT_NE(file, nullptr);
+  Text line = u"left over";
+  EXPECT_TRUE(readLine(*file, detectFormat(*file), line));
+  EXPECT_EQ(line, u"one");
+  EXPECT_TRUE(readLine(*file, TextFormat::ansi, line));
+  EXPECT_EQ(line, u"two");
+  EXPECT_FALSE(readLine(*file, TextFormat::ansi, line));
+  EXPECT_EQ(line, u"");
+}
+
+TEST_F(TextFileTest, InvalidUtf8BytesSurviveReadAndWriteBack) {
+  std::string bytes;
+  for (int b = 0x80; b <= 0xFF; ++b) bytes.push_back(static_cast<char>(b));
+  const std::string original = "caf\xC3\xA9 " + bytes + "\r\n" + bytes + "\xC3\r\n";
+  write("f", original);
+  TextFormat format = TextFormat::utf8;
+  const Lines lines = linesOf("f", &format);
+  ASSERT_EQ(format, TextFormat::ansi);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].substr(0, 5), u"caf\u00E9 ");
+  EXPECT_EQ(lines[0][5], u'\xDC80');
+  EXPECT_EQ(written(lines, TextFormat::ansi), original);
+  EXPECT_EQ(written(lines, TextFormat::utf8), original);
+}
+
+TEST_F(TextFileTest, WrittenBytesForEachFormat) {
+  EXPECT_EQ(written({u"x"}, TextFormat::utf16le), bytesOf({0x78, 0, 13, 0, 10, 0}));
+  EXPECT_EQ(written({u"x"}, TextFormat::utf8), "x\r\n");
+  EXPECT_EQ(written({u"x"}, TextFormat::ansi), "x\r\n");
+  EXPECT_EQ(written({u""}, TextFormat::utf16le), bytesOf({13, 0, 10, 0}));
+  EXPECT_EQ(written({u"", u""}, TextFormat::ansi), "\r\n\r\n");
+  EXPECT_EQ(written({u"\u00E9\U0001F600"}, TextFormat::utf8), "\xC3\xA9\xF0\x9F\x98\x80\r\n");
+  EXPECT_EQ(written({u"\u00E9\U0001F600"}, TextFormat::utf16le),
+            bytesOf({0xE9, 0, 0x3D, 0xD8, 0x00, 0xDE, 13, 0, 10, 0}));
+  EXPECT_EQ(written({u"a\xD800"}, TextFormat::utf8), "a?\r\n");
+  EXPECT_EQ(written({}, TextFormat::ansi), "");
+}
+
+TEST_F(TextFileTest, MarksWrittenForEachFormat) {
+  EXPECT_EQ(written({u"x"}, TextFormat::utf8, true), "\xEF\xBB\xBFx\r\n");
+  EXPECT_EQ(written({u"x"}, TextFormat::utf16le, true), bytesOf({0xFF, 0xFE, 'x', 0, 13, 0, 10, 0}));
+  EXPECT_EQ(written({u"x"}, TextFormat::ansi, true), "x\r\n");
+}
+
+TEST_F(TextFileTest, ManyLinesWriteAndReadBackInEveryFormat) {
+  Lines lines;
+  for (int i = 0; i < 30000; ++i) lines.push_back(u"line " + numberToText(i) + u" \u00E9\u20AC");
+  for (TextFormat format : {TextFormat::ansi, TextFormat::utf8, TextFormat::utf16le}) {
+    auto file = createForWriting(path("many"));
+    ASSERT_NE(file, nullptr);
+    writeMark(*file, format);
+    for (const auto& line : lines) writeLine(*file, line, format);
+    ASSERT_TRUE(closeFile(*file));
+    TextFormat detected = TextFormat::utf32be;
+    EXPECT_EQ(linesOf("many", &detected), lines);
+    EXPECT_EQ(detected, format);
+  }
+}
+
+TEST_F(TextFileTest, CreatingEmptiesAnExistingFile) {
+  write("f", "old contents that are longer");
+  auto file = createForWriting(path("f"));
+  ASSERT_NE(file, nullptr);
+  writeLine(*file, u"new", TextFormat::ansi);
+  EXPECT_TRUE(closeFile(*file));
+  EXPECT_EQ(bytesIn("f"), "new\r\n");
+}
+
+TEST_F(TextFileTest, CreatedFileHasReadWriteModeLessUmask) {
+  const mode_t old = umask(022);
+  auto file = createForWriting(path("new"));
+  umask(old);
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(closeFile(*file));
+  struct stat info;
+  ASSERT_EQ(stat(path("new").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+  EXPECT_EQ(info.st_size, 0);
+}
+
+TEST_F(TextFileTest, MissingFilesAndFoldersCannotBeOpened) {
+  EXPECT_EQ(openForReading(path("missing.txt")), nullptr);
+  EXPECT_EQ(openForReading(folder_.string()), nullptr);
+  EXPECT_EQ(createForWriting(path("no/such/folder.txt")), nullptr);
+  EXPECT_EQ(createForWriting(folder_.string()), nullptr);
+}
+
+TEST_F(TextFileTest, FileInUseCannotBeOpenedUntilReleased) {
+  write("f", "x\n");
+  auto first = openForReading(path("f"));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(openForReading(path("f")), nullptr);
+  EXPECT_EQ(createForWriting(path("f")), nullptr);
+  EXPECT_EQ(bytesIn("f"), "x\n");  // the refused creation did not empty it
+  EXPECT_TRUE(closeFile(*first));
+  EXPECT_NE(openForReading(path("f")), nullptr);
+}
+
+TEST_F(TextFileTest, WriteFailureIsReportedByClose) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  auto file = createForWriting("/dev/full");
+  ASSERT_NE(file, nullptr);
+  writeLine(*file, u"cannot be stored", TextFormat::ansi);
+  EXPECT_FALSE(closeFile(*file));
+
+  // Also when the buffer had to be flushed before the close.
+  file = createForWriting("/dev/full");
+  ASSERT_NE(file, nullptr);
+  for (int i = 0; i < 20000; ++i) writeLine(*file, u"0123456789", TextFormat::utf16le);
+  EXPECT_FALSE(closeFile(*file));
+}
+
+TEST_F(TextFileTest, ReadErrorEndsTheFileAndIsReported) {
+  // Reading /proc/self/mem at offset 0 fails with an I/O error.
+  auto file = openForReading("/proc/self/mem");
+  if (!file) GTEST_SKIP() << "cannot open /proc/self/mem";
+  EXPECT_EQ(detectFormat(*file), TextFormat::ansi);
+  EXPECT_TRUE(atEnd(*file));
+  Text line;
+  EXPECT_FALSE(readLine(*file, TextFormat::ansi, line));
+  EXPECT_TRUE(readFailed(*file));
+}
+
+TEST_F(TextFileTest, AnsiInAnotherCharacterSetIsLossless) {
+  useAnsiCharset("CP1252");
+  // E9 is é and 80 is € in CP1252; 81 has no character there and must survive as it is.
+  const std::string original = "caf\xE9 \x80 \x81 end\r\n";
+  write("f", original);
+  const Lines lines = linesOf("f");
+  EXPECT_EQ(lines, (Lines{u"caf\u00E9 \u20AC \xDC81 end"}));
+  EXPECT_EQ(written(lines, TextFormat::ansi), original);
+  // utf8 files are not affected by the ansi character set.
+  EXPECT_EQ(written(lines, TextFormat::utf8), "caf\xC3\xA9 \xE2\x82\xAC \x81 end\r\n");
+}
+
+TEST_F(TextFileTest, CharactersTheAnsiSetLacksAreWrittenAsQuestionMarks) {
+  useAnsiCharset("CP1252");
+  EXPECT_EQ(written({u"\u03A9 \U0001F600 \xD800 \u00E9"}, TextFormat::ansi), "? ? ? \xE9\r\n");
+}
+
+}  // namespace
