@@ -12,3 +12,10 @@ using ColourMap = OrderedMap<uint32_t>;
 void fillColourTable(ColourMap& colours);
 // The colour of that name in the shared table; 0 (black) for an unknown name.
 uint32_t colour(std::string_view name);
+
+#include "ui/toolkit/toolkit.h"
+
+// Gives a pair of editors the look of their row's regular-expression check box.
+void applyRegexLook(tk::Gadget checkBox, tk::Gadget firstEditor, tk::Gadget secondEditor);
+// Copies the source editor's text into its twin on the other tab, with a short green flash.
+void copyToTwin(tk::Gadget source, tk::Gadget target);

@@ -1,0 +1,7 @@
+// Not built yet.
+
+#include "settings/settings.h"
+
+void loadSettings() {}
+void writeDefaultSettings() {}
+void saveSettings() {}

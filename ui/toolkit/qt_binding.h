@@ -1,0 +1,144 @@
+#pragma once
+// Internal to the toolkit: the records that bind gadget numbers to Qt widgets, the event
+// queue and the gadget-list stack. Nothing outside ui/toolkit/ includes this header.
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "ui/toolkit/toolkit.h"
+
+class QMenu;
+class QFileSystemModel;
+
+namespace tk::binding {
+
+enum class Kind {
+    button, imageButton, checkBox, text, editor, comboBox, list, panel, container,
+    scrollArea, folderTree
+};
+
+struct ListRow {
+    QString columns[2];
+    bool checked = false;
+    QColor front;  // invalid = default
+    QColor back;
+};
+
+// The rows of a list gadget; a model so that large file sets display quickly.
+class ListModel : public QAbstractTableModel {
+public:
+    explicit ListModel(Gadget owner) : owner_(owner) {}
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    void appendRow(const QString& first, const QString& second);
+    void insertRowAt(int position, const QString& first, const QString& second);
+    void removeRowAt(int position);
+    void clearRows();
+    void setChecked(int row, bool checked);
+    void setRowColour(int row, int slot, const QColor& colour);
+    void setColumnTitle(int column, const QString& title);
+    std::vector<ListRow>& rows() { return rows_; }
+    bool checkable = false;
+
+private:
+    Gadget owner_;
+    std::vector<ListRow> rows_;
+    QString titles_[2];
+};
+
+struct GadgetRecord {
+    Kind kind;
+    QPointer<QWidget> widget;   // the gadget's own widget
+    QWidget* client = nullptr;  // where its children go (containers, pages)
+    ListModel* listModel = nullptr;
+    QFileSystemModel* folderModel = nullptr;
+    QString selectedFolder;     // folder tree: the selected path
+    std::vector<QWidget*> pages;  // panel pages
+    int font = 0;
+    QIcon releasedIcon;
+    QPixmap pressedPixmap;
+};
+
+struct QueuedEvent {
+    int kind = 0;
+    Gadget gadget = 0;
+    int type = 0;
+    int menuItem = 0;
+};
+
+// A label that can report left clicks.
+class ClickLabel : public QLabel {
+public:
+    ClickLabel(Gadget number, bool reportsClicks, QWidget* parent)
+        : QLabel(parent), number_(number), reportsClicks_(reportsClicks) {}
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    Gadget number_;
+    bool reportsClicks_;
+};
+
+struct State {
+    QWidget* window = nullptr;
+    WindowCallback callback;
+    std::map<Gadget, GadgetRecord> gadgets;
+    Gadget nextNumber = 1;
+    std::deque<QueuedEvent> queue;
+    QueuedEvent current;
+    // Gadget-list stack: where new gadgets go. panel != 0 marks a panel entry.
+    struct ListEntry {
+        QWidget* parent;
+        Gadget panel;
+    };
+    std::vector<ListEntry> lists;
+    std::map<int, QFont> fonts;
+    int nextFont = 1;
+    int defaultFont = 0;
+    std::map<int, QPixmap> images;
+    int nextImage = 1;
+    QMenu* popupMenu = nullptr;
+    std::map<int, QAction*> menuItems;
+    std::map<std::string, Gadget*> names;
+    bool handCursorShown = false;
+    int programmatic = 0;  // >0 while the program itself changes a gadget
+    MessageBoxHook messageBoxHook;
+    FileRequesterHook fileRequesterHook;
+    PathRequesterHook pathRequesterHook;
+};
+
+State& state();
+GadgetRecord* record(Gadget gadget);
+QWidget* widgetOf(Gadget gadget);
+Gadget gadgetOfWidget(const QWidget* widget);
+void queueEvent(int kind, Gadget gadget, int type = 0, int menuItem = 0);
+QString toQString(const Text& text);
+Text fromQString(const QString& text);
+QColor toQColor(Colour colour);
+Colour fromQColor(const QColor& colour);
+
+// Guards a change made by the program so that widget signals don't become events.
+struct ProgrammaticChange {
+    ProgrammaticChange() { ++state().programmatic; }
+    ~ProgrammaticChange() { --state().programmatic; }
+};
+
+}  // namespace tk::binding

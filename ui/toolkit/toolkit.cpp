@@ -1,0 +1,507 @@
+// The toolkit's window, events, menus, requesters, clipboard, fonts and images over Qt.
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QScreen>
+#include <QShortcut>
+#include <QSvgRenderer>
+
+#include <chrono>
+#include <thread>
+
+#include "ui/toolkit/qt_binding.h"
+
+namespace tk {
+namespace binding {
+
+State& state() {
+    static State instance;
+    return instance;
+}
+
+GadgetRecord* record(Gadget gadget) {
+    auto& gadgets = state().gadgets;
+    auto found = gadgets.find(gadget);
+    if (found == gadgets.end() || found->second.widget.isNull()) return nullptr;
+    return &found->second;
+}
+
+QWidget* widgetOf(Gadget gadget) {
+    GadgetRecord* r = record(gadget);
+    return r ? r->widget.data() : nullptr;
+}
+
+Gadget gadgetOfWidget(const QWidget* widget) {
+    while (widget) {
+        QVariant number = widget->property("tkGadget");
+        if (number.isValid()) return number.toInt();
+        widget = widget->parentWidget();
+    }
+    return 0;
+}
+
+void queueEvent(int kind, Gadget gadget, int type, int menuItem) {
+    auto& queue = state().queue;
+    // Mouse moves only matter as "the cursor moved": one pending is enough.
+    if (kind == mouseMove && !queue.empty() && queue.back().kind == mouseMove) return;
+    queue.push_back(QueuedEvent{kind, gadget, type, menuItem});
+}
+
+QString toQString(const Text& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+Text fromQString(const QString& text) {
+    return Text(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+}
+
+QColor toQColor(Colour colour) {
+    return QColor(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+Colour fromQColor(const QColor& colour) {
+    return static_cast<Colour>(colour.red()) | (static_cast<Colour>(colour.green()) << 8) |
+           (static_cast<Colour>(colour.blue()) << 16);
+}
+
+void ClickLabel::mousePressEvent(QMouseEvent* event) {
+    if (reportsClicks_ && event->button() == Qt::LeftButton && isEnabled()) {
+        queueEvent(gadgetEvent, number_);
+    }
+    QLabel::mousePressEvent(event);
+}
+
+namespace {
+
+// Window 0: its close box asks the program instead of closing, and size changes reach the
+// program's callback.
+class MainWindow : public QWidget {
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+        queueEvent(tk::closeEvent, 0);
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        if (state().callback) state().callback(sizeMessage, 0, 0);
+    }
+};
+
+// Turns mouse presses and moves anywhere in window 0 into the raw event kinds, and puts
+// the platform's own cursor back on every move (the program may set the hand again).
+class MouseFilter : public QObject {
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        auto type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove) return false;
+        auto* widget = qobject_cast<QWidget*>(target);
+        if (!widget || !state().window || widget->window() != state().window) return false;
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        // A press that a child ignores is offered to its parents as a new event object:
+        // count each press once.
+        static ulong lastStamp = 0;
+        static QPointF lastGlobal;
+        static QEvent::Type lastType = QEvent::None;
+        if (mouse->timestamp() == lastStamp && mouse->globalPosition() == lastGlobal &&
+            type == lastType && lastStamp != 0) {
+            return false;
+        }
+        lastStamp = mouse->timestamp();
+        lastGlobal = mouse->globalPosition();
+        lastType = type;
+        if (type == QEvent::MouseMove) {
+            if (state().handCursorShown) {
+                QGuiApplication::restoreOverrideCursor();
+                state().handCursorShown = false;
+            }
+            queueEvent(mouseMove, 0);
+        } else if (mouse->button() == Qt::LeftButton) {
+            queueEvent(leftButtonDown, 0);
+        } else if (mouse->button() == Qt::RightButton) {
+            queueEvent(rightButtonDown, 0);
+        }
+        return false;
+    }
+};
+
+QApplication* application = nullptr;
+
+}  // namespace
+}  // namespace binding
+
+using namespace binding;
+
+// ---- Application and window 0 ---------------------------------------------------------
+
+bool startToolkit(int& argc, char** argv) {
+    if (QApplication::instance()) return true;
+    application = new QApplication(argc, argv);
+    application->installEventFilter(new MouseFilter);
+    return true;
+}
+
+bool openWindow(int x, int y, int width, int height, const Text& title) {
+    auto& s = state();
+    if (!QApplication::instance()) return false;
+    if (s.window) return true;
+    auto* window = new MainWindow;
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setMouseTracking(true);
+    window->setWindowTitle(toQString(title));
+    window->setGeometry(x, y, width, height);
+    window->show();
+    s.window = window;
+    s.lists.clear();
+    s.lists.push_back({window, 0});
+    return true;
+}
+
+bool windowIsOpen() { return state().window != nullptr; }
+
+void setWindowState(int windowState) {
+    QWidget* window = state().window;
+    if (!window) return;
+    if (windowState == stateMaximised) {
+        window->showMaximized();
+    } else if (windowState == stateMinimised) {
+        window->showMinimized();
+    } else {
+        window->showNormal();
+    }
+    QCoreApplication::processEvents();
+}
+
+int windowState() {
+    QWidget* window = state().window;
+    if (!window) return 0;
+    Qt::WindowStates states = window->windowState();
+    if (states & Qt::WindowMinimized) return stateMinimised;
+    if (states & Qt::WindowMaximized) return stateMaximised;
+    return stateNormal;
+}
+
+int windowX() { return state().window ? state().window->geometry().x() : 0; }
+int windowY() { return state().window ? state().window->geometry().y() : 0; }
+int windowWidth() { return state().window ? state().window->width() : 0; }
+int windowHeight() { return state().window ? state().window->height() : 0; }
+
+void windowBounds(int minWidth, int minHeight, int maxWidth, int maxHeight) {
+    QWidget* window = state().window;
+    if (!window) return;
+    auto clamp = [](int value, int current, int unlimited) {
+        if (value == ignoreValue) return current;
+        if (value == -1) return unlimited;
+        return value > 32000 ? 32000 : value;
+    };
+    window->setMinimumSize(clamp(minWidth, window->minimumWidth(), 0),
+                           clamp(minHeight, window->minimumHeight(), 0));
+    window->setMaximumSize(clamp(maxWidth, window->maximumWidth(), QWIDGETSIZE_MAX),
+                           clamp(maxHeight, window->maximumHeight(), QWIDGETSIZE_MAX));
+}
+
+void setWindowCallback(WindowCallback callback) { state().callback = std::move(callback); }
+
+void setWindowTitle(const Text& title) {
+    if (state().window) state().window->setWindowTitle(toQString(title));
+}
+
+Text windowTitle() { return state().window ? fromQString(state().window->windowTitle()) : Text(); }
+
+void shutDown() {
+    auto& s = state();
+    s.callback = nullptr;
+    delete s.popupMenu;
+    s.popupMenu = nullptr;
+    s.menuItems.clear();
+    delete s.window;
+    s.window = nullptr;
+    s.gadgets.clear();
+    s.lists.clear();
+    s.queue.clear();
+    s.images.clear();
+    s.fonts.clear();
+    s.names.clear();
+    if (s.handCursorShown) {
+        QGuiApplication::restoreOverrideCursor();
+        s.handCursorShown = false;
+    }
+}
+
+// ---- Screen -----------------------------------------------------------------------------
+
+bool desktopSize(int& width, int& height) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return false;
+    width = screen->geometry().width();
+    height = screen->geometry().height();
+    return true;
+}
+
+int screenDpiY() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? static_cast<int>(screen->logicalDotsPerInchY()) : 96;
+}
+
+Colour systemWindowColour() { return fromQColor(QApplication::palette().color(QPalette::Base)); }
+
+void cursorPosition(int& x, int& y) {
+    QPoint position = QCursor::pos();
+    x = position.x();
+    y = position.y();
+}
+
+bool gadgetScreenRect(Gadget gadget, int& x, int& y, int& width, int& height) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return false;
+    QPoint origin = widget->mapToGlobal(QPoint(0, 0));
+    x = origin.x();
+    y = origin.y();
+    width = widget->width();
+    height = widget->height();
+    return true;
+}
+
+// ---- Fonts, images, cursors -------------------------------------------------------------
+
+int loadFont(const Text& face, int points, int style) {
+    QFont font(toQString(face));
+    font.setPixelSize(points * screenDpiY() / 72);
+    font.setBold(style & fontBold);
+    font.setItalic(style & fontItalic);
+    font.setUnderline(style & fontUnderline);
+    font.setStrikeOut(style & fontStrikeOut);
+    if (style & fontHighQuality) font.setStyleStrategy(QFont::PreferQuality);
+    auto& s = state();
+    int number = s.nextFont++;
+    s.fonts[number] = font;
+    return number;
+}
+
+void setDefaultGadgetFont(int font) { state().defaultFont = font; }
+
+int fontPixelSize(int font) {
+    auto& fonts = state().fonts;
+    auto found = fonts.find(font);
+    return found == fonts.end() ? 0 : found->second.pixelSize();
+}
+
+int catchImage(const std::string& resource, int size) {
+    QSvgRenderer renderer(QString::fromStdString(resource));
+    QPixmap pixmap;
+    if (renderer.isValid()) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        renderer.render(&painter);
+        painter.end();
+        pixmap = QPixmap::fromImage(image);
+    } else if (!pixmap.load(QString::fromStdString(resource))) {
+        return 0;
+    }
+    auto& s = state();
+    int number = s.nextImage++;
+    s.images[number] = pixmap;
+    return number;
+}
+
+std::string resourceBytes(const std::string& resource) {
+    QFile file(QString::fromStdString(resource));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QByteArray bytes = file.readAll();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void setHandCursor() {
+    auto& s = state();
+    if (s.handCursorShown) QGuiApplication::restoreOverrideCursor();
+    QGuiApplication::setOverrideCursor(Qt::PointingHandCursor);
+    s.handCursorShown = true;
+}
+
+// ---- Menus and shortcuts ----------------------------------------------------------------
+
+void createPopupMenu() {
+    auto& s = state();
+    if (s.popupMenu) return;
+    s.popupMenu = new QMenu(s.window);
+}
+
+void addMenuItem(int item, const Text& text, int image) {
+    auto& s = state();
+    if (!s.popupMenu) return;
+    QAction* action = s.popupMenu->addAction(toQString(text));
+    auto found = s.images.find(image);
+    if (found != s.images.end()) action->setIcon(QIcon(found->second));
+    QObject::connect(action, &QAction::triggered, [item] { queueEvent(menuEvent, 0, 0, item); });
+    s.menuItems[item] = action;
+}
+
+void addMenuSeparator() {
+    if (state().popupMenu) state().popupMenu->addSeparator();
+}
+
+void setMenuItemText(int item, const Text& text) {
+    auto& items = state().menuItems;
+    auto found = items.find(item);
+    if (found != items.end()) found->second->setText(toQString(text));
+}
+
+Text menuItemText(int item) {
+    auto& items = state().menuItems;
+    auto found = items.find(item);
+    return found == items.end() ? Text() : fromQString(found->second->text());
+}
+
+void showPopupMenu(int x, int y) {
+    if (state().popupMenu) state().popupMenu->popup(QPoint(x, y));
+}
+
+void addKeyboardShortcut(int key, int item) {
+    QWidget* window = state().window;
+    if (!window) return;
+    Qt::Key qtKey = key == keyEscape ? Qt::Key_Escape : static_cast<Qt::Key>(key);
+    auto* shortcut = new QShortcut(QKeySequence(qtKey), window);
+    shortcut->setContext(Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, [item] { queueEvent(menuEvent, 0, 0, item); });
+}
+
+// ---- Events -------------------------------------------------------------------------------
+
+namespace {
+int takeEvent() {
+    auto& s = state();
+    s.current = s.queue.front();
+    s.queue.pop_front();
+    return s.current.kind;
+}
+}  // namespace
+
+int waitEvent() {
+    auto& s = state();
+    while (s.queue.empty()) {
+        QCoreApplication::sendPostedEvents();
+        if (!s.queue.empty()) break;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return takeEvent();
+}
+
+int pollEvent() {
+    auto& s = state();
+    if (s.queue.empty()) QCoreApplication::processEvents();
+    if (s.queue.empty()) return 0;
+    return takeEvent();
+}
+
+Gadget eventGadget() { return state().current.gadget; }
+int eventType() { return state().current.type; }
+int eventMenu() { return state().current.menuItem; }
+
+void delay(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void processPaintEvents() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// ---- Requesters and clipboard -----------------------------------------------------------
+
+void messageBox(const Text& title, const Text& text) {
+    auto& s = state();
+    if (s.messageBoxHook) {
+        s.messageBoxHook(title, text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, toQString(title), toQString(text), QMessageBox::Ok,
+                    s.window);
+    box.exec();
+}
+
+namespace {
+// "Name|*.a;*.b" becomes "Name (*.[aA] *.[bB])": Linux names are case-sensitive, the
+// program's filters are not.
+QString qtFilter(const Text& filter) {
+    QString source = toQString(filter);
+    QStringList parts = source.split('|');
+    QStringList result;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+            QString caseless;
+            for (QChar c : pattern) {
+                if (c.isLetter() && c.toLower() != c.toUpper()) {
+                    caseless += QString("[%1%2]").arg(c.toLower()).arg(c.toUpper());
+                } else {
+                    caseless += c;
+                }
+            }
+            patterns << caseless;
+        }
+        result << QString("%1 (%2)").arg(parts[i], patterns.join(' '));
+    }
+    return result.join(";;");
+}
+}  // namespace
+
+std::vector<Text> openFileRequester(const Text& title, const Text& startPath, const Text& filter,
+                                    bool multiple) {
+    auto& s = state();
+    if (s.fileRequesterHook) return s.fileRequesterHook(title, startPath, filter);
+    QFileDialog dialog(s.window, toQString(title), toQString(startPath), qtFilter(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    std::vector<Text> chosen;
+    if (dialog.exec() != QDialog::Accepted) return chosen;
+    for (const QString& file : dialog.selectedFiles()) chosen.push_back(fromQString(file));
+    return chosen;
+}
+
+Text pathRequester(const Text& title, const Text& startPath) {
+    auto& s = state();
+    Text chosen;
+    if (s.pathRequesterHook) {
+        chosen = s.pathRequesterHook(title, startPath);
+    } else {
+        QFileDialog dialog(s.window, toQString(title), toQString(startPath));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        dialog.setFileMode(QFileDialog::Directory);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+            chosen = fromQString(dialog.selectedFiles().front());
+        }
+    }
+    if (!chosen.empty() && chosen.back() != u'/') chosen += u'/';
+    return chosen;
+}
+
+void setClipboardText(const Text& text) { QGuiApplication::clipboard()->setText(toQString(text)); }
+
+Text getClipboardText() { return fromQString(QGuiApplication::clipboard()->text()); }
+
+void setMessageBoxHook(MessageBoxHook hook) { state().messageBoxHook = std::move(hook); }
+void setFileRequesterHook(FileRequesterHook hook) { state().fileRequesterHook = std::move(hook); }
+void setPathRequesterHook(PathRequesterHook hook) { state().pathRequesterHook = std::move(hook); }
+
+// ---- Gadget name registry ---------------------------------------------------------------
+
+void registerGadgetName(const std::string& name, Gadget* variable) { state().names[name] = variable; }
+
+Gadget gadgetByName(const std::string& name) {
+    auto& names = state().names;
+    auto found = names.find(name);
+    return found == names.end() || !found->second ? 0 : *found->second;
+}
+
+}  // namespace tk

@@ -1,0 +1,144 @@
+// User input for tests, delivered to the real widgets through Qt's test functions.
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTreeView>
+
+#include "ui/toolkit/qt_binding.h"
+#include "ui/toolkit/toolkit_testing.h"
+
+namespace tk::testing {
+using namespace binding;
+
+namespace {
+// Where a click on the gadget lands: the viewport for scrolling views.
+QWidget* clickTarget(QWidget* widget) {
+    if (auto* view = qobject_cast<QAbstractScrollArea*>(widget)) return view->viewport();
+    return widget;
+}
+}  // namespace
+
+void clickGadgetAt(Gadget gadget, int x, int y) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    QWidget* target = clickTarget(widget);
+    QPoint local = target->mapFrom(widget, QPoint(x, y));
+    QCursor::setPos(target->mapToGlobal(local));
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, local);
+}
+
+void clickGadget(Gadget gadget) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    clickGadgetAt(gadget, widget->width() / 2, widget->height() / 2);
+}
+
+void rightClickGadget(Gadget gadget) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    QWidget* target = clickTarget(widget);
+    QPoint local(target->width() / 2, target->height() / 2);
+    QCursor::setPos(target->mapToGlobal(local));
+    QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, local);
+}
+
+void moveMouseOver(Gadget gadget) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    QWidget* target = clickTarget(widget);
+    QPoint local(target->width() / 2, target->height() / 2);
+    QCursor::setPos(target->mapToGlobal(local));
+    QTest::mouseMove(target, local);
+}
+
+void moveMouseTo(int screenX, int screenY) {
+    QCursor::setPos(screenX, screenY);
+    QWidget* under = QApplication::widgetAt(screenX, screenY);
+    if (!under) under = state().window;
+    if (under) QTest::mouseMove(under, under->mapFromGlobal(QPoint(screenX, screenY)));
+}
+
+void pressKey(int key) {
+    QWidget* window = state().window;
+    if (!window) return;
+    window->activateWindow();
+    Qt::Key qtKey = key == keyEscape ? Qt::Key_Escape : static_cast<Qt::Key>(key);
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+    QTest::keyClick(target->windowHandle() ? target->windowHandle() : window->windowHandle(), qtKey);
+}
+
+void typeText(Gadget gadget, const Text& text) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    widget->setFocus();
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        if (combo->lineEdit()) widget = combo->lineEdit();
+    }
+    QTest::keyClicks(widget, toQString(text));
+}
+
+void chooseComboItem(Gadget combo, int item) {
+    auto* box = qobject_cast<QComboBox*>(widgetOf(combo));
+    if (!box || item < 0 || item >= box->count()) return;
+    box->setFocus();
+    box->setCurrentIndex(item);
+    emit box->activated(item);
+}
+
+void chooseTreeFolder(Gadget tree, const Text& path) {
+    GadgetRecord* r = record(tree);
+    if (!r || r->kind != Kind::folderTree) return;
+    QString folder = toQString(path);
+    while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
+    QModelIndex index = r->folderModel->index(folder);
+    if (!index.isValid()) return;
+    static_cast<QTreeView*>(r->widget.data())->setCurrentIndex(index);
+}
+
+void choosePopupMenuItem(int item) {
+    auto& s = state();
+    auto found = s.menuItems.find(item);
+    if (found == s.menuItems.end()) return;
+    found->second->trigger();
+    if (s.popupMenu) s.popupMenu->hide();
+}
+
+bool popupMenuIsOpen() { return state().popupMenu && state().popupMenu->isVisible(); }
+
+void popupMenuPosition(int& x, int& y) {
+    x = y = 0;
+    if (!state().popupMenu) return;
+    QPoint position = state().popupMenu->pos();
+    x = position.x();
+    y = position.y();
+}
+
+void closePopupMenu() {
+    if (state().popupMenu) state().popupMenu->hide();
+}
+
+void clickCloseBox() {
+    if (state().window) state().window->close();
+}
+
+void dragWindowSize(int width, int height) {
+    QWidget* window = state().window;
+    if (!window) return;
+    QSize minimum = window->minimumSize();
+    window->resize(std::max(width, minimum.width()), std::max(height, minimum.height()));
+    QCoreApplication::processEvents();
+}
+
+void settle() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace tk::testing
