@@ -1,6 +1,8 @@
 #pragma once
 // The regular-expression service over PCRE2: three slots, each holding at most one compiled
-// pattern and its match state. Any text is safe to match, lone surrogates included.
+// pattern and its match state. Any text is safe to match, lone surrogates included: a lone
+// surrogate is matched like any other single character (as U+FFFD would be), and matched
+// texts hold it unchanged. Offsets and lengths are in UTF-16 code units. One thread only.
 
 #include <cstdint>
 #include <vector>
@@ -22,6 +24,9 @@ Text compileError();
 // Starts iterating over a private copy of subject; false when the slot has no pattern.
 bool beginMatches(RegexSlot slot, TextView subject);
 // True when a further match was found. After false, matchFailed tells an error from "no match".
+// No attempt is made once the iteration has reached the end of the subject. After a non-empty
+// match the next attempt starts at its end, after an empty one a character further on (past a
+// whole surrogate pair), so each match is reported once.
 bool nextMatch(RegexSlot slot);
 Text matchText(RegexSlot slot);
 Text matchGroup(RegexSlot slot, int group);
@@ -33,6 +38,10 @@ bool matchFailed(RegexSlot slot);
 // PCRE2's message for that error, or the empty text.
 Text matchErrorText(RegexSlot slot);
 
+// matchesAnywhere and extractAll leave an iteration of the slot and its current match alone.
+// False as well when the attempt ended in an error (see matchFailed).
 bool matchesAnywhere(RegexSlot slot, TextView subject);
-// Every whole-match text in order; returns their number.
+// Every whole-match text in order; returns their number. Unlike nextMatch it also tries at the
+// very end of the subject, so an empty match there is reported. On an error it stops with the
+// matches found so far and matchFailed is true.
 int extractAll(RegexSlot slot, TextView subject, std::vector<Text>& list);
