@@ -23,6 +23,8 @@ Text leftPart(TextView text, int64_t count);
 Text midPart(TextView text, int64_t start);
 
 // The locale's lower-case mapping, one UTF-16 code unit at a time (surrogates map to themselves).
+// The mapping is towlower() under LC_CTYPE, read into a table on first use; useUtf8Locale
+// reads it again, a plain setlocale does not.
 char16_t lowerCaseUnit(char16_t unit);
 Text lowerCase(TextView text);
 

@@ -28,6 +28,24 @@ bool isLineEndByte(unsigned char byte) {
   return byte <= '\r' && (byte == '\n' || byte == '\r' || byte == 0);
 }
 
+// The first LF, CR or zero byte in [p, stop), or stop. Eight bytes at a time: a word has a
+// byte below 0x0E exactly when (word - 0x0E0E..) & ~word & 0x8080.. is not zero.
+const char* findLineEndByte(const char* p, const char* stop) {
+  constexpr uint64_t ones = 0x0101010101010101ull;
+  for (;;) {
+    while (stop - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (((word - ones * 0x0E) & ~word & (ones * 0x80)) != 0) break;
+      p += 8;
+    }
+    const char* const wordEnd = stop - p >= 8 ? p + 8 : stop;
+    for (; p < wordEnd; ++p)
+      if (isLineEndByte(static_cast<unsigned char>(*p))) return p;
+    if (p == stop) return p;
+  }
+}
+
 bool isLineEndUnit(char32_t unit) { return unit == u'\n' || unit == u'\r' || unit == 0; }
 
 size_t unitSizeOf(TextFormat format) {
@@ -170,8 +188,7 @@ class TextFile {
     for (;;) {
       const char* start = buffer_.data() + pos_;
       const char* stop = buffer_.data() + end_;
-      const char* p = start;
-      while (p < stop && !isLineEndByte(static_cast<unsigned char>(*p))) ++p;
+      const char* p = findLineEndByte(start, stop);
       if (p < stop) {
         const char ending = *p;
         if (spanned) {

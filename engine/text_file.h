@@ -52,5 +52,6 @@ bool closeFile(TextFile& file);
 // place, the empty text goes back to the locale's. UTF-8 and the C/POSIX locale's ASCII
 // use the lossless UTF-8 conversion of text.h. Other sets convert through iconv: a byte
 // that does not convert is kept as U+DC00 + byte and written back unchanged, and a
-// character the set cannot represent is written as "?".
+// character the set cannot represent is written as "?". A set that iconv does not know is
+// handled as UTF-8.
 void useAnsiCharset(const std::string& codeset);

@@ -196,6 +196,20 @@ TEST_F(TextFileTest, FileWithoutZeroUnitReportsNone) {
   EXPECT_FALSE(readFailed(*file));
 }
 
+TEST_F(TextFileTest, OtherControlBytesStayInTheLine) {
+  // Tab, VT, FF, SO, US, DEL and a stray high byte at every offset of a long line.
+  const std::string piece = "a\t\x0B\x0C\x0E\x1F\x7F\xFF";
+  std::string bytes;
+  Text expected;
+  for (int i = 0; i < 1001; ++i) {
+    bytes += piece.substr(0, 1 + i % piece.size());
+    for (unsigned char b : piece.substr(0, 1 + i % piece.size()))
+      expected += b < 0x80 ? char16_t{b} : char16_t(0xDC00 + b);
+  }
+  write("f", bytes + "\n" + bytes);
+  EXPECT_EQ(linesOf("f"), (Lines{expected, expected}));
+}
+
 TEST_F(TextFileTest, Utf8MarkIsNotPartOfTheFirstLine) {
   write("f", "\xEF\xBB\xBF" "caf\xC3\xA9\r\nzwei");
   TextFormat format = TextFormat::ansi;
@@ -344,6 +358,15 @@ TEST_F(TextFileTest, CreatingEmptiesAnExistingFile) {
   writeLine(*file, u"new", TextFormat::ansi);
   EXPECT_TRUE(closeFile(*file));
   EXPECT_EQ(bytesIn("f"), "new\r\n");
+}
+
+TEST_F(TextFileTest, ReleasingAnUnclosedFileStillWritesItsLines) {
+  {
+    auto file = createForWriting(path("f"));
+    ASSERT_NE(file, nullptr);
+    writeLine(*file, u"kept", TextFormat::utf8);
+  }
+  EXPECT_EQ(bytesIn("f"), "kept\r\n");
 }
 
 TEST_F(TextFileTest, CreatedFileHasReadWriteModeLessUmask) {
