@@ -61,7 +61,7 @@ struct Paths {
 
 // Gadget numbers of the main window, by role.
 struct Gadgets {
-    Gadget focusSink = 0, scratchEditor = 0, runEditor = 0;
+    Gadget focusSink = 0, scratchEditor = 0;
     Gadget editorBuffer[5] = {0, 0, 0, 0, 0};
     Gadget mainPanel = 0, workPage = 0, polygonPage = 0, settingPage = 0;
     // Work tab

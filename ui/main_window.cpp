@@ -1,6 +1,327 @@
-// Not built yet.
+// The main window: three tabs with every gadget, the hidden service gadgets, the popup
+// menu, their initial states, and the layout that follows every size change.
 
 #include "ui/main_window.h"
 
-void buildMainWindow() {}
-int64_t layoutCallback(int, int64_t, int64_t) { return -522133279; }
+#include "core/app_state.h"
+#include "engine/backup.h"
+#include "settings/histories.h"
+#include "settings/languages.h"
+#include "ui/colours.h"
+#include "ui/tool_tips.h"
+
+namespace {
+
+constexpr int rowHeight = 30;
+constexpr int captionHeight = 27;
+constexpr int gap = 5;
+constexpr int iconSize = 48;
+constexpr int comboWidth = 4 * iconSize + 3 * gap;  // 207
+constexpr int toolBarHeight = iconSize + 2 * rowHeight + 2 * gap;  // 118
+
+int bottom(Gadget gadget) { return tk::gadgetY(gadget) + tk::gadgetHeight(gadget); }
+int right(Gadget gadget) { return tk::gadgetX(gadget) + tk::gadgetWidth(gadget); }
+
+// Captions come from the built-in texts while the window is built; the language step at
+// the end sets the chosen language's texts.
+const Text& builtIn(const char* key) { return app.defaultTexts.get(key); }
+
+void useFont(int font) { tk::setDefaultGadgetFont(app.fonts[font]); }
+
+// Three 15 × 15 check boxes drawn inside a run button's face, 25, 45 and 65 pixels from
+// its right edge.
+void hostRowOptions(Gadget runButton, const char* regex, const char* letterCase, const char* emptyLine) {
+    int w = tk::gadgetWidth(runButton);
+    const struct { const char* key; int fromRight; } boxes[] = {
+        {regex, 25}, {letterCase, 45}, {emptyLine, 65}};
+    for (const auto& box : boxes) {
+        Gadget check = tk::checkBoxGadget(w - box.fromRight, 8, 15, 15, Text());
+        tk::hostGadget(check, runButton);
+        app.options[box.key].gadget = check;
+    }
+}
+
+void placeRowOptions(Gadget runButton, const char* regex, const char* letterCase, const char* emptyLine) {
+    int w = tk::gadgetWidth(runButton);
+    tk::resizeGadget(app.options[regex].gadget, w - 25, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
+    tk::resizeGadget(app.options[letterCase].gadget, w - 45, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
+    tk::resizeGadget(app.options[emptyLine].gadget, w - 65, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
+}
+
+struct EditorRow {
+    Gadget* label;
+    Gadget* save;
+    Gadget* remove;
+    Gadget* combo;
+    Gadget* editor;
+};
+
+// The caption, Save, Delete, history combo and editor of one search or replacement box.
+void buildEditorRow(const EditorRow& row, const char* captionKey, int pw, int boxHeight,
+                    int captionFont, int editorFont) {
+    useFont(captionFont);
+    *row.label = tk::textGadget(0, 0, pw, captionHeight, builtIn(captionKey),
+                                tk::textCentre | tk::textVCentre | tk::textClicks);
+    *row.save = tk::buttonGadget(5, captionHeight, 200, captionHeight, builtIn("but9"));
+    *row.remove = tk::buttonGadget(210, captionHeight, 200, captionHeight, builtIn("but0"));
+    *row.combo = tk::comboBoxGadget(415, captionHeight, pw - 420, captionHeight);
+    useFont(editorFont);
+    *row.editor = tk::editorGadget(0, 57, pw, boxHeight - 59);
+}
+
+void layoutEditorRow(const EditorRow& row, int pw, int boxHeight) {
+    tk::resizeGadget(*row.label, tk::ignoreValue, tk::ignoreValue, pw, tk::ignoreValue);
+    tk::resizeGadget(*row.combo, tk::ignoreValue, tk::ignoreValue, pw - 420, tk::ignoreValue);
+    tk::resizeGadget(*row.editor, tk::ignoreValue, tk::ignoreValue, pw, boxHeight - 59);
+}
+
+EditorRow searchRow1() {
+    Gadgets& g = app.g;
+    return {&g.searchLabel1, &g.searchSave1, &g.searchDelete1, &g.searchCombo1, &g.searchEditor1};
+}
+EditorRow replaceRow1() {
+    Gadgets& g = app.g;
+    return {&g.replaceLabel1, &g.replaceSave1, &g.replaceDelete1, &g.replaceCombo1, &g.replaceEditor1};
+}
+EditorRow searchRow2() {
+    Gadgets& g = app.g;
+    return {&g.searchLabel2, &g.searchSave2, &g.searchDelete2, &g.searchCombo2, &g.edi5};
+}
+EditorRow replaceRow2() {
+    Gadgets& g = app.g;
+    return {&g.replaceLabel2, &g.replaceSave2, &g.replaceDelete2, &g.replaceCombo2, &g.edi6};
+}
+
+// The width a vertical scroll bar takes from a list: a small scroll area is asked how far
+// it can scroll sideways once its own scroll bars are in.
+int measureScrollBarAllowance() {
+    Gadget probe = tk::scrollAreaGadget(0, 0, 250, 250, 250, 250, 1, 1);
+    tk::setGadgetAttribute(probe, tk::scrollAreaX, 250);
+    int allowance = tk::getGadgetAttribute(probe, tk::scrollAreaX);
+    tk::closeGadgetList();
+    tk::freeGadget(probe);
+    return allowance > 0 ? allowance : tk::scrollBarWidth();
+}
+
+void buildWorkPage(int pw, int ph) {
+    Gadgets& g = app.g;
+    g.workPage = tk::containerGadget(0, 0, pw, ph);
+    useFont(4);
+    app.scrollBarAllowance = measureScrollBarAllowance();
+    g.fileList = tk::listGadget(0, 0, pw, ph / 4, u"Y/N", 50, tk::listCheckBoxes | 0x10000);
+    tk::addGadgetColumn(g.fileList, 1, u"Path", pw - app.scrollBarAllowance - 55);
+
+    g.toolBar = tk::containerGadget(0, bottom(g.fileList) + gap, pw, toolBarHeight);
+    int bw = (pw - comboWidth - 21) / 2;
+    useFont(2);
+    g.workCombo = tk::comboBoxGadget(5, 0, comboWidth, rowHeight, tk::comboEditable);
+    useFont(1);
+    g.workSave = tk::buttonGadget(217, 0, bw, rowHeight, builtIn("but9"));
+    g.workDelete = tk::buttonGadget(right(g.workSave) + gap, 0, bw, rowHeight, builtIn("but0"));
+    g.addFilesButton = tk::imageButtonGadget(5, 35, iconSize, iconSize, tk::catchImage(":/icons/add_files.svg", 32));
+    g.addFoldersButton =
+        tk::imageButtonGadget(58, 35, iconSize, iconSize, tk::catchImage(":/icons/add_folders.svg", 32));
+    const struct { const char* key; const char* picture; int x; } toggles[] = {
+        {"txt", ":/icons/ext_txt.svg", 111},
+        {"hta", ":/icons/ext_hta.svg", 164},
+        {"htm", ":/icons/ext_htm.svg", 217},
+        {"htl", ":/icons/ext_html.svg", 270},
+    };
+    for (const auto& toggle : toggles) {
+        app.extensions[toggle.key].gadget = tk::imageButtonGadget(
+            toggle.x, 35, iconSize, iconSize, tk::catchImage(toggle.picture, 32), tk::toggleFlag);
+    }
+    useFont(3);
+    g.txt1 = tk::textGadget(323, 35, 115, iconSize, u"0", tk::textRight | tk::textVCentre);
+    g.txt2 = tk::textGadget(438, 35, 25, iconSize, u"/", tk::textCentre | tk::textVCentre);
+    g.txt3 = tk::textGadget(463, 35, 115, iconSize, u"0", tk::textVCentre);
+    for (int i = 1; i <= 3; ++i) {
+        tk::setGadgetColour(tk::gadgetByName("txt" + std::to_string(i)), tk::frontColour, colour("blue"));
+    }
+    useFont(1);
+    g.runButton1 = tk::buttonGadget(5, 88, pw - 10, rowHeight, builtIn("but7"));
+    hostRowOptions(g.runButton1, "reg1", "cas1", "spa1");
+    tk::closeGadgetList();
+
+    int y = bottom(g.toolBar) + gap;
+    int bh = (ph - y - 5) / 2;
+    g.searchBox1 = tk::containerGadget(0, y, pw, bh, tk::containerBorder);
+    buildEditorRow(searchRow1(), "txt5", pw, bh, 1, 2);
+    tk::closeGadgetList();
+    g.replaceBox1 = tk::containerGadget(0, bottom(g.searchBox1) + gap, pw, bh, tk::containerBorder);
+    buildEditorRow(replaceRow1(), "txt6", pw, bh, 1, 2);
+    tk::closeGadgetList();
+
+    g.resultBox = tk::containerGadget(pw / 2 - 250, ph / 2 - 50, 500, 100, tk::containerBorder);
+    tk::hideGadget(g.resultBox, true);
+    useFont(2);
+    g.resultText = tk::textGadget(7, 7, 500 - app.doubleMargin, 100 - app.doubleMargin, Text(),
+                                  tk::textCentre | tk::textVCentre);
+    tk::closeGadgetList();
+    tk::closeGadgetList();
+}
+
+void buildPolygonPage(int pw, int ph) {
+    Gadgets& g = app.g;
+    g.polygonPage = tk::containerGadget(0, 0, pw, ph);
+    useFont(1);
+    g.runButton2 = tk::buttonGadget(5, 5, pw - 10, rowHeight, builtIn("but7"));
+    hostRowOptions(g.runButton2, "reg2", "cas2", "spa2");
+    int ch = (ph - rowHeight - 4 * gap) / 3;
+    g.sampleBox = tk::containerGadget(0, bottom(g.runButton2) + gap, pw, ch, tk::containerBorder);
+    g.sampleLabel = tk::textGadget(0, 0, pw, captionHeight, builtIn("txt7"), tk::textCentre | tk::textVCentre);
+    useFont(2);
+    g.edi4 = tk::editorGadget(0, captionHeight, pw, ch - 29);
+    tk::closeGadgetList();
+    g.searchBox2 = tk::containerGadget(0, bottom(g.sampleBox) + gap, pw, ch, tk::containerBorder);
+    buildEditorRow(searchRow2(), "txt5", pw, ch, 2, 2);
+    tk::closeGadgetList();
+    g.replaceBox2 = tk::containerGadget(0, bottom(g.searchBox2) + gap, pw, ch, tk::containerBorder);
+    buildEditorRow(replaceRow2(), "txt6", pw, ch, 2, 2);
+    tk::closeGadgetList();
+    for (int i = 4; i <= 6; ++i) {
+        tk::setGadgetColour(tk::gadgetByName("edi" + std::to_string(i)), tk::backColour, colour("Lyellow"));
+    }
+    tk::closeGadgetList();
+}
+
+void buildSettingPage(int pw, int ph) {
+    Gadgets& g = app.g;
+    g.settingPage = tk::containerGadget(0, 0, pw, ph);
+    useFont(2);
+    g.languageCombo = tk::comboBoxGadget(7, 7, pw - 14, rowHeight);
+    tk::addGadgetItem(g.languageCombo, -1, u"Embedded");
+    tk::setGadgetState(g.languageCombo, 0);
+    int y = bottom(g.languageCombo) + app.margin;
+    for (const char* key : {"ton", "tip", "esc", "hek", "rez"}) {
+        app.options[key].gadget = tk::checkBoxGadget(7, y, pw - 14, rowHeight, builtIn(key));
+        y += rowHeight;
+    }
+    useFont(5);
+    g.backupPathText = tk::textGadget(7, y, pw - 14, captionHeight - gap, app.paths.backup, tk::textVCentre);
+    tk::setGadgetColour(g.backupPathText, tk::frontColour, colour("blue"));
+    useFont(6);
+    int treeY = bottom(g.backupPathText);
+    g.backupTree = tk::folderTreeGadget(7, treeY, pw - 14, ph - treeY - app.margin, app.paths.backup,
+                                        tk::treeFoldersOnly | 0x10 | tk::treeSorted |
+                                            tk::treeAlwaysShowSelection);
+    tk::closeGadgetList();
+}
+
+void buildPopupMenu() {
+    tk::createPopupMenu();
+    const struct { int item; const char* key; const char* icon; } items[] = {
+        {1, "pop1", ":/icons/menu_clear_insert.svg"}, {2, "pop2", ":/icons/menu_paste.svg"},
+        {3, "pop3", ":/icons/menu_select_all.svg"},   {4, "pop4", ":/icons/menu_copy.svg"},
+        {5, "pop5", ":/icons/menu_copy_all.svg"},     {6, "pop6", ":/icons/menu_keep.svg"},
+        {7, "pop7", ":/icons/menu_insert_buffer.svg"},
+    };
+    for (const auto& item : items) {
+        if (item.item == 6) tk::addMenuSeparator();
+        tk::addMenuItem(item.item, builtIn(item.key), tk::catchImage(item.icon, 16));
+    }
+}
+
+void giveInitialStates() {
+    Gadgets& g = app.g;
+    for (auto& [key, option] : app.options) tk::setGadgetState(option.gadget, option.state);
+    for (auto& [key, extension] : app.extensions) {
+        if (extension.state == 1) {
+            tk::setGadgetState(extension.gadget, 1);
+            tk::setGadgetAttribute(extension.gadget, tk::pressedImage, tk::catchImage(extension.picture, 32));
+        }
+    }
+    fillHistoryBoxes();
+    tk::setGadgetState(g.mainPanel, app.activePanel);
+    if (tk::getGadgetState(app.options["reg1"].gadget) == 1) {
+        applyRegexLook(app.options["reg1"].gadget, g.searchEditor1, g.replaceEditor1);
+    }
+    if (tk::getGadgetState(app.options["reg2"].gadget) == 1) {
+        applyRegexLook(app.options["reg2"].gadget, g.edi5, g.edi6);
+    }
+    if (tk::getGadgetState(app.options["rez"].gadget) != 1) {
+        tk::disableGadget(g.backupTree, true);
+        tk::disableGadget(g.backupPathText, true);
+    }
+    discoverLanguages();
+}
+
+}  // namespace
+
+void buildMainWindow() {
+    Gadgets& g = app.g;
+    g.focusSink = tk::buttonGadget(0, 0, 0, 0, Text());
+    g.scratchEditor = tk::editorGadget(0, 0, 0, 0);
+    for (Gadget& buffer : g.editorBuffer) buffer = tk::editorGadget(0, 0, 0, 0);
+
+    useFont(1);
+    g.mainPanel = tk::panelGadget(app.margin, app.margin, app.clientWidth - app.doubleMargin,
+                                  app.clientHeight - app.doubleMargin);
+    tk::addGadgetItem(g.mainPanel, -1, builtIn("tabW") + u" ", tk::catchImage(":/icons/tab_work.svg", 24));
+    int pw = tk::getGadgetAttribute(g.mainPanel, tk::panelItemWidth);
+    int ph = tk::getGadgetAttribute(g.mainPanel, tk::panelItemHeight);
+    buildWorkPage(pw, ph);
+    tk::addGadgetItem(g.mainPanel, -1, builtIn("tabP") + u" ", tk::catchImage(":/icons/tab_polygon.svg", 16));
+    buildPolygonPage(pw, ph);
+    tk::addGadgetItem(g.mainPanel, -1, builtIn("tabS") + u" ", tk::catchImage(":/icons/tab_setting.svg", 35));
+    buildSettingPage(pw, ph);
+    tk::closeGadgetList();
+
+    buildPopupMenu();
+    giveInitialStates();
+    buildToolTips();
+    ensureDefaultBackupFolder();
+    // The tree was opened before the default folder existed: open it there now.
+    tk::setGadgetText(g.backupTree, tk::getGadgetText(g.backupTree));
+}
+
+int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
+    Gadgets& g = app.g;
+    if (message != tk::sizeMessage || !tk::isGadget(g.mainPanel)) return tk::processDefault;
+
+    tk::resizeGadget(g.mainPanel, tk::ignoreValue, tk::ignoreValue, tk::windowWidth() - app.doubleMargin,
+                     tk::windowHeight() - app.doubleMargin);
+    int pw = tk::getGadgetAttribute(g.mainPanel, tk::panelItemWidth);
+    int ph = tk::getGadgetAttribute(g.mainPanel, tk::panelItemHeight);
+    for (Gadget page : {g.workPage, g.polygonPage, g.settingPage}) {
+        tk::resizeGadget(page, tk::ignoreValue, tk::ignoreValue, pw, ph);
+    }
+
+    // Work tab.
+    tk::resizeGadget(g.fileList, tk::ignoreValue, tk::ignoreValue, pw, ph / 4);
+    tk::setGadgetItemAttribute(g.fileList, 0, tk::columnWidth, pw - app.scrollBarAllowance - 55, 1);
+    tk::resizeGadget(g.toolBar, tk::ignoreValue, bottom(g.fileList) + gap, pw, toolBarHeight);
+    int bw = (pw - comboWidth - 21) / 2;
+    tk::resizeGadget(g.workSave, tk::ignoreValue, tk::ignoreValue, bw, tk::ignoreValue);
+    tk::resizeGadget(g.workDelete, right(g.workSave) + gap, tk::ignoreValue, bw, tk::ignoreValue);
+    tk::resizeGadget(g.runButton1, tk::ignoreValue, tk::ignoreValue, pw - 10, tk::ignoreValue);
+    placeRowOptions(g.runButton1, "reg1", "cas1", "spa1");
+    int bh = (ph - (bottom(g.toolBar) + gap) - 5) / 2;
+    tk::resizeGadget(g.searchBox1, tk::ignoreValue, bottom(g.toolBar) + gap, pw, bh);
+    tk::resizeGadget(g.replaceBox1, tk::ignoreValue, bottom(g.searchBox1) + gap, pw, bh);
+    layoutEditorRow(searchRow1(), pw, bh);
+    layoutEditorRow(replaceRow1(), pw, bh);
+
+    // Polygon tab.
+    tk::resizeGadget(g.runButton2, tk::ignoreValue, tk::ignoreValue, pw - 10, tk::ignoreValue);
+    placeRowOptions(g.runButton2, "reg2", "cas2", "spa2");
+    int ch = (ph - 50) / 3;
+    int y = bottom(g.runButton2) + gap;
+    for (Gadget box : {g.sampleBox, g.searchBox2, g.replaceBox2}) {
+        tk::resizeGadget(box, tk::ignoreValue, y, pw, ch);
+        y += ch + gap;
+    }
+    tk::resizeGadget(g.sampleLabel, tk::ignoreValue, tk::ignoreValue, pw, tk::ignoreValue);
+    tk::resizeGadget(g.edi4, tk::ignoreValue, tk::ignoreValue, pw, ch - 29);
+    layoutEditorRow(searchRow2(), pw, ch);
+    layoutEditorRow(replaceRow2(), pw, ch);
+
+    // Setting tab.
+    tk::resizeGadget(g.languageCombo, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
+    for (const char* key : {"ton", "tip", "esc", "hek", "rez"}) {
+        tk::resizeGadget(app.options[key].gadget, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
+    }
+    tk::resizeGadget(g.backupPathText, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
+    tk::resizeGadget(g.backupTree, tk::ignoreValue, tk::ignoreValue, pw - 14, ph - bottom(g.backupPathText) - 7);
+    return tk::processDefault;
+}

@@ -115,6 +115,11 @@ void selectFolder(GadgetRecord& r, const QString& path) {
     auto* tree = static_cast<QTreeView*>(r.widget.data());
     QModelIndex index = r.folderModel->index(folder);
     r.selectedFolder = path.endsWith('/') ? path : path + '/';
+    // A folder that does not exist (yet): show its nearest existing parent.
+    while (!index.isValid() && folder.lastIndexOf('/') > 0) {
+        folder.truncate(folder.lastIndexOf('/'));
+        index = r.folderModel->index(folder);
+    }
     if (!index.isValid()) return;
     ProgrammaticChange change;
     tree->setCurrentIndex(index);

@@ -14,12 +14,17 @@
 #include <QPalette>
 #include <QScreen>
 #include <QShortcut>
+#include <QStyle>
 #include <QSvgRenderer>
 
 #include <chrono>
 #include <thread>
 
 #include "ui/toolkit/qt_binding.h"
+
+// The embedded pictures and clips live in this static library; they must be registered
+// explicitly or the linker drops them.
+static void registerEmbeddedResources() { Q_INIT_RESOURCE(resources); }
 
 namespace tk {
 namespace binding {
@@ -146,6 +151,7 @@ using namespace binding;
 bool startToolkit(int& argc, char** argv) {
     if (QApplication::instance()) return true;
     application = new QApplication(argc, argv);
+    registerEmbeddedResources();
     application->installEventFilter(new MouseFilter);
     return true;
 }
@@ -251,6 +257,8 @@ int screenDpiY() {
     QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? static_cast<int>(screen->logicalDotsPerInchY()) : 96;
 }
+
+int scrollBarWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
 
 Colour systemWindowColour() { return fromQColor(QApplication::palette().color(QPalette::Base)); }
 

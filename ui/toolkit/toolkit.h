@@ -98,6 +98,8 @@ void shutDown();
 // Size of the primary screen; false when there is none.
 bool desktopSize(int& width, int& height);
 int screenDpiY();
+// Width of the platform's vertical scroll bar.
+int scrollBarWidth();
 // The platform's window background colour.
 Colour systemWindowColour();
 // Screen position of the mouse cursor now.
