@@ -284,10 +284,10 @@ Gadget folderTreeGadget(int x, int y, int width, int height, const Text& startPa
     QObject::connect(tree->selectionModel(), &QItemSelectionModel::currentChanged,
                      [number](const QModelIndex& current, const QModelIndex&) {
                          GadgetRecord* rec = record(number);
-                         if (!rec || !current.isValid()) return;
+                         if (!rec || !current.isValid() || state().programmatic != 0) return;
                          QString path = rec->folderModel->filePath(current);
                          rec->selectedFolder = path.endsWith('/') ? path : path + '/';
-                         if (state().programmatic == 0) queueEvent(gadgetEvent, number, changeType);
+                         queueEvent(gadgetEvent, number, changeType);
                      });
     selectFolder(r, toQString(startPath));
     return number;
