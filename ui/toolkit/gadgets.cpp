@@ -289,6 +289,12 @@ Gadget folderTreeGadget(int x, int y, int width, int height, const Text& startPa
                          rec->selectedFolder = path.endsWith('/') ? path : path + '/';
                          queueEvent(gadgetEvent, number, changeType);
                      });
+    // The model reads folders in the background: open the tree at the selected folder
+    // again once the folders on its way have been read.
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, [number](const QString& loaded) {
+        GadgetRecord* rec = record(number);
+        if (rec && rec->selectedFolder.startsWith(loaded)) selectFolder(*rec, rec->selectedFolder);
+    });
     selectFolder(r, toQString(startPath));
     return number;
 }
