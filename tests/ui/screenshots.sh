@@ -9,6 +9,8 @@ if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null || ! comm
   echo "screenshots: skipped (xvfb-run, xdotool or ImageMagick missing)"
   exit 0
 fi
+# The program must use the virtual display, not an offscreen platform the caller may set.
+unset QT_QPA_PLATFORM
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cp -r "$(dirname "$0")/../../language" "$work/language"
