@@ -1,5 +1,7 @@
 #pragma once
-// The replacement applied to one text, shared by both search rows.
+// The replacement applied to one text, shared by both search rows. Pure: no gadgets.
+
+#include <cstdint>
 
 #include "engine/text.h"
 
@@ -18,11 +20,20 @@ struct PreparedRow {
     Text replacement;
 };
 
+// 0 when letter case must match, 1 when it is ignored (the mode of findText).
 int findMode(const RowOptions& options);
+// The regular-expression flags of a row: caseless when case is ignored, always multiline
+// and dot-all, newlineAnyCrLf with the empty-line option.
 uint32_t compileFlags(const RowOptions& options);
 
 enum class ReplaceResult { unchanged, changed, failed };
 
-// Replaces in text; with regular expressions, the compiled rowPattern is used. "failed"
-// means a match ended in an error (the text is left as it was).
+// Replaces in text, in one pass over it.
+// Plain mode: every occurrence of the search text, leftmost first and without overlap; the
+// inserted replacement is never searched again. Changed when at least one was found.
+// Regular expressions (the compiled rowPattern): each non-empty match of the original text
+// is replaced where it was found by the replacement with "\1" put in for capture group 1
+// (no other reference is recognised); an empty match inserts nothing. Changed when at
+// least one match was found. "failed" means a match ended in an error (the match limit and
+// the like); the text is then left as it was.
 ReplaceResult replaceInText(Text& text, const PreparedRow& row);
