@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
 
@@ -28,7 +30,10 @@ QWidget* clickTarget(QWidget* widget) {
 void clickGadgetAt(Gadget gadget, int x, int y) {
     QWidget* widget = widgetOf(gadget);
     if (!widget) return;
-    QWidget* target = clickTarget(widget);
+    // The click lands on whatever is drawn at that point: a child in the gadget's face
+    // (a hosted check box, a panel's tab bar, a view's viewport) takes it, as for a person.
+    QWidget* target = widget->childAt(x, y);
+    if (!target) target = clickTarget(widget);
     QPoint local = target->mapFrom(widget, QPoint(x, y));
     QCursor::setPos(target->mapToGlobal(local));
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, local);
@@ -100,6 +105,16 @@ void chooseTreeFolder(Gadget tree, const Text& path) {
     QModelIndex index = r->folderModel->index(folder);
     if (!index.isValid()) return;
     static_cast<QTreeView*>(r->widget.data())->setCurrentIndex(index);
+}
+
+void chooseTab(Gadget panel, int index) {
+    GadgetRecord* r = record(panel);
+    if (!r || r->kind != Kind::panel) return;
+    QTabBar* bar = static_cast<QTabWidget*>(r->widget.data())->tabBar();
+    if (index < 0 || index >= bar->count()) return;
+    QPoint centre = bar->tabRect(index).center();
+    QCursor::setPos(bar->mapToGlobal(centre));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, centre);
 }
 
 void choosePopupMenuItem(int item) {

@@ -19,6 +19,8 @@ void typeText(Gadget gadget, const Text& text);
 void chooseComboItem(Gadget combo, int item);
 // Selects a folder in a folder tree as the user does.
 void chooseTreeFolder(Gadget tree, const Text& path);
+// Clicks the tab of a panel's page as the user does.
+void chooseTab(Gadget panel, int index);
 // Chooses an item of the open popup menu.
 void choosePopupMenuItem(int item);
 bool popupMenuIsOpen();
