@@ -25,7 +25,8 @@ bool parseWave(const std::string& bytes, WaveInfo& info);
 
 // Loads one clip: parses it, writes its two "WAV Header Info" lines to standard output and
 // makes a playback voice of its samples. The clip number, or 0 when the bytes are not a
-// usable PCM clip (then nothing is written).
+// RIFF/WAVE file with both chunks (then nothing is written) or its samples cannot be
+// played (not PCM, unsupported sample size or channel count, no samples).
 int loadSoundClip(const std::string& riffBytes);
 
 // Loads the three embedded clips into app.successSound, app.errorSound and app.copySound

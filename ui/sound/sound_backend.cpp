@@ -3,10 +3,10 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
-#include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QMediaDevices>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -22,8 +22,10 @@ namespace {
 struct Voice {
     QAudioFormat format;
     QByteArray samples;
-    std::unique_ptr<QBuffer> reader;  // the sink pulls the samples through this
-    QAudioSink* sink = nullptr;       // opened on the first play with a device
+    QAudioSink* sink = nullptr;   // opened on the first play with a device
+    QIODevice* feed = nullptr;    // the sink's input while it plays (owned by the sink)
+    QTimer* topUp = nullptr;      // hands over what the device could not take at once
+    qsizetype written = 0;        // bytes of samples handed to the device since the start
     int starts = 0;
 };
 
@@ -46,11 +48,14 @@ SoundSystem& sounds() {
 void closeSinks() {
     SoundSystem& s = sounds();
     for (auto& voice : s.voices) {
+        delete voice->topUp;
+        voice->topUp = nullptr;
         if (voice->sink) {
             voice->sink->stop();
             delete voice->sink;
             voice->sink = nullptr;
         }
+        voice->feed = nullptr;
     }
     s.deviceUp = false;
     s.device = QAudioDevice();
@@ -61,6 +66,21 @@ Voice* findVoice(int voice) {
     SoundSystem& s = sounds();
     if (voice < 1 || static_cast<size_t>(voice) > s.voices.size()) return nullptr;
     return s.voices[static_cast<size_t>(voice) - 1].get();
+}
+
+// Hands the device as much of the rest of the samples as it takes now.
+void feedVoice(Voice& voice) {
+    if (voice.feed && voice.sink->state() != QAudio::StoppedState) {
+        // Offer all that is left: the device takes what fits in its queue (bytesFree()
+        // reports less than that) and says how much it took.
+        const qint64 taken = voice.feed->write(voice.samples.constData() + voice.written,
+                                               voice.samples.size() - voice.written);
+        if (taken > 0) voice.written += static_cast<qsizetype>(taken);
+    }
+    const bool more = voice.feed && voice.sink->state() != QAudio::StoppedState &&
+                      voice.written < voice.samples.size();
+    if (more && !voice.topUp->isActive()) voice.topUp->start();
+    if (!more && voice.topUp->isActive()) voice.topUp->stop();
 }
 
 bool sampleFormatFor(int bitsPerSample, QAudioFormat::SampleFormat& format) {
@@ -109,8 +129,6 @@ int createVoice(const VoiceFormat& format, const uint8_t* pcm, size_t bytes) {
     voice->format.setSampleRate(format.samplesPerSecond);
     voice->format.setSampleFormat(sampleFormat);
     voice->samples = QByteArray(reinterpret_cast<const char*>(pcm), static_cast<qsizetype>(usable));
-    voice->reader = std::make_unique<QBuffer>(&voice->samples);
-    if (!voice->reader->open(QIODevice::ReadOnly)) return 0;
 
     SoundSystem& s = sounds();
     s.voices.push_back(std::move(voice));
@@ -123,13 +141,21 @@ void playVoice(int number) {
     ++voice->starts;
     SoundSystem& s = sounds();
     if (s.silentOutput || !s.deviceUp) return;
-    if (!voice->sink) voice->sink = new QAudioSink(s.device, voice->format);
+    if (!voice->sink) {
+        voice->sink = new QAudioSink(s.device, voice->format);
+        // Room for the whole clip, so that all of it reaches the device when it starts:
+        // it then plays to its end even while the program's thread is busy or pausing.
+        voice->sink->setBufferSize(voice->samples.size());
+        voice->topUp = new QTimer;
+        voice->topUp->setInterval(10);
+        QObject::connect(voice->topUp, &QTimer::timeout, [voice] { feedVoice(*voice); });
+    }
     // Restart from the first sample: a clip that is still sounding begins again instead
-    // of overlapping a second copy of itself. start() returns at once; the sink pulls the
-    // samples from the event loop and goes idle at their end.
+    // of overlapping a second copy of itself. Nothing here waits for the device.
     voice->sink->stop();
-    voice->reader->seek(0);
-    voice->sink->start(voice->reader.get());
+    voice->feed = voice->sink->start();
+    voice->written = 0;
+    feedVoice(*voice);
 }
 
 void playTone(int hz, int ms) {
@@ -183,7 +209,9 @@ void useSilentSoundOutput(bool on) {
     if (on) {
         // Voices opened on a real device go quiet while the silent output is in use.
         for (auto& voice : s.voices) {
+            if (voice->topUp) voice->topUp->stop();
             if (voice->sink) voice->sink->stop();
+            voice->feed = nullptr;
         }
     }
 }

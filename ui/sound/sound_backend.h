@@ -1,8 +1,10 @@
 #pragma once
 // The sound back end: PCM voices played on the default audio output. One voice per clip;
 // playing a voice that is still sounding restarts it from its first sample; several voices
-// may sound at once. Nothing here blocks or waits for playback to end, and every failure
-// (no output device, unsupported format, unknown voice) is silent.
+// may sound at once. A voice's samples are handed to the device when it starts, so it plays
+// to its end even while the caller's thread pauses. Nothing here blocks or waits for
+// playback to end, and every failure (no output device, unsupported format, unknown voice)
+// is silent.
 //
 // Voices are kept even when no output device exists: they are created, counted and
 // "played" into nothing. The program itself only plays voices while the sound system is
@@ -37,7 +39,8 @@ void playTone(int hz, int ms);
 
 // ---- Test hooks ---------------------------------------------------------------------
 
-// How many times playback of the voice was started or restarted; 0 for an unknown voice.
+// How many times playback of the voice was started or restarted (also when no device or
+// the silent output takes it); 0 for an unknown voice.
 int voiceStarts(int voice);
 // Number of voices created so far (tone voices included).
 int voiceCount();
