@@ -635,6 +635,12 @@ int getGadgetAttribute(Gadget gadget, int attribute) {
         if (attribute == panelItemHeight) return stack->height();
     } else if (r->kind == Kind::scrollArea && attribute == scrollAreaX) {
         return static_cast<QScrollArea*>(r->widget.data())->horizontalScrollBar()->value();
+    } else if (r->kind == Kind::imageButton && attribute == pressedImage) {
+        // The image number whose picture the button shows while pressed; 0 when none.
+        if (r->pressedPixmap.isNull()) return 0;
+        for (const auto& [number, pixmap] : state().images) {
+            if (pixmap.cacheKey() == r->pressedPixmap.cacheKey()) return number;
+        }
     }
     return 0;
 }
