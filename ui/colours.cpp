@@ -28,6 +28,10 @@ uint32_t colour(std::string_view name) { return app.colours.get(name); }
 
 namespace {
 
+constexpr int flashMilliseconds = 70;
+
+FlashPauseHook flashPauseHook;
+
 // The background an editor returns to: its row's regular-expression look, or its normal one.
 uint32_t restingBackground(Gadget editor) {
     const Gadgets& g = app.g;
@@ -65,7 +69,10 @@ void copyToTwin(Gadget source, Gadget target) {
     tk::setGadgetColour(source, tk::backColour, colour("Sgreen"));
     while (tk::pollEvent() != 0) {
     }
-    tk::delay(70);
+    if (flashPauseHook) flashPauseHook(source, flashMilliseconds);
+    tk::delay(flashMilliseconds);
     tk::setGadgetColour(source, tk::backColour, restingBackground(source));
     playSound(app.copySound);
 }
+
+void setFlashPauseHook(FlashPauseHook hook) { flashPauseHook = std::move(hook); }
