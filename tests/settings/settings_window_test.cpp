@@ -1,0 +1,274 @@
+// tuning.ini: the default file of a first start, reading with its ranges and
+// normalisations, and writing back at exit.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+
+#include "settings/settings.h"
+#include "tests/settings/program_window_fixture.h"
+
+namespace {
+
+class SettingsTest : public ProgramWindowTest {
+protected:
+    // Reads tuning.ini into fresh defaults without opening a window.
+    static void loadOnly() {
+        initialiseAppState(workingDirectory(), 1280, 1024);
+        loadSettings();
+    }
+};
+
+// ---- First start ---------------------------------------------------------------------
+
+TEST_F(SettingsTest, FirstStartWritesTheDefaultFile) {
+    loadOnly();
+    const std::string dir = folder();
+    const std::string expected = iniBytes({
+        "[WINDOW]", "left = 290", "top = 212", "width = 700", "height = 600", "full = 0",
+        "[COMBOBOX]", "language = Embedded",
+        "[CHECKBOX]", "tips = 1", "esc = 1", "sound = 1", "reg_exp1 = 0", "case1 = 1",
+        "space1 = 0", "reg_exp2 = 0", "case2 = 1", "space2 = 0", "check = 1", "reserve = 1",
+        "[PANELS]", "panel = 2",
+        "[EXPANSION]", "butTXT = 0", "butHTA = 0", "butHTM = 0", "butHTML = 1",
+        "[PATH]"});
+    EXPECT_EQ(settings(), expected + "files = " + dir + "\r\nfolders = " + dir +
+                              "\r\nsystem = " + dir + "reserve/\r\n");
+}
+
+TEST_F(SettingsTest, FirstStartOpensTheCentredDefaultWindowAndExitsWithoutRewriting) {
+    start();
+    EXPECT_EQ(tk::windowX(), 290);
+    EXPECT_EQ(tk::windowY(), 212);
+    EXPECT_EQ(tk::windowWidth(), 700);
+    EXPECT_EQ(tk::windowHeight(), 600);
+    const std::string written = settings();
+    stop();
+    EXPECT_EQ(settings(), written);
+}
+
+// ---- Reading -------------------------------------------------------------------------
+
+TEST_F(SettingsTest, WindowSizeIsRaisedToTheMinimumAndPositionTakenAsItIs) {
+    writeFile("tuning.ini", iniBytes({"[window]", "left = -5000", "top = 40", "width = 300",
+                                      "height = 100", "full = 0"}));
+    loadOnly();
+    EXPECT_EQ(app.windowRect.x, -5000);
+    EXPECT_EQ(app.windowRect.y, 40);
+    EXPECT_EQ(app.windowRect.width, 700);
+    EXPECT_EQ(app.windowRect.height, 600);
+}
+
+TEST_F(SettingsTest, MissingKeysKeepTheirDefaults) {
+    writeFile("tuning.ini", iniBytes({"[WINDOW]", "width = 900", "[CHECKBOX]", "esc = 0"}));
+    loadOnly();
+    EXPECT_EQ(app.windowRect.x, 290);
+    EXPECT_EQ(app.windowRect.width, 900);
+    EXPECT_EQ(app.windowRect.height, 600);
+    EXPECT_EQ(app.options["esc"].state, 0);
+    EXPECT_EQ(app.options["tip"].state, 1);
+    EXPECT_EQ(app.activePanel, 2);
+    EXPECT_EQ(app.languageName, u"Embedded");
+}
+
+TEST_F(SettingsTest, FlagsOutsideZeroAndOneAreIgnoredAndWordsReadAsZero) {
+    writeFile("tuning.ini", iniBytes({"[CHECKBOX]", "tips = 2", "sound = no", "case1 = -1",
+                                      "reg_exp2 = 1", "[EXPANSION]", "butTXT = 1",
+                                      "butHTML = 7", "butHTA = x"}));
+    loadOnly();
+    EXPECT_EQ(app.options["tip"].state, 1);
+    EXPECT_EQ(app.options["ton"].state, 0);
+    EXPECT_EQ(app.options["cas1"].state, 1);
+    EXPECT_EQ(app.options["reg2"].state, 1);
+    EXPECT_EQ(app.extensions["txt"].state, 1);
+    EXPECT_EQ(app.extensions["htl"].state, 1);
+    EXPECT_EQ(app.extensions["hta"].state, 0);
+
+    writeFile("tuning.ini", iniBytes({"[CHECKBOX]", "tips = no"}));
+    loadOnly();
+    EXPECT_EQ(app.options["tip"].state, 0);
+}
+
+TEST_F(SettingsTest, PanelOutsideTheThreeTabsIsIgnored) {
+    writeFile("tuning.ini", iniBytes({"[PANELS]", "panel = 3"}));
+    loadOnly();
+    EXPECT_EQ(app.activePanel, 2);
+    writeFile("tuning.ini", iniBytes({"[PANELS]", "panel = -1"}));
+    loadOnly();
+    EXPECT_EQ(app.activePanel, 2);
+    writeFile("tuning.ini", iniBytes({"[PANELS]", "panel = 1"}));
+    loadOnly();
+    EXPECT_EQ(app.activePanel, 1);
+}
+
+TEST_F(SettingsTest, LanguageNameIsNormalised) {
+    const struct { const char* stored; Text loaded; } cases[] = {
+        {"GERMAN", u"German"}, {"russian", u"Russian"}, {"eMBEDDED", u"Embedded"},
+        {"", u""}, {"\xD0\xA0\xD0\xA3\xD0\xA1\xD0\xA1\xD0\x9A\xD0\x98\xD0\x99", u"Русский"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        writeFile("tuning.ini", iniBytes({"[COMBOBOX]", (std::string("language = ") + c.stored).c_str()}));
+        loadOnly();
+        EXPECT_EQ(app.languageName, c.loaded);
+    }
+}
+
+TEST_F(SettingsTest, PathsAreLoadedAndTheCurrentFoldersStartAsLoaded) {
+    writeFile("tuning.ini", iniBytes({"[PATH]", "files = /data/in/", "folders = /data/tree/",
+                                      "system = /data/copies/"}));
+    loadOnly();
+    EXPECT_EQ(app.paths.filesLoaded, u"/data/in/");
+    EXPECT_EQ(app.paths.files, u"/data/in/");
+    EXPECT_EQ(app.paths.foldersLoaded, u"/data/tree/");
+    EXPECT_EQ(app.paths.folders, u"/data/tree/");
+    EXPECT_EQ(app.paths.backup, u"/data/copies/");
+}
+
+TEST_F(SettingsTest, LoadedStatesReachTheWindow) {
+    writeFile("tuning.ini", iniBytes({"[CHECKBOX]", "esc = 0", "reg_exp1 = 1", "[PANELS]",
+                                      "panel = 1", "[EXPANSION]", "butTXT = 1"}));
+    start();
+    EXPECT_EQ(tk::getGadgetState(app.options["esc"].gadget), 0);
+    EXPECT_EQ(tk::getGadgetState(app.options["reg1"].gadget), 1);
+    EXPECT_EQ(tk::getGadgetState(app.g.mainPanel), 1);
+    EXPECT_EQ(tk::getGadgetState(app.extensions["txt"].gadget), 1);
+}
+
+// ---- Writing back at exit ------------------------------------------------------------
+
+TEST_F(SettingsTest, SavedGeometryReopensUnchangedAndAnUnchangedExitLeavesTheFileAlone) {
+    const std::string bytes = iniBytes({"[WINDOW]", "left = 100", "top = 80", "width = 800",
+                                        "height = 650", "full = 0", "[PATH]",
+                                        ("files = " + folder()).c_str(),
+                                        ("folders = " + folder()).c_str(),
+                                        ("system = " + folder() + "reserve/").c_str()});
+    writeFile("tuning.ini", bytes);
+    struct timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, "tuning.ini", old, 0), 0);
+
+    start();
+    EXPECT_EQ(tk::windowX(), 100);
+    EXPECT_EQ(tk::windowY(), 80);
+    EXPECT_EQ(tk::windowWidth(), 800);
+    EXPECT_EQ(tk::windowHeight(), 650);
+    stop();
+
+    EXPECT_EQ(settings(), bytes);
+    struct stat info {};
+    ASSERT_EQ(stat("tuning.ini", &info), 0);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1000000000);
+}
+
+TEST_F(SettingsTest, ChangedOptionsAreWrittenAtExitAndKeepTheRestOfTheFile) {
+    writeFile("tuning.ini", iniBytes({"; my settings", "[COMBOBOX]", "language = Embedded",
+                                      "what00 = kept"}));
+    start();
+    tk::setGadgetState(app.options["esc"].gadget, 0);
+    tk::setGadgetState(app.options["spa2"].gadget, 1);
+    tk::setGadgetState(app.extensions["hta"].gadget, 1);
+    tk::setGadgetState(app.g.mainPanel, 0);
+    app.paths.files = u"/picked/files/";
+    stop();
+
+    const std::string file = settings();
+    EXPECT_TRUE(contains(file, "; my settings\r\n[COMBOBOX]\r\nlanguage = Embedded\r\nwhat00 = kept\r\n"));
+    EXPECT_TRUE(contains(file, "esc = 0\r\n"));
+    EXPECT_TRUE(contains(file, "space2 = 1\r\n"));
+    EXPECT_TRUE(contains(file, "tips = 1\r\n"));
+    EXPECT_TRUE(contains(file, "butHTA = 1\r\n"));
+    EXPECT_TRUE(contains(file, "panel = 0\r\n"));
+    EXPECT_TRUE(contains(file, "files = /picked/files/\r\n"));
+    EXPECT_TRUE(contains(file, "folders = " + folder() + "\r\n"));
+    EXPECT_TRUE(contains(file, "system = " + folder() + "reserve/\r\n"));
+
+    start();
+    EXPECT_EQ(tk::getGadgetState(app.options["esc"].gadget), 0);
+    EXPECT_EQ(tk::getGadgetState(app.g.mainPanel), 0);
+    EXPECT_EQ(app.paths.files, u"/picked/files/");
+}
+
+TEST_F(SettingsTest, ExitWhileMaximisedWritesOnlyTheState) {
+    writeFile("tuning.ini", iniBytes({"[WINDOW]", "left = 100", "top = 80", "width = 800",
+                                      "height = 650", "full = 0"}));
+    start();
+    tk::setWindowState(tk::stateMaximised);
+    stop();
+    EXPECT_EQ(settings(), iniBytes({"[WINDOW]", "left = 100", "top = 80", "width = 800",
+                                    "height = 650", "full = 16777216"}));
+
+    // The next start opens maximised; a later exit in normal state writes the geometry.
+    start();
+    EXPECT_EQ(tk::windowState(), tk::stateMaximised);
+    const std::string whileMaximised = settings();
+    restart();
+    EXPECT_EQ(settings(), whileMaximised);  // was and is maximised: nothing to write
+    tk::setWindowState(tk::stateNormal);
+    ASSERT_EQ(tk::windowState(), tk::stateNormal);
+    const std::string geometry = "left = " + std::to_string(tk::windowX()) + "\r\ntop = " +
+                                 std::to_string(tk::windowY()) + "\r\nwidth = " +
+                                 std::to_string(tk::windowWidth()) + "\r\nheight = " +
+                                 std::to_string(tk::windowHeight()) + "\r\nfull = 0\r\n";
+    stop();
+    EXPECT_EQ(settings(), iniBytes({"[WINDOW]"}) + geometry);
+}
+
+TEST_F(SettingsTest, ExitWhileMinimisedWritesItsStateAndTheNextStartIsMaximised) {
+    start();
+    tk::setWindowState(tk::stateMinimised);
+    ASSERT_EQ(tk::windowState(), tk::stateMinimised);
+    stop();
+    EXPECT_TRUE(contains(settings(), "[WINDOW]\r\nleft = 290\r\ntop = 212\r\nwidth = 700\r\n"
+                                     "height = 600\r\nfull = 536870912\r\n"));
+    start();
+    EXPECT_EQ(tk::windowState(), tk::stateMaximised);
+}
+
+TEST_F(SettingsTest, ResizedWindowIsWrittenAtExit) {
+    start();
+    tk::testing::dragWindowSize(900, 700);
+    const int x = tk::windowX();
+    const int y = tk::windowY();
+    stop();
+    EXPECT_TRUE(contains(settings(), "[WINDOW]\r\nleft = " + std::to_string(x) + "\r\ntop = " +
+                                         std::to_string(y) + "\r\nwidth = 900\r\nheight = 700\r\n"
+                                         "full = 0\r\n"));
+    start();
+    EXPECT_EQ(tk::windowWidth(), 900);
+    EXPECT_EQ(tk::windowHeight(), 700);
+}
+
+TEST_F(SettingsTest, FileDeletedDuringTheRunIsWrittenAnewWithTheCurrentChoices) {
+    writeFile("tuning.ini", iniBytes({"[WINDOW]", "left = 100", "top = 80", "width = 800",
+                                      "height = 650", "[CHECKBOX]", "sound = 0", "[COMBOBOX]",
+                                      "what00 = lost with the file"}));
+    start();
+    ASSERT_EQ(std::remove("tuning.ini"), 0);
+    tk::setGadgetState(app.options["esc"].gadget, 0);
+    stop();
+
+    const std::string file = settings();
+    EXPECT_TRUE(contains(file, "[WINDOW]\r\nleft = 100\r\ntop = 80\r\nwidth = 800\r\n"
+                               "height = 650\r\nfull = 0\r\n[COMBOBOX]\r\nlanguage = Embedded\r\n"
+                               "[CHECKBOX]\r\ntips = 1\r\nesc = 0\r\nsound = 0\r\n"));
+    EXPECT_TRUE(contains(file, "[PANELS]\r\npanel = 2\r\n"));
+    EXPECT_FALSE(contains(file, "what00"));
+}
+
+TEST_F(SettingsTest, FileDeletedDuringAnUnchangedRunStaysAbsent) {
+    start();
+    ASSERT_EQ(std::remove("tuning.ini"), 0);
+    stop();
+    EXPECT_FALSE(fs::exists("tuning.ini"));
+}
+
+TEST_F(SettingsTest, LanguageThatHasNoFileAnyMoreIsSavedAsEmbedded) {
+    writeFile("tuning.ini", iniBytes({"[COMBOBOX]", "language = GERMAN"}));
+    start();
+    EXPECT_EQ(tk::getGadgetText(app.g.languageCombo), u"Embedded");
+    stop();
+    EXPECT_TRUE(contains(settings(), "[COMBOBOX]\r\nlanguage = Embedded\r\n"));
+}
+
+}  // namespace
