@@ -12,8 +12,9 @@ Text composeWindowTitle(const std::tm& date) {
     for (int month = 1; month <= 12; ++month) months[month] = text(monthKeys[month - 1]);
     int month = date.tm_mon + 1;
     Text monthName = month >= 1 && month <= 12 ? months[month] : Text();
-    Text datePart = numberToText(date.tm_mday) + u"  " + monthName + u"  " +
-                    numberToText(date.tm_year + 1900);
+    Text year = numberToText(date.tm_year + 1900);
+    if (year.size() < 4) year.insert(0, 4 - year.size(), u'0');  // always four digits
+    Text datePart = numberToText(date.tm_mday) + u"  " + monthName + u"  " + year;
     return text("name") + u"   V 1.4   " + datePart;
 }
 
