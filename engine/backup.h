@@ -3,8 +3,10 @@
 
 #include "engine/text.h"
 
-// Creates the working directory's "reserve/" folder if nothing exists at that path.
+// Creates the working directory's "reserve/" folder if nothing exists at that path (error
+// 0 with the path when it cannot be created).
 void ensureDefaultBackupFolder();
-// Copies root + relative to backup + relative, creating the folders below backup it needs.
-// True when the copy was made.
+// Copies root + relative byte for byte to backup + relative, replacing an earlier copy;
+// when that fails, creates the folders of the relative path below backup and tries once
+// more. The backup folder itself is never created here. True when the copy was made.
 bool makeBackup(const Text& root, const Text& relative, const Text& backup);

@@ -1,6 +1,45 @@
-// Not built yet.
-
 #include "engine/messages.h"
 
-void showError(int, const Text&) {}
-void showRunResult(int64_t, int64_t) {}
+#include <string>
+
+#include "core/app_state.h"
+#include "settings/languages.h"
+#include "ui/colours.h"
+#include "ui/sounds.h"
+#include "ui/toolkit/toolkit.h"
+
+int resultDisplayMilliseconds = 3000;
+
+void showError(int code, const Text& detail) {
+    Text message = text("err" + std::to_string(code));
+    if (!detail.empty()) {
+        if (code == 2) message += detail;
+        else message += app.lineBreak + app.quoteMark + detail + app.quoteMark;
+    }
+    playSound(app.errorSound);
+    tk::messageBox(text("err"), message);
+}
+
+Text runResultMessage(int64_t changedCount, int64_t failedCount) {
+    Text message = changedCount > 0 ? text("txt8") + u" " + numberToText(changedCount) : text("txt9");
+    if (failedCount > 0) message += app.lineBreak + text("txt10") + u" " + numberToText(failedCount);
+    return message;
+}
+
+void showRunResult(int64_t changedCount, int64_t failedCount) {
+    const Gadgets& g = app.g;
+    const bool changed = changedCount > 0;
+    tk::setGadgetColour(g.resultBox, tk::backColour, colour(changed ? "Mgreen" : "Lpink"));
+    tk::setGadgetColour(g.resultText, tk::backColour, colour(changed ? "aquaM" : "mistR"));
+    tk::setGadgetColour(g.resultText, tk::frontColour, colour(changed ? "Sgreen" : "crim"));
+    const int sound = changed ? app.successSound : app.errorSound;
+    playSound(sound);
+    tk::setGadgetText(g.resultText, runResultMessage(changedCount, failedCount));
+    tk::hideGadget(g.resultBox, false);
+    // The box must be painted before the wait, which blocks the window.
+    while (tk::pollEvent() != 0) {
+    }
+    tk::delay(resultDisplayMilliseconds);
+    playSound(sound);
+    tk::hideGadget(g.resultBox, true);
+}

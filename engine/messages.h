@@ -5,9 +5,20 @@
 
 #include "engine/text.h"
 
-// Error sound, then a modal box titled with the "err" text showing the text of error code
-// (with the detail on its own line in double quotes, or appended as is for code 2).
+// How long the result box stays up, in milliseconds. The program shows it for 3000 ms;
+// tests set a shorter time so that a run does not wait three seconds.
+extern int resultDisplayMilliseconds;
+
+// Error sound, then a modal box titled with the "err" text showing the text of the error
+// code (0, 1, 2, 4, 5 or 6). A detail of code 2 is appended as it is; any other detail
+// stands on its own line in double quotes.
 void showError(int code, const Text& detail);
-// Shows the result box for 3000 ms: how many files were changed, and, when some could not
-// be written, how many.
+
+// The message of the result box: "txt8" + " " + count when files were changed, "txt9"
+// otherwise; when some files could not be changed because of an error, a second line
+// "txt10" + " " + that number.
+Text runResultMessage(int64_t changedCount, int64_t failedCount);
+
+// Shows the result box with its colours and sound for resultDisplayMilliseconds, then
+// plays the sound again and hides the box.
 void showRunResult(int64_t changedCount, int64_t failedCount = 0);

@@ -1,0 +1,52 @@
+#pragma once
+// The work a run does on one file: read it in its encoding, replace, and write it back
+// safely. Pure: no gadgets; paths are file-system bytes.
+
+#include <functional>
+#include <string>
+
+#include "engine/replace.h"
+#include "engine/text_file.h"
+
+// What happened to one file.
+enum class FileOutcome {
+    unreadable,   // it could not be opened for reading (missing, a folder, locked): skipped
+    unsupported,  // its mark announces UTF-16 BE or UTF-32 BE: skipped
+    unchanged,    // nothing was found: the file was not touched
+    changed,      // it was written back
+    failed,       // something was found, but the file could not be changed safely and was
+                  // left as it was
+};
+
+// Called once the new text is ready, before anything is written; false leaves the file
+// alone and makes it "failed" (the run's backup copy goes here).
+using BeforeWrite = std::function<bool()>;
+
+// Reads, replaces and writes back one file. The text of the file is its lines joined by
+// CR LF (no break after the last line); the new text is split into lines again at CR LF,
+// lone CR and lone LF, and every line, the last included, is written with CR LF after it,
+// in the encoding the file was read in and after the same byte-order mark. A text that
+// became empty is written as the mark alone (zero bytes for a file without a mark).
+// A file in which the reader met a zero unit, a read error or a cut-off last unit is not
+// written: writing its lines back would change bytes that were not replaced.
+class FileRewriter {
+public:
+    FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
+
+private:
+    Text text_;  // the line store; its storage is reused from file to file
+    Text line_;
+};
+
+// Writes text as lines with CR LF after each (see above), after the mark of format, into a
+// temporary file in the folder of the file and renames it over the file: until the rename
+// the original is untouched, and on any failure it stays as it was and the temporary file
+// is removed. The new file keeps the original's permission bits and, where the process
+// may set them, its owner and group. A symbolic link stays a link: its target is
+// rewritten. A file that the process may not open for writing is refused.
+bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
+
+// Copies a file byte for byte to a new path, through a temporary file in the target's
+// folder renamed into place, replacing an earlier file there. The copy keeps the source's
+// permission bits and modification time. False (and nothing left behind) on failure.
+bool copyFileSafely(const std::string& from, const std::string& to);
