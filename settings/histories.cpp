@@ -128,6 +128,13 @@ void loadHistories() {
     }
 }
 
+void writeHistories() {
+    ini::useGroup("COMBOBOX");
+    for (const auto* list : {&app.nameHistory, &app.whatHistory, &app.thanHistory}) {
+        for (const HistoryEntry& entry : *list) ini::setText(entry.key, entry.text);
+    }
+}
+
 void fillHistoryBoxes() {
     const Gadgets& g = app.g;
     const struct { Gadget combo; const std::vector<HistoryEntry>* list; } boxes[] = {

@@ -5,6 +5,9 @@
 
 // Reads the saved entries from the open settings file's selected group.
 void loadHistories();
+// Writes every entry of the three lists under its key into the open settings file's
+// group COMBOBOX (for a settings file that has to be made anew).
+void writeHistories();
 // Fills every history combo box from its list.
 void fillHistoryBoxes();
 // The Save and Delete buttons; the button pressed selects the kind and the row.

@@ -64,13 +64,14 @@ void saveOptions() {
     if (!anyOptionChanged()) return;
     if (!ini::open(settingsFile)) {
         // The file went away while the program ran: start a fresh one, then put the
-        // user's current choices into it rather than losing them.
+        // user's current choices and kept combo-box texts into it rather than losing them.
         ini::close();
         writeDefaultSettings();
         if (!ini::open(settingsFile)) {
             ini::close();
             return;
         }
+        writeHistories();
     }
     writeLiveOptions();
     ini::close();

@@ -125,17 +125,6 @@ TEST_F(HistoryTest, SearchTextSavedInRowTwoReachesBothRowsAndTheFile) {
     EXPECT_EQ(tk::getGadgetText(app.g.edi5), u"newest");
 }
 
-TEST_F(HistoryTest, ReplacementTextSavedInRowOneGoesToTheReplacementBoxes) {
-    start();
-    showTab(0);
-    saveFrom(app.g.replaceEditor1, app.g.replaceSave1, u"with this");
-    EXPECT_EQ(items(app.g.replaceCombo1), std::vector<Text>{u"with this"});
-    EXPECT_EQ(items(app.g.replaceCombo2), std::vector<Text>{u"with this"});
-    EXPECT_TRUE(items(app.g.searchCombo1).empty());
-    EXPECT_TRUE(contains(comboGroup(), "than00 = with this\r\n"));
-    EXPECT_EQ(tk::getActiveGadget(), app.g.replaceEditor1);
-}
-
 TEST_F(HistoryTest, FileNamePatternIsTakenFromTheComboAndItsFieldCleared) {
     start();
     showTab(0);
@@ -145,15 +134,6 @@ TEST_F(HistoryTest, FileNamePatternIsTakenFromTheComboAndItsFieldCleared) {
     EXPECT_EQ(tk::getGadgetText(app.g.workCombo), u"");
     EXPECT_EQ(tk::getActiveGadget(), app.g.workCombo);
     EXPECT_TRUE(contains(comboGroup(), "name00 = *report*\r\n"));
-}
-
-TEST_F(HistoryTest, SameTextSavedTwiceIsKeptTwice) {
-    start();
-    showTab(0);
-    saveFrom(app.g.searchEditor1, app.g.searchSave1, u"again");
-    saveFrom(app.g.searchEditor1, app.g.searchSave1, u"again");
-    EXPECT_EQ(items(app.g.searchCombo1), (std::vector<Text>{u"again", u"again"}));
-    EXPECT_TRUE(contains(comboGroup(), "what00 = again\r\nwhat01 = again\r\n"));
 }
 
 TEST_F(HistoryTest, ThirtyOneSavesKeepTheThirtyNewest) {
@@ -194,24 +174,6 @@ TEST_F(HistoryTest, FullListLosesItsOldestEntryEvenWhenANewerOneHasTheSameText) 
     EXPECT_TRUE(contains(comboGroup(), "what04 = same\r\n"));
     EXPECT_TRUE(contains(comboGroup(), "what29 = s28\r\n"));
     EXPECT_FALSE(contains(comboGroup(), "what30"));
-}
-
-TEST_F(HistoryTest, FullFileNameListKeepsTheTextBeingSaved) {
-    std::string bytes = "\xEF\xBB\xBF\r\n[COMBOBOX]\r\n";
-    for (int i = 0; i < 30; ++i) bytes += numbered("name", i) + " = n" + std::to_string(i) + "\r\n";
-    writeFile("tuning.ini", bytes);
-    start();
-    showTab(0);
-    tk::setGadgetText(app.g.workCombo, u"fresh");
-    click(app.g.workSave);
-
-    const std::vector<Text> shown = items(app.g.workCombo);
-    ASSERT_EQ(shown.size(), 30u);
-    EXPECT_EQ(shown[0], u"fresh");
-    EXPECT_EQ(shown[29], u"n28");
-    EXPECT_EQ(tk::getGadgetText(app.g.workCombo), u"");
-    EXPECT_TRUE(contains(comboGroup(), "name00 = fresh\r\n"));
-    EXPECT_TRUE(contains(comboGroup(), "name29 = n28\r\n"));
 }
 
 TEST_F(HistoryTest, HandEditedNumbersAreRenumberedOnTheNextSave) {
@@ -290,18 +252,6 @@ TEST_F(HistoryTest, DeletingTheThirdReplacementRenumbersWithoutAGap) {
 
     restart();
     EXPECT_EQ(items(app.g.replaceCombo1), (std::vector<Text>{u"a", u"b", u"d"}));
-}
-
-TEST_F(HistoryTest, DeletingASearchTextInRowOneRemovesItFromRowTwo) {
-    writeFile("tuning.ini", iniBytes({"[COMBOBOX]", "what00 = x", "what01 = y"}));
-    start();
-    showTab(0);
-    choose(app.g.searchCombo1, 0);
-    click(app.g.searchDelete1);
-    EXPECT_EQ(items(app.g.searchCombo1), std::vector<Text>{u"y"});
-    EXPECT_EQ(items(app.g.searchCombo2), std::vector<Text>{u"y"});
-    EXPECT_TRUE(contains(comboGroup(), "what00 = y\r\n"));
-    EXPECT_FALSE(contains(comboGroup(), "what01"));
 }
 
 TEST_F(HistoryTest, DeletingAFileNamePatternClearsTheField) {

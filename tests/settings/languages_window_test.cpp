@@ -60,13 +60,6 @@ protected:
 
 // ---- What the selector offers --------------------------------------------------------
 
-TEST_F(LanguageTest, WithoutALanguageFolderOnlyEmbeddedIsOffered) {
-    start();
-    EXPECT_EQ(offered(), std::vector<Text>{u"Embedded"});
-    EXPECT_EQ(tk::getGadgetState(selector()), 0);
-    expectBuiltInTextsExcept({});
-}
-
 TEST_F(LanguageTest, OffersLanguageFilesSortedByNameWhateverTheirCase) {
     writeLanguage("zulu.lng", {});
     writeLanguage("FRENCH.Lng", {});
@@ -82,27 +75,15 @@ TEST_F(LanguageTest, OffersLanguageFilesSortedByNameWhateverTheirCase) {
 
 TEST_F(LanguageTest, UpperCaseFileIsOfferedNormalisedAndLoadedByItsRealName) {
     writeLanguage("RUSSIAN.LNG", {"but9 = Сохранить"});
+    useLanguageSetting("russian");
     start();
     ASSERT_EQ(offered(), (std::vector<Text>{u"Embedded", u"Russian"}));
+    EXPECT_EQ(tk::getGadgetState(selector()), 1);
+    EXPECT_EQ(tk::getGadgetText(app.g.workSave), u"Сохранить");
+    choose(selector(), 0);
+    EXPECT_EQ(tk::getGadgetText(app.g.workSave), u"Save");
     choose(selector(), 1);
     EXPECT_EQ(text("but9"), u"Сохранить");
-    EXPECT_EQ(tk::getGadgetText(app.g.workSave), u"Сохранить");
-}
-
-TEST_F(LanguageTest, StoredLanguageIsSelectedAndAppliedAtStartUp) {
-    writeLanguage("GERMAN.LNG", {"tabW = Dateien"});
-    useLanguageSetting("german");
-    start();
-    EXPECT_EQ(tk::getGadgetText(selector()), u"German");
-    EXPECT_EQ(tk::getGadgetItemText(app.g.mainPanel, 0), u"Dateien ");
-}
-
-TEST_F(LanguageTest, NonLatinFileNameIsOfferedWithItsFirstLetterUpperCase) {
-    writeLanguage("УКРАЇНСЬКА.lng", {"but0 = Видалити"});
-    start();
-    ASSERT_EQ(offered(), (std::vector<Text>{u"Embedded", u"Українська"}));
-    choose(selector(), 1);
-    EXPECT_EQ(tk::getGadgetText(app.g.searchDelete2), u"Видалити");
 }
 
 TEST_F(LanguageTest, EmbeddedFileIsLoadedByBothEmbeddedEntries) {
@@ -115,16 +96,6 @@ TEST_F(LanguageTest, EmbeddedFileIsLoadedByBothEmbeddedEntries) {
     EXPECT_EQ(text("but9"), u"Keep");
     choose(selector(), 1);
     EXPECT_EQ(text("but9"), u"Keep");
-}
-
-TEST_F(LanguageTest, ChoosingEmbeddedAgainRestoresTheBuiltInTexts) {
-    writeLanguage("Dutch.lng", {"but9 = Bewaren", "txt5 = Zoeken naar"});
-    useLanguageSetting("Dutch");
-    start();
-    ASSERT_EQ(text("but9"), u"Bewaren");
-    choose(selector(), 0);
-    expectBuiltInTextsExcept({});
-    EXPECT_EQ(tk::getGadgetText(app.g.searchLabel1), u"What to search");
 }
 
 // ---- Texts with the built-in fallback --------------------------------------------------
@@ -145,42 +116,6 @@ TEST_F(LanguageTest, EmptyAndBlankValuesKeepTheBuiltInText) {
     EXPECT_EQ(text("err1"), u"Field for search empty.");
     EXPECT_EQ(text("err2"), app.defaultTexts.get("err2"));
     EXPECT_EQ(text("err3"), u"Set");
-}
-
-TEST_F(LanguageTest, OnlyTheTextGroupCountsAndKeysMatchWithoutCase) {
-    writeFile("language/Mixed.lng", "[OTHER]\r\nbut9 = Wrong\r\n[text]\r\nBUT0 = Weg\r\n"
-                                    "unknown = ignored\r\n");
-    start();
-    choose(selector(), 1);
-    EXPECT_EQ(text("but0"), u"Weg");
-    EXPECT_EQ(text("but9"), u"Save");
-    EXPECT_EQ(text("unknown"), u"");
-}
-
-TEST_F(LanguageTest, FileWithoutMarkIsReadAsLatin1) {
-    writeFile("language/Francais.lng", "[TEXT]\r\nbut0 = Supprim\xE9\r\n");
-    start();
-    choose(selector(), 1);
-    EXPECT_EQ(text("but0"), u"Supprimé");
-}
-
-TEST_F(LanguageTest, FileWithoutTextGroupGivesTheBuiltInTexts) {
-    writeFile("language/Empty.lng", "");
-    writeFile("language/Other.lng", "[WORDS]\r\nbut9 = Nope\r\n");
-    start();
-    choose(selector(), 1);
-    expectBuiltInTextsExcept({});
-    choose(selector(), 2);
-    expectBuiltInTextsExcept({});
-}
-
-TEST_F(LanguageTest, LanguageFilesAreNeverWritten) {
-    const std::string bytes = "[TEXT]\r\n\r\nbut9=Sichern   \r\n;note\r\n";
-    writeFile("language/Raw.lng", bytes);
-    start();
-    choose(selector(), 1);
-    stop();
-    EXPECT_EQ(readFile("language/Raw.lng"), bytes);
 }
 
 // ---- The window title ----------------------------------------------------------------
@@ -246,14 +181,6 @@ TEST_F(LanguageTest, AppliedLanguageRelabelsEveryTextOfTheWindow) {
     EXPECT_EQ(tk::menuItemText(7), u"Insert from buffer");
     EXPECT_EQ(tk::getGadgetText(g.runButton2), u"To find and replace");
     EXPECT_EQ(tk::gadgetToolTipText(g.addFilesButton), u" Add files ");
-}
-
-TEST_F(LanguageTest, ToolTipsStayOffWhenHelpsIsUnchecked) {
-    writeLanguage("Dutch.lng", {"tit12 = Bestanden toevoegen"});
-    writeFile("tuning.ini", iniBytes({"[COMBOBOX]", "language = Dutch", "[CHECKBOX]", "tips = 0"}));
-    start();
-    EXPECT_EQ(app.toolTips.get("tit12").text, u"Bestanden toevoegen");
-    EXPECT_EQ(tk::gadgetToolTipText(app.g.addFilesButton), u"");
 }
 
 TEST_F(LanguageTest, RelabellingARunButtonLeavesItsOptionBoxesAlone) {
