@@ -383,6 +383,15 @@ TEST_F(ToolkitTest, CheckBoxClickTogglesItAndQueuesItsEvent) {
     EXPECT_EQ(gadgetEvents().size(), 1u);
 }
 
+TEST_F(ToolkitTest, CheckBoxTakesClicksAnywhereInItsRectangle) {
+    Gadget box = tk::checkBoxGadget(10, 10, 600, 30, u"Sound");
+    tk::testing::clickGadgetAt(box, 590, 15);
+    EXPECT_EQ(tk::getGadgetState(box), 1);
+    std::vector<Seen> events = gadgetEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].gadget, box);
+}
+
 TEST_F(ToolkitTest, ToggleStaysPressedUntilClickedAgain) {
     Gadget toggle = tk::imageButtonGadget(10, 10, 48, 48, tk::catchImage(":/icons/ext_txt.svg", 32),
                                           tk::toggleFlag);

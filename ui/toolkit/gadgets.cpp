@@ -109,6 +109,16 @@ QPalette::ColorRole roleFor(Kind kind, int slot) {
     }
 }
 
+// A check box that takes a click anywhere in its rectangle, not only on its box and
+// caption: the program gives its check boxes the full width of their row.
+class RowCheckBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    bool hitButton(const QPoint& position) const override { return rect().contains(position); }
+};
+
 void selectFolder(GadgetRecord& r, const QString& path) {
     QString folder = path;
     while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
@@ -153,7 +163,7 @@ Gadget imageButtonGadget(int x, int y, int width, int height, int image, int fla
 }
 
 Gadget checkBoxGadget(int x, int y, int width, int height, const Text& text) {
-    auto* box = new QCheckBox(toQString(text), currentParent());
+    auto* box = new RowCheckBox(toQString(text), currentParent());
     Gadget number = adopt(box, Kind::checkBox, x, y, width, height);
     QObject::connect(box, &QCheckBox::clicked, [number] { queueEvent(gadgetEvent, number); });
     return number;
