@@ -1,0 +1,253 @@
+// One file of a run, on real files: what is written back byte for byte, what is left
+// alone, and that a failure at any point keeps the original.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "engine/file_rewrite.h"
+#include "engine/regex.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+PreparedRow plain(const Text& search, const Text& replacement) {
+    PreparedRow row;
+    row.search = search;
+    row.replacement = replacement;
+    return row;
+}
+
+// While alive, writes that would make any file larger than a few bytes fail, as on a full
+// disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+class FileRewriteTest : public testing::Test {
+protected:
+    void SetUp() override {
+        useUtf8Locale();
+        std::string pattern = (fs::temp_directory_path() / "rewrite-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::permissions(folder_, fs::perms::all, ignored);
+        fs::remove_all(folder_, ignored);
+    }
+
+    std::string at(const std::string& name) const { return (folder_ / name).string(); }
+    void write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(at(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(at(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // The names in the folder: no temporary file may be left behind.
+    int entries() const {
+        return static_cast<int>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+    }
+
+    FileOutcome rewrite(const std::string& name, const PreparedRow& row, const BeforeWrite& before = nullptr) {
+        return rewriter_.rewrite(at(name), row, before);
+    }
+
+    fs::path folder_;
+    FileRewriter rewriter_;
+};
+
+TEST_F(FileRewriteTest, LfFileIsWrittenWithCrLf) {
+    write("f.txt", "old\nold");
+    EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "new\r\nnew\r\n");
+}
+
+TEST_F(FileRewriteTest, MixedLineEndsAllBecomeCrLf) {
+    write("f.txt", "a\r\nb\rc\n\nd");
+    EXPECT_EQ(rewrite("f.txt", plain(u"d", u"e\nf\rg")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "a\r\nb\r\nc\r\n\r\ne\r\nf\r\ng\r\n");
+}
+
+TEST_F(FileRewriteTest, FileWithoutTheSearchTextKeepsBytesAndModificationTime) {
+    write("f.txt", "old\nold");
+    const auto old = fs::last_write_time(at("f.txt")) - std::chrono::hours(24);
+    fs::last_write_time(at("f.txt"), old);
+    EXPECT_EQ(rewrite("f.txt", plain(u"xyz", u"new")), FileOutcome::unchanged);
+    EXPECT_EQ(read("f.txt"), "old\nold");
+    EXPECT_EQ(fs::last_write_time(at("f.txt")), old);
+}
+
+TEST_F(FileRewriteTest, TextThatBecomesEmptyIsWrittenAsZeroBytes) {
+    write("f.txt", "abc");
+    EXPECT_EQ(rewrite("f.txt", plain(u"abc", u"")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "");
+}
+
+TEST_F(FileRewriteTest, TextEndingInALineBreakGetsAnEmptyLastLine) {
+    write("f.txt", "a");
+    EXPECT_EQ(rewrite("f.txt", plain(u"a", u"b\r\n")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "b\r\n\r\n");
+}
+
+TEST_F(FileRewriteTest, EmptyFirstLineStays) {
+    write("f.txt", "\nx");
+    EXPECT_EQ(rewrite("f.txt", plain(u"x", u"y")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "\r\ny\r\n");
+}
+
+TEST_F(FileRewriteTest, Utf8MarkIsWrittenBack) {
+    write("f.txt", "\xEF\xBB\xBFg\xC3\xA4nse\n");
+    EXPECT_EQ(rewrite("f.txt", plain(u"ä", u"ö")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "\xEF\xBB\xBFg\xC3\xB6nse\r\n");
+}
+
+TEST_F(FileRewriteTest, Utf16LeMarkIsWrittenBack) {
+    write("f.txt", std::string("\xFF\xFE" "a\0b\0\n\0c\0", 10));
+    EXPECT_EQ(rewrite("f.txt", plain(u"b", u"\u20AC")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), std::string("\xFF\xFE" "a\0\xAC\x20\r\0\n\0c\0\r\0\n\0", 16));
+    // Read again as UTF-16LE, a second change keeps the file whole.
+    EXPECT_EQ(rewrite("f.txt", plain(u"c", u"d")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), std::string("\xFF\xFE" "a\0\xAC\x20\r\0\n\0d\0\r\0\n\0", 16));
+}
+
+TEST_F(FileRewriteTest, Latin1BytesRoundTripAroundTheReplacement) {
+    write("f.txt", "caf\xE9 old na\xEFve\xFF");
+    EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), "caf\xE9 new na\xEFve\xFF\r\n");
+}
+
+TEST_F(FileRewriteTest, FileWithAZeroByteIsNeverWritten) {
+    const std::string bytes("old\0old\n", 8);
+    write("f.txt", bytes);
+    EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::failed);
+    EXPECT_EQ(read("f.txt"), bytes);
+    EXPECT_EQ(rewrite("f.txt", plain(u"xyz", u"new")), FileOutcome::unchanged);
+    EXPECT_EQ(read("f.txt"), bytes);
+}
+
+TEST_F(FileRewriteTest, Utf16FileCutInsideAUnitIsNeverWritten) {
+    const std::string bytes("\xFF\xFE" "a\0b", 5);
+    write("f.txt", bytes);
+    EXPECT_EQ(rewrite("f.txt", plain(u"a", u"x")), FileOutcome::failed);
+    EXPECT_EQ(read("f.txt"), bytes);
+}
+
+TEST_F(FileRewriteTest, BigEndianMarksAreUnsupported) {
+    write("be16.txt", std::string("\xFE\xFF\0a", 4));
+    write("be32.txt", std::string("\0\0\xFE\xFF\0\0\0a", 8));
+    EXPECT_EQ(rewrite("be16.txt", plain(u"a", u"b")), FileOutcome::unsupported);
+    EXPECT_EQ(rewrite("be32.txt", plain(u"a", u"b")), FileOutcome::unsupported);
+    EXPECT_EQ(read("be16.txt"), std::string("\xFE\xFF\0a", 4));
+}
+
+TEST_F(FileRewriteTest, MissingFilesAndFoldersAreUnreadable) {
+    fs::create_directory(at("sub"));
+    EXPECT_EQ(rewrite("missing.txt", plain(u"a", u"b")), FileOutcome::unreadable);
+    EXPECT_EQ(rewrite("sub", plain(u"a", u"b")), FileOutcome::unreadable);
+}
+
+TEST_F(FileRewriteTest, PermissionBitsAreKept) {
+    write("f.txt", "a");
+    fs::permissions(at("f.txt"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(rewrite("f.txt", plain(u"a", u"b")), FileOutcome::changed);
+    EXPECT_EQ(fs::status(at("f.txt")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(FileRewriteTest, SymbolicLinkStaysALinkAndItsTargetIsRewritten) {
+    write("target.txt", "a");
+    fs::create_symlink("target.txt", at("link.txt"));
+    EXPECT_EQ(rewrite("link.txt", plain(u"a", u"b")), FileOutcome::changed);
+    EXPECT_TRUE(fs::is_symlink(at("link.txt")));
+    EXPECT_EQ(fs::read_symlink(at("link.txt")), "target.txt");
+    EXPECT_EQ(read("target.txt"), "b\r\n");
+}
+
+TEST_F(FileRewriteTest, FailedWriteKeepsTheOriginalAndLeavesNoTemporaryFile) {
+    const std::string original = "old " + std::string(100, 'x');
+    write("f.txt", original);
+    {
+        FileSizeLimit limit(16);
+        EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::failed);
+    }
+    EXPECT_EQ(read("f.txt"), original);
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(FileRewriteTest, RefusalBeforeWritingLeavesTheFileAlone) {
+    write("f.txt", "a");
+    int asked = 0;
+    EXPECT_EQ(rewrite("f.txt", plain(u"a", u"b"), [&] { ++asked; return false; }), FileOutcome::failed);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(read("f.txt"), "a");
+    EXPECT_EQ(rewrite("f.txt", plain(u"z", u"b"), [&] { ++asked; return true; }), FileOutcome::unchanged);
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(FileRewriteTest, MatchErrorLeavesTheFileAlone) {
+    const std::string original = "x " + std::string(40, 'a') + "b";
+    write("f.txt", original);
+    PreparedRow row = plain(u"x|(a+)+$", u"y");
+    row.options.useRegex = true;
+    ASSERT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+    EXPECT_EQ(rewrite("f.txt", row), FileOutcome::failed);
+    EXPECT_EQ(read("f.txt"), original);
+}
+
+TEST_F(FileRewriteTest, NothingOfOneFileCarriesOverToTheNext) {
+    write("a.txt", "\n\nlong first file with old text");
+    write("b.txt", "old");
+    EXPECT_EQ(rewrite("a.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(rewrite("b.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("b.txt"), "new\r\n");
+}
+
+TEST_F(FileRewriteTest, CopyIsByteExactKeepsTimeAndReplacesAnEarlierCopy) {
+    std::string bytes;
+    for (int i = 0; i < 600000; ++i) bytes += static_cast<char>(i * 7);
+    write("source.bin", bytes);
+    const auto old = fs::last_write_time(at("source.bin")) - std::chrono::hours(3);
+    fs::last_write_time(at("source.bin"), old);
+    write("copy.bin", "earlier copy, longer than nothing");
+    EXPECT_TRUE(copyFileSafely(at("source.bin"), at("copy.bin")));
+    EXPECT_TRUE(read("copy.bin") == bytes);
+    EXPECT_EQ(fs::last_write_time(at("copy.bin")), old);
+    EXPECT_EQ(entries(), 2);
+}
+
+TEST_F(FileRewriteTest, CopyFailsWithoutTargetFolderOrSource) {
+    write("source.txt", "a");
+    EXPECT_FALSE(copyFileSafely(at("source.txt"), at("no/such/copy.txt")));
+    EXPECT_FALSE(copyFileSafely(at("missing.txt"), at("copy.txt")));
+    EXPECT_FALSE(fs::exists(at("copy.txt")));
+}
+
+}  // namespace
