@@ -316,6 +316,35 @@ TEST_F(ToolkitTest, FolderTreeTextIsTheSelectedFolderWithAFinalSlash) {
     EXPECT_EQ(tk::getGadgetText(tree), u"/usr/");
 }
 
+TEST_F(ToolkitTest, ListRowsKeepTheirColumnsCheckMarksAndColours) {
+    Gadget list = tk::listGadget(0, 0, 400, 200, u"Y/N", 50, tk::listCheckBoxes);
+    tk::addGadgetColumn(list, 1, u"Path", 300);
+    tk::addGadgetItem(list, -1, u"\nb.txt");
+    tk::addGadgetItem(list, 0, u"\na.txt");
+    tk::addGadgetItem(list, -1, u"\nc.txt");
+    ASSERT_EQ(tk::countGadgetItems(list), 3);
+    EXPECT_EQ(tk::getGadgetItemText(list, 0, 1), u"a.txt");
+    EXPECT_EQ(tk::getGadgetItemText(list, 1, 1), u"b.txt");
+    EXPECT_EQ(tk::getGadgetItemText(list, 2, 1), u"c.txt");
+    EXPECT_EQ(tk::getGadgetItemText(list, 0, 0), u"");
+    EXPECT_EQ(tk::getGadgetItemText(list, 3, 1), u"");
+    tk::setGadgetItemState(list, 1, 1);
+    EXPECT_EQ(tk::getGadgetItemState(list, 0), 0);
+    EXPECT_EQ(tk::getGadgetItemState(list, 1), 1);
+    tk::setGadgetItemColour(list, 2, tk::frontColour, 0x3C14DC);
+    EXPECT_EQ(tk::getGadgetItemColour(list, 2, tk::frontColour), 0x3C14DCu);
+    EXPECT_EQ(tk::getGadgetItemColour(list, 1, tk::frontColour), 0u);
+    EXPECT_EQ(tk::getGadgetItemAttribute(list, 0, tk::columnWidth, 1), 300);
+    tk::setGadgetItemAttribute(list, 0, tk::columnWidth, 250, 1);
+    EXPECT_EQ(tk::getGadgetItemAttribute(list, 0, tk::columnWidth, 1), 250);
+    tk::removeGadgetItem(list, 0);
+    EXPECT_EQ(tk::getGadgetItemText(list, 0, 1), u"b.txt");
+    EXPECT_EQ(tk::getGadgetItemState(list, 0), 1);
+    tk::clearGadgetItems(list);
+    EXPECT_EQ(tk::countGadgetItems(list), 0);
+    EXPECT_TRUE(drainEvents().empty());
+}
+
 TEST_F(ToolkitTest, ColoursReadBackInTheRedLowByteLayout) {
     Gadget editor = tk::editorGadget(0, 0, 100, 100);
     Gadget label = tk::textGadget(0, 0, 100, 20, u"x");
@@ -438,6 +467,18 @@ TEST_F(ToolkitTest, TypingIntoAnEditableComboQueuesChangeEvents) {
     EXPECT_EQ(tk::getGadgetText(combo), u"ab");
 }
 
+TEST_F(ToolkitTest, ChoosingAFolderInTheTreeQueuesAChangeEvent) {
+    Gadget tree = tk::folderTreeGadget(10, 10, 300, 300, u"/", tk::treeFoldersOnly | tk::treeSorted);
+    tk::testing::settle();
+    drainEvents();
+    tk::testing::chooseTreeFolder(tree, u"/usr");
+    std::vector<Seen> events = gadgetEvents();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].gadget, tree);
+    EXPECT_EQ(events[0].type, tk::changeType);
+    EXPECT_EQ(tk::getGadgetText(tree), u"/usr/");
+}
+
 TEST_F(ToolkitTest, ClickingATabQueuesAPanelEvent) {
     Gadget panel = tk::panelGadget(10, 10, 400, 300);
     tk::addGadgetItem(panel, -1, u"First");
@@ -537,7 +578,7 @@ TEST_F(ToolkitTest, ChoosingAPopupMenuItemQueuesItsNumber) {
 
 // ---- Hosting --------------------------------------------------------------------------
 
-class HostedCheckBoxTest : public ToolkitTest {
+class ToolkitHostingTest : public ToolkitTest {
 protected:
     void SetUp() override {
         ToolkitTest::SetUp();
@@ -552,7 +593,7 @@ protected:
     Gadget box = 0;
 };
 
-TEST_F(HostedCheckBoxTest, PositionsAreRelativeToTheButton) {
+TEST_F(ToolkitHostingTest, PositionsAreRelativeToTheButton) {
     EXPECT_EQ(tk::gadgetX(box), 676 - 25);
     EXPECT_EQ(tk::gadgetY(box), 8);
     EXPECT_EQ(tk::gadgetWidth(box), 15);
@@ -569,7 +610,7 @@ TEST_F(HostedCheckBoxTest, PositionsAreRelativeToTheButton) {
     EXPECT_EQ(cy - by, 8 + 12);
 }
 
-TEST_F(HostedCheckBoxTest, HostedCheckBoxTogglesWithoutPressingButton) {
+TEST_F(ToolkitHostingTest, HostedCheckBoxTogglesWithoutPressingButton) {
     tk::testing::clickGadget(box);
     EXPECT_EQ(tk::getGadgetState(box), 1);
     std::vector<Seen> events = gadgetEvents();
