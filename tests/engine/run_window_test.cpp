@@ -1,0 +1,241 @@
+// The run over the file set from the Work tab's run button: what is written, the ticks,
+// the counters, the lock, the error marks and the result box.
+
+#include "tests/engine/window_fixture.h"
+
+#include <csignal>
+#include <sys/resource.h>
+
+#include "ui/colours.h"
+
+namespace {
+
+class RunFilesTest : public ProgramWindowTest {
+protected:
+    void SetUp() override {
+        ProgramWindowTest::SetUp();
+        openWindow();
+        for (const char* key : {"reg1", "spa1", "hek", "rez"}) setOption(key, false);
+        setOption("cas1", true);
+        for (const char* key : {"txt", "hta", "htm", "htl"}) setToggle(key, false);
+        setToggle("txt", true);
+        tk::setGadgetText(app.g.workCombo, Text());
+        makeFolder("site");
+    }
+
+    // Builds the set from the folder "site" as "Add folders" does.
+    void addSite() {
+        pathAnswer = folderText("site");
+        click(app.g.addFoldersButton);
+        messages.clear();
+    }
+
+    void run(const Text& search, const Text& replacement) {
+        tk::setGadgetText(app.g.searchEditor1, search);
+        tk::setGadgetText(app.g.replaceEditor1, replacement);
+        click(app.g.runButton1);
+    }
+
+    static Text result() { return tk::getGadgetText(app.g.resultText); }
+    static bool marked(int row) {
+        return tk::getGadgetItemColour(app.g.fileList, row, tk::frontColour) == colour("crim");
+    }
+};
+
+TEST_F(RunFilesTest, ChangedFilesAreWrittenTickedAndCounted) {
+    write("site/a.txt", "old\nold");
+    write("site/b.txt", "nothing");
+    write("site/sub/c.txt", "an old one");
+    addSite();
+    run(u"old", u"new");
+    EXPECT_EQ(read("site/a.txt"), "new\r\nnew\r\n");
+    EXPECT_EQ(read("site/b.txt"), "nothing");
+    EXPECT_EQ(read("site/sub/c.txt"), "an new one\r\n");
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 0, 1}));
+    EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"2");
+    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"3");
+    EXPECT_EQ(result(), u"It is changed files 2");
+    EXPECT_TRUE(tk::isGadgetHidden(app.g.resultBox));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(RunFilesTest, RegexRunReplacesEachMatchWhereItIs) {
+    write("site/a.txt", "1 12\n");
+    addSite();
+    setOption("reg1", true);
+    run(u"\\d+", u"N");
+    EXPECT_EQ(read("site/a.txt"), "N N\r\n");
+}
+
+TEST_F(RunFilesTest, TicksStayUntilARunWithResetCheckBoxOn) {
+    write("site/a.txt", "old");
+    write("site/b.txt", "old");
+    addSite();
+    run(u"old", u"new");
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 1}));
+    write("site/b.txt", "old");
+    run(u"old", u"new");
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 1}));
+    setOption("hek", true);
+    write("site/b.txt", "old");
+    run(u"old", u"new");
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"1");
+}
+
+TEST_F(RunFilesTest, RefusedRunStillUnticksWithResetCheckBoxOn) {
+    write("site/a.txt", "old");
+    addSite();
+    run(u"old", u"new");
+    ASSERT_EQ(ticks(), std::vector<int>{1});
+    setOption("hek", true);
+    run(u"", u"x");
+    EXPECT_EQ(ticks(), std::vector<int>{0});
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, u"Field for search empty.");
+    EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"0");
+    EXPECT_FALSE(tk::isGadgetDisabled(app.g.runButton1));
+    EXPECT_FALSE(tk::isGadgetDisabled(app.g.searchEditor1));
+}
+
+TEST_F(RunFilesTest, EmptySetReportsNothingFound) {
+    run(u"old", u"new");
+    EXPECT_EQ(result(), u"Concurrences it is Not found");
+    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"0");
+    EXPECT_EQ(tk::getGadgetColour(app.g.resultBox, tk::backColour), colour("Lpink"));
+}
+
+TEST_F(RunFilesTest, WorkTabIsLockedWhileTheRunGoesOn) {
+    write("site/a.txt", "old");
+    write("site/b.txt", std::string("\xFE\xFF\0o", 4));
+    addSite();
+    std::vector<bool> locked;
+    onMessage = [&] {
+        for (Gadget gadget : {app.g.addFilesButton, app.g.addFoldersButton, app.g.runButton1, app.g.workSave,
+                              app.g.workDelete, app.g.searchSave1, app.g.searchDelete1, app.g.replaceSave1,
+                              app.g.replaceDelete1, app.g.workCombo, app.g.searchCombo1, app.g.replaceCombo1,
+                              app.g.searchEditor1, app.g.replaceEditor1, app.g.searchLabel1, app.g.replaceLabel1,
+                              app.extensions["txt"].gadget, app.extensions["htl"].gadget,
+                              app.options["reg1"].gadget, app.options["cas1"].gadget, app.options["spa1"].gadget})
+            locked.push_back(tk::isGadgetDisabled(gadget));
+        locked.push_back(!tk::isGadgetDisabled(app.g.fileList));
+        locked.push_back(!tk::isGadgetDisabled(app.options["rez"].gadget));
+        // The countdown has reached the second file.
+        locked.push_back(tk::getGadgetText(app.g.txt1) == u"1");
+    };
+    run(u"o", u"0");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(locked, std::vector<bool>(24, true));
+    EXPECT_FALSE(tk::isGadgetDisabled(app.g.runButton1));
+    EXPECT_FALSE(tk::isGadgetDisabled(app.options["spa1"].gadget));
+}
+
+TEST_F(RunFilesTest, BigEndianFileShowsErrorSixAndIsSkipped) {
+    const std::string bytes("\xFE\xFF\0o\0l\0d", 8);
+    write("site/a.txt", bytes);
+    write("site/b.txt", "old");
+    addSite();
+    run(u"old", u"new");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              u"The encoding of this file is not supported (UTF-16 BE or UTF-32).\r\n\"" + folderText("site") + u"a.txt\"");
+    EXPECT_EQ(read("site/a.txt"), bytes);
+    EXPECT_EQ(read("site/b.txt"), "new\r\n");
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(result(), u"It is changed files 1");
+}
+
+TEST_F(RunFilesTest, ZeroByteFileIsLeftAloneAndReported) {
+    const std::string bytes("old\0old", 7);
+    write("site/a.txt", bytes);
+    write("site/b.txt", std::string("none\0", 5));
+    addSite();
+    run(u"old", u"new");
+    EXPECT_EQ(read("site/a.txt"), bytes);
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 0}));
+    EXPECT_TRUE(marked(0));
+    EXPECT_FALSE(marked(1));
+    EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"0");
+    EXPECT_EQ(result(), u"Concurrences it is Not found\r\nNot changed because of an error: 1");
+}
+
+TEST_F(RunFilesTest, ReadOnlyFileAndFolderAreNotCountedButMarked) {
+    write("site/a.txt", "old");
+    write("site/locked/b.txt", "old");
+    write("site/c.txt", "old");
+    chmod(at("site/a.txt").c_str(), 0444);
+    chmod(at("site/locked/b.txt").c_str(), 0666);
+    chmod(at("site/locked").c_str(), 0555);
+    chmod(at("site/c.txt").c_str(), 0666);
+    chmod(at("site").c_str(), 0777);
+    addSite();
+    {
+        AsOrdinaryUser ordinary;
+        run(u"old", u"new");
+    }
+    EXPECT_EQ(read("site/a.txt"), "old");
+    EXPECT_EQ(read("site/locked/b.txt"), "old");
+    EXPECT_EQ(read("site/c.txt"), "new\r\n");
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 1, 0}));
+    EXPECT_TRUE(marked(0));
+    EXPECT_FALSE(marked(1));
+    EXPECT_TRUE(marked(2));
+    EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"1");
+    EXPECT_EQ(result(), u"It is changed files 1\r\nNot changed because of an error: 2");
+}
+
+TEST_F(RunFilesTest, FailedWriteLeavesTheOriginalIntact) {
+    const std::string original = "old " + std::string(5000, 'x');
+    write("site/a.txt", original);
+    addSite();
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    setrlimit(RLIMIT_FSIZE, &small);
+    run(u"old", u"new");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(read("site/a.txt"), original);
+    EXPECT_EQ(std::distance(fs::directory_iterator(at("site")), fs::directory_iterator()), 1);
+    EXPECT_TRUE(marked(0));
+    EXPECT_EQ(result(), u"Concurrences it is Not found\r\nNot changed because of an error: 1");
+}
+
+TEST_F(RunFilesTest, MarkOfAFailedFileGoesOnceItIsChanged) {
+    write("site/a.txt", "old");
+    chmod(at("site/a.txt").c_str(), 0444);
+    addSite();
+    {
+        AsOrdinaryUser ordinary;
+        run(u"old", u"new");
+    }
+    ASSERT_TRUE(marked(0));
+    chmod(at("site/a.txt").c_str(), 0666);
+    run(u"old", u"new");
+    EXPECT_FALSE(marked(0));
+    EXPECT_EQ(ticks(), std::vector<int>{1});
+}
+
+TEST_F(RunFilesTest, FileNamedWithBytesThatAreNotUtf8IsRewritten) {
+    write("site/caf\xE9.txt", "old");
+    addSite();
+    run(u"old", u"new");
+    EXPECT_EQ(read("site/caf\xE9.txt"), "new\r\n");
+}
+
+TEST_F(RunFilesTest, MissingFileIsSkippedSilentlyAndTheCountdownMoves) {
+    write("site/a.txt", "old");
+    write("site/b.txt", "old");
+    addSite();
+    fs::remove(at("site/a.txt"));
+    run(u"old", u"new");
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 1}));
+    EXPECT_FALSE(marked(0));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(result(), u"It is changed files 1");
+    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"2");
+}
+
+}  // namespace
