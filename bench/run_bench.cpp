@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Settings left by an earlier case would override the case's own options.
+    unlink("tuning.ini");
     useUtf8Locale();
     tk::startToolkit(argc, argv);
     int desktopWidth = 0, desktopHeight = 0;
