@@ -18,6 +18,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QToolButton>
+#include <QTimer>
 #include <QTreeView>
 
 #include "ui/toolkit/qt_binding.h"
@@ -119,6 +120,19 @@ protected:
     bool hitButton(const QPoint& position) const override { return rect().contains(position); }
 };
 
+// A folder tree that brings its selected folder into view whenever it is shown: scrolling
+// while it sits on a page not shown yet has no effect.
+class FolderTree : public QTreeView {
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QTreeView::showEvent(event);
+        QTimer::singleShot(0, this, [this] { scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter); });
+    }
+};
+
 void selectFolder(GadgetRecord& r, const QString& path) {
     QString folder = path;
     while (folder.size() > 1 && folder.endsWith('/')) folder.chop(1);
@@ -132,8 +146,12 @@ void selectFolder(GadgetRecord& r, const QString& path) {
     }
     if (!index.isValid()) return;
     ProgrammaticChange change;
+    // Open every folder on the way, also while the tree is on a page not shown yet.
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) {
+        tree->expand(parent);
+    }
     tree->setCurrentIndex(index);
-    tree->scrollTo(index);
+    tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 }  // namespace
@@ -273,7 +291,7 @@ Gadget scrollAreaGadget(int x, int y, int width, int height, int innerWidth, int
 }
 
 Gadget folderTreeGadget(int x, int y, int width, int height, const Text& startPath, int flags) {
-    auto* tree = new QTreeView(currentParent());
+    auto* tree = new FolderTree(currentParent());
     auto* model = new QFileSystemModel(tree);
     model->setRootPath("/");
     QDir::Filters filter = QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives;
@@ -303,7 +321,15 @@ Gadget folderTreeGadget(int x, int y, int width, int height, const Text& startPa
     // again once the folders on its way have been read.
     QObject::connect(model, &QFileSystemModel::directoryLoaded, [number](const QString& loaded) {
         GadgetRecord* rec = record(number);
-        if (rec && rec->selectedFolder.startsWith(loaded)) selectFolder(*rec, rec->selectedFolder);
+        if (!rec || !rec->selectedFolder.startsWith(loaded)) return;
+        selectFolder(*rec, rec->selectedFolder);
+        // The model sorts what it read a moment later; scroll once that is done.
+        QTimer::singleShot(50, rec->widget.data(), [number] {
+            GadgetRecord* later = record(number);
+            if (!later) return;
+            auto* view = static_cast<QTreeView*>(later->widget.data());
+            view->scrollTo(view->currentIndex(), QAbstractItemView::PositionAtCenter);
+        });
     });
     selectFolder(r, toQString(startPath));
     return number;
