@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,14 +106,19 @@ bool writeAll(int fd, const char* data, size_t size) {
 }  // namespace
 
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
-    const std::string target = resolvedPath(path);
     struct stat info;
-    if (target.empty() || ::stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::lstat(path.c_str(), &info) != 0) return false;
+    // Only a link needs resolving: a file in a linked folder is replaced in that folder
+    // through the same path.
+    const std::string target = S_ISLNK(info.st_mode) ? resolvedPath(path) : path;
+    if (target.empty() || (S_ISLNK(info.st_mode) && ::stat(target.c_str(), &info) != 0) ||
+        !S_ISREG(info.st_mode))
+        return false;
     if (!mayWrite(target)) return false;
     TemporaryFile temporary(folderOf(target));
     if (!temporary.created()) return false;
-    std::unique_ptr<TextFile> file = createForWriting(temporary.path());
-    if (!file) return false;
+    // The fresh temporary file is written through the descriptor that created it.
+    std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd());
     writeMark(*file, format);
     writeLines(*file, text, format);
     if (!closeFile(*file)) return false;
@@ -149,22 +155,69 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     return temporary.moveTo(target);
 }
 
+void FileRewriter::prepareNeedles(const PreparedRow& row) {
+    if (needlesReady_ && needleSearch_ == row.search) return;
+    needlesReady_ = true;
+    needleSearch_ = row.search;
+    utf8Needle_.clear();
+    utf16Needle_.clear();
+    bool lineEnd = false;
+    bool surrogate = false;
+    for (const char16_t unit : row.search) {
+        lineEnd = lineEnd || unit == u'\r' || unit == u'\n' || unit == 0;
+        surrogate = surrogate || (unit >= 0xD800 && unit <= 0xDFFF);
+        utf16Needle_.push_back(static_cast<char>(unit & 0xFF));
+        utf16Needle_.push_back(static_cast<char>(unit >> 8));
+    }
+    if (lineEnd) utf16Needle_.clear();
+    if (!lineEnd && !surrogate) utf8Needle_ = textToUtf8(row.search);
+}
+
+// Why a search text whose bytes are not in the file cannot be in its text either:
+// - The text is the file's lines joined by CR LF, and a line never holds CR, LF or U+0000
+//   (they end lines), so an occurrence of a search text without them lies inside one line.
+// - UTF-8 (and "ansi" decoded as UTF-8) is decoded losslessly: each character of a line
+//   comes from its own shortest-form UTF-8 bytes, and a byte that is not part of a valid
+//   sequence becomes an escape unit U+DC80..U+DCFF. A search text without surrogate units
+//   (an escape unit or half of a pair could come from bytes that do not encode it alone) is
+//   thus found in a line only where its UTF-8 bytes are in the line's bytes.
+// - UTF-16LE units are the file's byte pairs after the two-byte mark, so an occurrence is
+//   the search text's little-endian bytes at an even offset. A hit at an odd offset only
+//   sends the file down the normal path.
+bool FileRewriter::mayHold(std::string_view bytes, TextFormat format, bool ansiAsUtf8) const {
+    const bool byteFormat = format == TextFormat::utf8 || (format == TextFormat::ansi && ansiAsUtf8);
+    const std::string* needle = byteFormat                        ? &utf8Needle_
+                                : format == TextFormat::utf16le ? &utf16Needle_
+                                                                  : nullptr;
+    if (needle == nullptr || needle->empty()) return true;
+    const char* const data = bytes.data();
+    size_t from = 0;
+    while (from + needle->size() <= bytes.size()) {
+        const void* hit = memmem(data + from, bytes.size() - from, needle->data(), needle->size());
+        if (hit == nullptr) return false;
+        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - data);
+        if (byteFormat || at % 2 == 0) return true;
+        from = at + 1;
+    }
+    return false;
+}
+
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite) {
-    std::unique_ptr<TextFile> file = openForReading(path);
+    std::unique_ptr<TextFile> file = openWholeFile(path, bytes_);
     if (!file) return FileOutcome::unreadable;
-    text_.clear();
     const TextFormat format = detectFormat(*file);
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
         return FileOutcome::unsupported;
-    bool first = true;
-    while (readLine(*file, format, line_)) {
-        if (!first) text_ += u"\r\n";
-        text_ += line_;
-        first = false;
+    if (!row.options.useRegex && findMode(row.options) == 0 && !row.search.empty()) {
+        prepareNeedles(row);
+        if (!mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
     }
+    readText(*file, format, text_);
     const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file);
     file.reset();
+    // A large file's bytes are not kept beside its text and the new text.
+    if (bytes_.storage.size() > largeFileBytes) bytes_ = FileBytes();
 
     switch (replaceInText(text_, row)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;

@@ -34,8 +34,20 @@ public:
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
 
 private:
-    Text text_;  // the line store; its storage is reused from file to file
-    Text line_;
+    // Bytes of the file that larger storage is released after.
+    static constexpr size_t largeFileBytes = 16 * 1024 * 1024;
+
+    void prepareNeedles(const PreparedRow& row);
+    // False when the plain, exact-case search text cannot occur in the text of a file with
+    // these bytes (the bytes of the search text in the file's encoding are not there).
+    bool mayHold(std::string_view bytes, TextFormat format, bool ansiAsUtf8) const;
+
+    FileBytes bytes_;  // the file's bytes; storage reused from file to file
+    Text text_;        // the file's text; storage reused from file to file
+    bool needlesReady_ = false;
+    Text needleSearch_;        // the search text the needles below are for
+    std::string utf8Needle_;   // its UTF-8 bytes; empty when the bytes cannot tell
+    std::string utf16Needle_;  // its UTF-16LE bytes; empty when the bytes cannot tell
 };
 
 // Writes text as lines with CR LF after each (see above), after the mark of format, into a

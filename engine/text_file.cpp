@@ -73,8 +73,32 @@ class TextFile {
     const std::string& forced = ansiOverride();
     codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
     ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
-    if (writing_) out_.reserve(writeBufferSize + 4096);
-    else buffer_.resize(readBufferSize);
+    if (writing_) {
+      out_.reserve(writeBufferSize + 4096);
+    } else {
+      buffer_.resize(readBufferSize);
+      data_ = buffer_.data();
+    }
+  }
+
+  // A reader of bytes already read in full from fd (kept open, and so locked, until the
+  // reader is released); readError tells that reading them ended in an error.
+  TextFile(int fd, std::string_view bytes, bool readError) : fd_(fd), writing_(false) {
+    const std::string& forced = ansiOverride();
+    codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
+    ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
+    inMemory_ = true;
+    data_ = bytes.data();
+    end_ = bytes.size();
+    ended_ = true;
+    readError_ = readError;
+  }
+
+  // A writer on a descriptor that stays the caller's: closing flushes but leaves it open.
+  static std::unique_ptr<TextFile> borrowing(int fd) {
+    auto file = std::make_unique<TextFile>(fd, true);
+    file->ownsFd_ = false;
+    return file;
   }
 
   ~TextFile() {
@@ -89,7 +113,7 @@ class TextFile {
   bool close() {
     if (fd_ >= 0) {
       if (writing_) flush();
-      if (::close(fd_) != 0 && writing_) writeFailed_ = true;
+      if (ownsFd_ && ::close(fd_) != 0 && writing_) writeFailed_ = true;
       fd_ = -1;
     }
     return !writeFailed_;
@@ -103,7 +127,7 @@ class TextFile {
   // ended (or a read failed) first.
   bool ensure(size_t n) {
     if (available() >= n) return true;
-    if (pos_ > 0) {
+    if (pos_ > 0 && !inMemory_) {
       std::memmove(buffer_.data(), buffer_.data() + pos_, available());
       end_ -= pos_;
       pos_ = 0;
@@ -151,7 +175,7 @@ class TextFile {
 
   TextFormat detectFormat() {
     ensure(4);
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(buffer_.data() + pos_);
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(data_ + pos_);
     const size_t n = available() < 4 ? available() : 4;
     TextFormat format = TextFormat::ansi;
     size_t mark = 0;
@@ -175,6 +199,11 @@ class TextFile {
 
   bool readLine(TextFormat format, Text& line) {
     line.clear();
+    return appendLine(format, line);
+  }
+
+  // readLine, appending the line to line.
+  bool appendLine(TextFormat format, Text& line) {
     if (writing_ || fd_ < 0) return false;
     unitSize_ = unitSizeOf(format);
     const bool got = unitSize_ == 1 ? readByteLine(format, line) : readUnitLine(format, line);
@@ -182,12 +211,30 @@ class TextFile {
     return got;
   }
 
+  void readText(TextFormat format, Text& text) {
+    text.clear();
+    // Room for the usual case (CR LF or LF lines that are not very short), so that a large
+    // text is not copied while it grows.
+    const size_t left = unitSizeOf(format) == 1 ? available() : available() / unitSizeOf(format);
+    text.reserve(left + left / 8 + 8);
+    bool first = true;
+    for (;;) {
+      const size_t before = text.size();
+      if (!first) text += u"\r\n";
+      if (!appendLine(format, text)) {
+        text.resize(before);
+        return;
+      }
+      first = false;
+    }
+  }
+
   bool readByteLine(TextFormat format, Text& line) {
     if (!ensure(1)) return false;
     bool spanned = false;  // the line's first bytes were kept in lineBytes_
     for (;;) {
-      const char* start = buffer_.data() + pos_;
-      const char* stop = buffer_.data() + end_;
+      const char* start = data_ + pos_;
+      const char* stop = data_ + end_;
       const char* p = findLineEndByte(start, stop);
       if (p < stop) {
         const char ending = *p;
@@ -197,9 +244,15 @@ class TextFile {
         } else {
           decodeBytes(format, std::string_view(start, static_cast<size_t>(p - start)), line);
         }
-        pos_ = static_cast<size_t>(p - buffer_.data()) + 1;
+        pos_ = static_cast<size_t>(p - data_) + 1;
         if (ending == 0) sawZero_ = true;
-        if (ending == '\r' && ensure(1) && buffer_[pos_] == '\n') ++pos_;
+        if (ending == '\r' && ensure(1) && data_[pos_] == '\n') ++pos_;
+        return true;
+      }
+      if (inMemory_ && !spanned) {
+        // The whole file is here: its last line ends with the bytes.
+        decodeBytes(format, std::string_view(start, static_cast<size_t>(stop - start)), line);
+        pos_ = end_;
         return true;
       }
       if (!spanned) lineBytes_.clear();
@@ -214,7 +267,7 @@ class TextFile {
   }
 
   char32_t unitAt(size_t offset, bool bigEndian) const {
-    const unsigned char* b = reinterpret_cast<const unsigned char*>(buffer_.data() + offset);
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(data_ + offset);
     if (unitSize_ == 2)
       return bigEndian ? (char32_t{b[0]} << 8) | b[1] : (char32_t{b[1]} << 8) | b[0];
     return bigEndian ? (char32_t{b[0]} << 24) | (char32_t{b[1]} << 16) | (char32_t{b[2]} << 8) | b[3]
@@ -226,7 +279,7 @@ class TextFile {
       const size_t old = line.size();
       line.resize(old + count);
       if (!bigEndian && std::endian::native == std::endian::little) {
-        std::memcpy(line.data() + old, buffer_.data() + from, count * 2);
+        std::memcpy(line.data() + old, data_ + from, count * 2);
       } else {
         for (size_t k = 0; k < count; ++k)
           line[old + k] = static_cast<char16_t>(unitAt(from + 2 * k, bigEndian));
@@ -414,7 +467,10 @@ class TextFile {
   iconv_t decoder_ = noConverter;
   iconv_t encoder_ = noConverter;
 
+  bool ownsFd_ = true;
+  bool inMemory_ = false;  // data_ holds the whole file; nothing more is read
   std::vector<char> buffer_;
+  const char* data_ = nullptr;  // buffer_'s bytes, or the whole file's
   size_t pos_ = 0;
   size_t end_ = 0;
   size_t unitSize_ = 1;
@@ -428,25 +484,68 @@ class TextFile {
   bool writeFailed_ = false;
 };
 
-std::unique_ptr<TextFile> openForReading(const std::string& path) {
+namespace {
+
+// Opens an existing regular file for reading and locks it; -1 on failure. info is the
+// file's status.
+int openLocked(const std::string& path, struct stat& info) {
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return nullptr;
-  struct stat info;
+  if (fd < 0) return -1;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
-    return nullptr;
+    return -1;
   }
   // Advisory exclusive lock: a file another holder has locked is in use. File systems
   // without flock support give other errors, which do not stop the reading.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     ::close(fd);
-    return nullptr;
+    return -1;
   }
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<TextFile> openForReading(const std::string& path) {
+  struct stat info;
+  const int fd = openLocked(path, info);
+  if (fd < 0) return nullptr;
   return std::make_unique<TextFile>(fd, false);
 }
+
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes) {
+  struct stat info;
+  const int fd = openLocked(path, info);
+  if (fd < 0) return nullptr;
+  const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+  // One byte more than the size, so that a file that is just as large as it was when its
+  // size was taken ends with a short read and needs no second one.
+  if (bytes.storage.size() < expected + 1) bytes.storage.resize(expected + 1);
+  size_t size = 0;
+  bool readError = false;
+  for (;;) {
+    if (size == bytes.storage.size()) bytes.storage.resize(bytes.storage.size() * 2);
+    const size_t wanted = bytes.storage.size() - size;
+    const ssize_t got = ::read(fd, bytes.storage.data() + size, wanted);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readError = true;
+    if (got <= 0) break;
+    size += static_cast<size_t>(got);
+    // A short read that reaches the size the file had is its end (it has not grown).
+    if (static_cast<size_t>(got) < wanted && size == expected) break;
+  }
+  bytes.size = size;
+  return std::make_unique<TextFile>(fd, bytes.view(), readError);
+}
+
+void readText(TextFile& file, TextFormat format, Text& text) { file.readText(format, text); }
+
+bool decodesAnsiAsUtf8(const TextFile& file) { return file.ansiIsUtf8_; }
+
+std::unique_ptr<TextFile> writeToDescriptor(int fd) { return TextFile::borrowing(fd); }
 
 TextFormat detectFormat(TextFile& file) { return file.detectFormat(); }
 

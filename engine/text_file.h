@@ -23,6 +23,23 @@ struct std::default_delete<TextFile> {
 
 // Opens an existing regular file for reading (nullptr on failure, also for folders).
 std::unique_ptr<TextFile> openForReading(const std::string& path);
+
+// Storage for the bytes of whole files, reused from file to file: storage only grows, and
+// the bytes of the last file read are its first size bytes.
+struct FileBytes {
+  std::string storage;
+  size_t size = 0;
+  std::string_view view() const { return std::string_view(storage.data(), size); }
+};
+// Opens a file as openForReading does (the same checks and lock) and reads all of it into
+// bytes at once. The reader returned reads from those bytes, with the same mark, lines and
+// flags as openForReading's reader of the same file; bytes must stay unchanged while it is
+// in use. The file stays open and locked until the reader is released.
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes);
+// Reads all lines that are left, joined by CR LF (no break after the last), into text.
+void readText(TextFile& file, TextFormat format, Text& text);
+// True when the file's "ansi" character set is decoded as UTF-8 (see useAnsiCharset).
+bool decodesAnsiAsUtf8(const TextFile& file);
 // Reads at most 4 bytes at the start and moves past a recognised mark.
 TextFormat detectFormat(TextFile& file);
 bool atEnd(TextFile& file);
@@ -40,6 +57,9 @@ bool sawIncompleteUnit(const TextFile& file);
 
 // Creates the file or empties an existing one (nullptr on failure).
 std::unique_ptr<TextFile> createForWriting(const std::string& path);
+// A writer on a descriptor open for writing that the caller keeps: closeFile flushes what
+// is buffered but does not close the descriptor.
+std::unique_ptr<TextFile> writeToDescriptor(int fd);
 // Writes the byte-order mark of the format (nothing for ansi).
 void writeMark(TextFile& file, TextFormat format);
 // Writes the text, then CR LF, in the format's encoding.

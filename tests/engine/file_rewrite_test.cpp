@@ -230,6 +230,32 @@ TEST_F(FileRewriteTest, NothingOfOneFileCarriesOverToTheNext) {
     EXPECT_EQ(read("b.txt"), "new\r\n");
 }
 
+// A file whose bytes lack the search text's bytes is passed over without being decoded;
+// these matches exist only in the decoded text and must still be replaced.
+TEST_F(FileRewriteTest, MatchesThatOnlyTheDecodedTextHoldsAreReplaced) {
+    write("lf.txt", "a\nb");  // lines are joined by CR LF
+    EXPECT_EQ(rewrite("lf.txt", plain(u"a\r\nb", u"c")), FileOutcome::changed);
+    EXPECT_EQ(read("lf.txt"), "c\r\n");
+    write("pair.txt", "smile \xF0\x9F\x98\x80");  // U+1F600 is the pair D83D DE00
+    EXPECT_EQ(rewrite("pair.txt", plain(u"\xD83D", u"x")), FileOutcome::changed);
+    EXPECT_EQ(read("pair.txt"), "smile x?\r\n");
+    write("kelvin.txt", "\xE2\x84\xAA");  // KELVIN SIGN lower-cases to "k"
+    PreparedRow caseless = plain(u"k", u"x");
+    caseless.options.matchCase = false;
+    EXPECT_EQ(rewrite("kelvin.txt", caseless), FileOutcome::changed);
+    EXPECT_EQ(read("kelvin.txt"), "x\r\n");
+}
+
+TEST_F(FileRewriteTest, Utf16LeSearchBytesAtAnOddOffsetDoNotHideALaterMatch) {
+    // The units a, b, U+6200: the bytes 00 62 of U+6200 first appear across a and b.
+    const std::string bytes("\xFF\xFE" "a\0b\0\0\x62", 8);
+    write("f.txt", bytes.substr(0, 6));
+    EXPECT_EQ(rewrite("f.txt", plain(u"\u6200", u"c")), FileOutcome::unchanged);
+    write("f.txt", bytes);
+    EXPECT_EQ(rewrite("f.txt", plain(u"\u6200", u"c")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), std::string("\xFF\xFE" "a\0b\0c\0\r\0\n\0", 12));
+}
+
 TEST_F(FileRewriteTest, CopyIsByteExactKeepsTimeAndReplacesAnEarlierCopy) {
     std::string bytes;
     for (int i = 0; i < 600000; ++i) bytes += static_cast<char>(i * 7);

@@ -441,4 +441,56 @@ TEST_F(TextFileTest, CharactersTheAnsiSetLacksAreWrittenAsQuestionMarks) {
   EXPECT_EQ(written({u"\u03A9 \U0001F600 \xD800 \u00E9"}, TextFormat::ansi), "? ? ? \xE9\r\n");
 }
 
+// The run reads each file whole and splits it in memory; it must see what the reader of
+// the open file sees, also where that reader's 64 KiB reads cut a line, a CR LF or a unit.
+TEST_F(TextFileTest, WholeFileReaderGivesTheStreamReadersTextAndFlags) {
+  const std::string longLine(65535, 'x');
+  const std::vector<std::string> contents = {
+      "",
+      "a\r\nb\rc\n\nd\r",
+      longLine + "\r\nafter",
+      longLine + "\xC3\xA4 across\r\r\n",
+      std::string("old\0old\n", 8),
+      "caf\xE9 na\xEFve\xFF\xC3",
+      "\xEF\xBB\xBF" "marked\n",
+      std::string("\xFF\xFE" "a\0\r\0\n\0b\0\0\0c", 13),
+      std::string("\xFF\xFE", 2) + std::string(65536, 'y') + std::string("\r\0\n\0z\0", 6),
+      "\xFE\xFF",
+  };
+  FileBytes bytes;
+  for (size_t k = 0; k < contents.size(); ++k) {
+    SCOPED_TRACE(k);
+    write("f", contents[k]);
+    auto stream = openForReading(path("f"));
+    ASSERT_NE(stream, nullptr);
+    const TextFormat format = detectFormat(*stream);
+    Text expected;
+    Text line;
+    for (bool first = true; readLine(*stream, format, line); first = false) {
+      if (!first) expected += u"\r\n";
+      expected += line;
+    }
+    const bool zero = sawZeroUnit(*stream);
+    const bool incomplete = sawIncompleteUnit(*stream);
+    stream.reset();
+    auto whole = openWholeFile(path("f"), bytes);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(bytes.view(), contents[k]);
+    EXPECT_EQ(detectFormat(*whole), format);
+    Text text = u"left from an earlier file";
+    readText(*whole, format, text);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(sawZeroUnit(*whole), zero);
+    EXPECT_EQ(sawIncompleteUnit(*whole), incomplete);
+    EXPECT_FALSE(readFailed(*whole));
+    // Like the stream reader, it holds the file's lock.
+    EXPECT_EQ(openForReading(path("f")), nullptr);
+  }
+  EXPECT_EQ(openWholeFile(folder_.string(), bytes), nullptr);
+  auto proc = openWholeFile("/proc/self/mem", bytes);
+  if (proc) {
+    EXPECT_TRUE(readFailed(*proc));
+  }
+}
+
 }  // namespace
