@@ -4,69 +4,26 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
-#include "core/app_state.h"
-#include "core/event_loop.h"
-#include "core/startup.h"
-#include "ui/sound/sound_backend.h"
-#include "ui/toolkit/toolkit.h"
-#include "ui/toolkit/toolkit_testing.h"
+#include "tests/support/program_window.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 using tk::testing::choosePopupMenuItem;
 using tk::testing::clickGadget;
 using tk::testing::popupMenuIsOpen;
 using tk::testing::rightClickGadget;
-
-constexpr int workTab = 0;
-constexpr int polygonTab = 1;
-constexpr int settingTab = 2;
 
 enum MenuItem { clearInsertItem = 1, pasteItem, selectAllItem, copyItem, copyAllItem, keepItem, insertItem };
 
 // A click on a check box's square, where a person clicks it.
 void clickCheckBox(Gadget checkBox) { tk::testing::clickGadgetAt(checkBox, 7, tk::gadgetHeight(checkBox) / 2); }
 
-void processEvents() {
-    tk::testing::settle();
-    int kind;
-    while ((kind = tk::pollEvent()) != 0) handleEvent(kind);
-}
-
-class EditorCommands : public testing::Test {
+class EditorCommands : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "editor-commands-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        fs::current_path(folder_);
-        useSilentSoundOutput(true);
-        int width = 1280, height = 1024;
-        tk::desktopSize(width, height);
-        initialiseAppState(workingDirectory(), width, height);
-    }
-
-    void open(int tab) {
-        app.activePanel = tab;
-        ASSERT_TRUE(openProgramWindow());
-        opened_ = true;
-        processEvents();
-    }
-
-    void TearDown() override {
-        if (opened_) closeProgramWindow();
-        useSilentSoundOutput(false);
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        ProgramWindowTest::SetUp();
+        initialiseForDesktop();
     }
 
     void showTab(int tab) {
@@ -85,16 +42,12 @@ protected:
     }
 
     void select(Gadget editor, int start, int end) { tk::setEditorSelection(editor, start, end); }
-
-    fs::path previous_;
-    fs::path folder_;
-    bool opened_ = false;
 };
 
 // ---- Copy, Copy All ------------------------------------------------------------------
 
 TEST_F(EditorCommands, CopyPutsTheSelectedTextOnTheClipboardWhicheverWayItWasSelected) {
-    open(workTab);
+    openWindow(workTab);
     const Gadget editor = app.g.searchEditor1;
     tk::setGadgetText(editor, u"alpha beta gamma");
 
@@ -114,7 +67,7 @@ TEST_F(EditorCommands, CopyPutsTheSelectedTextOnTheClipboardWhicheverWayItWasSel
 }
 
 TEST_F(EditorCommands, CopyOfSeveralLinesGivesTheLinesWithCrLf) {
-    open(polygonTab);
+    openWindow(polygonTab);
     tk::setGadgetText(app.g.edi4, u"one\r\ntwo\r\nthree");
     select(app.g.edi4, 0, 6);  // the editor counts a line break as one character
     useMenu(app.g.edi4, copyItem);
@@ -122,7 +75,7 @@ TEST_F(EditorCommands, CopyOfSeveralLinesGivesTheLinesWithCrLf) {
 }
 
 TEST_F(EditorCommands, CopyWithNothingSelectedLeavesTheClipboardAsItWas) {
-    open(workTab);
+    openWindow(workTab);
     tk::setGadgetText(app.g.replaceEditor1, u"some text");
     select(app.g.replaceEditor1, 4, 4);
     tk::setClipboardText(u"kept");
@@ -131,7 +84,7 @@ TEST_F(EditorCommands, CopyWithNothingSelectedLeavesTheClipboardAsItWas) {
 }
 
 TEST_F(EditorCommands, CopyAllCopiesTheWholeTextAndLeavesItSelected) {
-    open(polygonTab);
+    openWindow(polygonTab);
     const Gadget editor = app.g.edi6;
     tk::setGadgetText(editor, u"first line\r\nsecond line");
     select(editor, 2, 2);
@@ -142,7 +95,7 @@ TEST_F(EditorCommands, CopyAllCopiesTheWholeTextAndLeavesItSelected) {
 }
 
 TEST_F(EditorCommands, CopyAllOnAnEmptyEditorLeavesTheClipboardAsItWas) {
-    open(workTab);
+    openWindow(workTab);
     tk::setGadgetText(app.g.searchEditor1, u"");
     tk::setClipboardText(u"kept");
     useMenu(app.g.searchEditor1, copyAllItem);
@@ -152,7 +105,7 @@ TEST_F(EditorCommands, CopyAllOnAnEmptyEditorLeavesTheClipboardAsItWas) {
 // ---- Select all, Paste, Clear and insert --------------------------------------------------
 
 TEST_F(EditorCommands, SelectAllSelectsTheWholeTextAndFocusesTheEditor) {
-    open(polygonTab);
+    openWindow(polygonTab);
     const Gadget editor = app.g.edi5;
     tk::setGadgetText(editor, u"abc\r\ndef");
     select(editor, 1, 1);
@@ -167,7 +120,7 @@ TEST_F(EditorCommands, SelectAllSelectsTheWholeTextAndFocusesTheEditor) {
 }
 
 TEST_F(EditorCommands, PasteReplacesTheSelectionWithTheClipboardText) {
-    open(workTab);
+    openWindow(workTab);
     const Gadget editor = app.g.searchEditor1;
     tk::setGadgetText(editor, u"alpha beta gamma");
     select(editor, 10, 6);
@@ -179,7 +132,7 @@ TEST_F(EditorCommands, PasteReplacesTheSelectionWithTheClipboardText) {
 }
 
 TEST_F(EditorCommands, PasteWithoutSelectionInsertsAtTheCaret) {
-    open(workTab);
+    openWindow(workTab);
     const Gadget editor = app.g.replaceEditor1;
     tk::setGadgetText(editor, u"ac");
     select(editor, 1, 1);
@@ -189,7 +142,7 @@ TEST_F(EditorCommands, PasteWithoutSelectionInsertsAtTheCaret) {
 }
 
 TEST_F(EditorCommands, PasteWithAnEmptyClipboardRemovesTheSelection) {
-    open(workTab);
+    openWindow(workTab);
     const Gadget editor = app.g.searchEditor1;
     tk::setGadgetText(editor, u"alpha beta gamma");
     select(editor, 5, 10);
@@ -199,7 +152,7 @@ TEST_F(EditorCommands, PasteWithAnEmptyClipboardRemovesTheSelection) {
 }
 
 TEST_F(EditorCommands, ClearAndInsertReplacesTheWholeTextWithTheClipboardText) {
-    open(polygonTab);
+    openWindow(polygonTab);
     const Gadget editor = app.g.edi4;
     tk::setGadgetText(editor, u"old\r\ntext");
     select(editor, 1, 2);
@@ -216,7 +169,7 @@ TEST_F(EditorCommands, ClearAndInsertReplacesTheWholeTextWithTheClipboardText) {
 // ---- The per-editor buffers ----------------------------------------------------------------
 
 TEST_F(EditorCommands, EachEditorKeepsAndGivesBackItsOwnBuffer) {
-    open(workTab);
+    openWindow(workTab);
     const Gadgets& g = app.g;
     const Gadget editors[5] = {g.searchEditor1, g.replaceEditor1, g.edi4, g.edi5, g.edi6};
     const Text texts[5] = {u"search one", u"replace one", u"sample\r\ntext", u"search two", u"replace two"};
@@ -238,7 +191,7 @@ TEST_F(EditorCommands, EachEditorKeepsAndGivesBackItsOwnBuffer) {
 }
 
 TEST_F(EditorCommands, InsertFromBufferGivesTheEditorsOwnBufferNotTheLastKeptText) {
-    open(workTab);
+    openWindow(workTab);
     const Gadgets& g = app.g;
     tk::setGadgetText(g.replaceEditor1, u"replace kept");
     useMenu(g.replaceEditor1, keepItem);
@@ -251,7 +204,7 @@ TEST_F(EditorCommands, InsertFromBufferGivesTheEditorsOwnBufferNotTheLastKeptTex
 }
 
 TEST_F(EditorCommands, InsertFromBufferBeforeAnyKeepEmptiesTheEditor) {
-    open(workTab);
+    openWindow(workTab);
     const Gadgets& g = app.g;
     tk::setGadgetText(g.searchEditor1, u"search kept");
     useMenu(g.searchEditor1, keepItem);
@@ -261,7 +214,7 @@ TEST_F(EditorCommands, InsertFromBufferBeforeAnyKeepEmptiesTheEditor) {
 }
 
 TEST_F(EditorCommands, KeepingAgainReplacesWhatTheBufferHeld) {
-    open(polygonTab);
+    openWindow(polygonTab);
     const Gadget editor = app.g.edi5;
     tk::setGadgetText(editor, u"first");
     useMenu(editor, keepItem);
@@ -277,7 +230,7 @@ TEST_F(EditorCommands, KeepingAgainReplacesWhatTheBufferHeld) {
 TEST_F(EditorCommands, PopupMenuOpensOnePixelUpAndLeftOfTheCursor) {
     // The sample editor is high enough on the screen for the whole menu to fit below the
     // cursor, so the platform has no reason to move it.
-    open(polygonTab);
+    openWindow(polygonTab);
     rightClickGadget(app.g.edi4);
     int cursorX, cursorY;
     tk::cursorPosition(cursorX, cursorY);
@@ -292,7 +245,7 @@ TEST_F(EditorCommands, PopupMenuOpensOnePixelUpAndLeftOfTheCursor) {
 }
 
 TEST_F(EditorCommands, RightClickOpensTheMenuOnlyOnTheEditorsOfTheShownTab) {
-    open(workTab);
+    openWindow(workTab);
     const Gadgets& g = app.g;
     for (Gadget editor : {g.searchEditor1, g.replaceEditor1}) {
         rightClickGadget(editor);
@@ -321,7 +274,7 @@ TEST_F(EditorCommands, RightClickOpensTheMenuOnlyOnTheEditorsOfTheShownTab) {
 }
 
 TEST_F(EditorCommands, RightClickOnTheSettingTabOpensNoMenuEvenOverAnEditorsPlace) {
-    open(settingTab);
+    openWindow(settingTab);
     const Gadgets& g = app.g;
     // The tree lies where the Work tab's editors are: the rule must look at the tab shown.
     rightClickGadget(g.backupTree);
@@ -333,7 +286,7 @@ TEST_F(EditorCommands, RightClickOnTheSettingTabOpensNoMenuEvenOverAnEditorsPlac
 }
 
 TEST_F(EditorCommands, CommandsActOnTheEditorTheMenuWasOpenedOn) {
-    open(workTab);
+    openWindow(workTab);
     const Gadgets& g = app.g;
     tk::setGadgetText(g.searchEditor1, u"search");
     tk::setGadgetText(g.replaceEditor1, u"replace");
@@ -348,7 +301,7 @@ TEST_F(EditorCommands, CommandsActOnTheEditorTheMenuWasOpenedOn) {
 
 TEST_F(EditorCommands, PopupMenuBeepsOnlyWhileSoundIsChecked) {
     app.options["ton"].state = 0;
-    open(workTab);
+    openWindow(workTab);
     const Gadget sound = app.options["ton"].gadget;
     ASSERT_EQ(tk::getGadgetState(sound), 0);
 
@@ -377,7 +330,7 @@ TEST_F(EditorCommands, PopupMenuBeepsOnlyWhileSoundIsChecked) {
 // ---- History entries ------------------------------------------------------------------------
 
 TEST_F(EditorCommands, ChoosingAHistoryEntryReplacesTheWholeTextOfItsEditor) {
-    open(workTab);
+    openWindow(workTab);
     const Gadgets& g = app.g;
     const struct { Gadget combo; Gadget editor; int tab; } pairs[] = {
         {g.searchCombo1, g.searchEditor1, workTab},
@@ -401,7 +354,7 @@ TEST_F(EditorCommands, ChoosingAHistoryEntryReplacesTheWholeTextOfItsEditor) {
 // ---- Extension toggles ---------------------------------------------------------------------------
 
 TEST_F(EditorCommands, TheOnlyPressedExtensionToggleCannotBeReleased) {
-    open(workTab);
+    openWindow(workTab);
     const Gadget html = app.extensions["htl"].gadget;
     ASSERT_EQ(tk::getGadgetState(html), 1);
     for (const char* key : {"txt", "hta", "htm"}) ASSERT_EQ(tk::getGadgetState(app.extensions[key].gadget), 0);
@@ -412,7 +365,7 @@ TEST_F(EditorCommands, TheOnlyPressedExtensionToggleCannotBeReleased) {
 }
 
 TEST_F(EditorCommands, OneOfTwoPressedExtensionTogglesCanBeReleased) {
-    open(workTab);
+    openWindow(workTab);
     const Gadget html = app.extensions["htl"].gadget;
     const Gadget text = app.extensions["txt"].gadget;
     EXPECT_EQ(tk::getGadgetAttribute(text, tk::pressedImage), 0);
@@ -438,7 +391,7 @@ TEST_F(EditorCommands, OneOfTwoPressedExtensionTogglesCanBeReleased) {
 // ---- Backup gadgets ----------------------------------------------------------------------------
 
 TEST_F(EditorCommands, UncheckingBackupCopiesGreysTheFolderGadgetsAndCheckingKeepsTheFolder) {
-    open(settingTab);
+    openWindow(settingTab);
     const Gadgets& g = app.g;
     const Gadget backup = app.options["rez"].gadget;
     ASSERT_EQ(tk::getGadgetState(backup), 1);
@@ -465,7 +418,7 @@ TEST_F(EditorCommands, UncheckingBackupCopiesGreysTheFolderGadgetsAndCheckingKee
 
 TEST_F(EditorCommands, BackupCopiesUncheckedAtStartUpGreysTheFolderGadgets) {
     app.options["rez"].state = 0;
-    open(settingTab);
+    openWindow(settingTab);
     EXPECT_TRUE(tk::isGadgetDisabled(app.g.backupTree));
     EXPECT_TRUE(tk::isGadgetDisabled(app.g.backupPathText));
     clickCheckBox(app.options["rez"].gadget);
@@ -476,7 +429,7 @@ TEST_F(EditorCommands, BackupCopiesUncheckedAtStartUpGreysTheFolderGadgets) {
 
 TEST_F(EditorCommands, ChoosingAFolderInTheTreeShowsItsPath) {
     fs::create_directories(folder_ / "copies" / "older");
-    open(settingTab);
+    openWindow(settingTab);
     const Text chosen = textFromUtf8((fs::canonical(folder_) / "copies" / "older").string()) + u"/";
     tk::testing::chooseTreeFolder(app.g.backupTree, chosen);
     processEvents();

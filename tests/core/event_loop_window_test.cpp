@@ -2,48 +2,22 @@
 // focus goes after clicks on option check boxes and tabs.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
-#include <filesystem>
-#include <string>
-
-#include "core/app_state.h"
-#include "core/event_loop.h"
-#include "core/startup.h"
-#include "ui/sound/sound_backend.h"
-#include "ui/toolkit/toolkit.h"
-#include "ui/toolkit/toolkit_testing.h"
+#include "tests/support/program_window.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 
 // The program's window on its first start in a fresh temporary working directory.
-class EventLoopTest : public testing::Test {
+class EventLoopTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        if (tk::windowIsOpen()) tk::shutDown();
-        char buffer[PATH_MAX];
-        ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-        previous_ = buffer;
-        std::string pattern = (fs::temp_directory_path() / "event-loop-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        ASSERT_EQ(chdir(folder_.c_str()), 0);
-        useSilentSoundOutput(true);
-        initialiseAppState(workingDirectory(), 1280, 1024);
-        ASSERT_TRUE(openProgramWindow());
-        tk::testing::settle();
+        ProgramWindowTest::SetUp();
+        initialise();
+        openWindowOnly();
         while (tk::pollEvent() != 0) {
         }
-    }
-    void TearDown() override {
-        if (tk::windowIsOpen()) closeProgramWindow();
-        useSilentSoundOutput(false);
-        EXPECT_EQ(chdir(previous_.c_str()), 0);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
     }
 
     // Hands every queued event to the loop's rules; false as soon as one ends the loop.
@@ -60,9 +34,6 @@ protected:
         tk::testing::clickGadget(gadget);
         EXPECT_TRUE(loopGoesOn());
     }
-
-    std::string previous_;
-    std::string folder_;
 };
 
 TEST_F(EventLoopTest, TheCloseBoxEndsTheLoop) {

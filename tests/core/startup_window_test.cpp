@@ -1,51 +1,18 @@
 // Start-up: the defaults of the shared state, and window 0 as the first start opens it.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/startup.h"
-#include "ui/sound/sound_backend.h"
-#include "ui/toolkit/toolkit.h"
-#include "ui/toolkit/toolkit_testing.h"
+#include "tests/support/program_window.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 
 // Runs each test in a fresh temporary working directory.
-class StartupTest : public testing::Test {
-protected:
-    void SetUp() override {
-        if (tk::windowIsOpen()) tk::shutDown();
-        char buffer[PATH_MAX];
-        ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-        previous_ = buffer;
-        std::string pattern = (fs::temp_directory_path() / "startup-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = fs::canonical(pattern).string();
-        ASSERT_EQ(chdir(folder_.c_str()), 0);
-        useSilentSoundOutput(true);
-    }
-    void TearDown() override {
-        if (tk::windowIsOpen()) closeProgramWindow();
-        useSilentSoundOutput(false);
-        EXPECT_EQ(chdir(previous_.c_str()), 0);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    Text folderText() const { return textFromUtf8(folder_.c_str()) + u"/"; }
-
-    std::string previous_;
-    std::string folder_;
-};
+using StartupTest = ProgramWindowTest;
 
 struct OptionDefault {
     const char* key;

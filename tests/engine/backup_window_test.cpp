@@ -1,18 +1,21 @@
 // Backup copies made by a run with "To do backup copies" on, and the default backup folder
 // made when the window is built.
 
-#include "tests/engine/window_fixture.h"
+#include "tests/support/program_window.h"
 
 #include "engine/backup.h"
 #include "ui/colours.h"
 
 namespace {
 
+using namespace testing_support;
+
 class BackupTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
         ProgramWindowTest::SetUp();
-        openWindow();
+        initialise();
+        openWindow(workTab);
         for (const char* key : {"reg1", "spa1", "hek"}) setOption(key, false);
         setOption("cas1", true);
         setOption("rez", true);
@@ -42,30 +45,30 @@ TEST_F(BackupTest, DefaultFolderIsMadeWhenTheWindowIsBuilt) {
 }
 
 TEST_F(BackupTest, CopyIsMadeBeforeWritingWithItsFoldersCreated) {
-    write("site/a/b/page.htm", "old\n");
+    writeFile("site/a/b/page.htm", "old\n");
     makeFolder("bak");
     useBackupFolder("bak");
     runOverSite(u"old", u"new");
-    EXPECT_EQ(read("bak/a/b/page.htm"), "old\n");
-    EXPECT_EQ(read("site/a/b/page.htm"), "new\r\n");
+    EXPECT_EQ(readFile("bak/a/b/page.htm"), "old\n");
+    EXPECT_EQ(readFile("site/a/b/page.htm"), "new\r\n");
     EXPECT_EQ(ticks(), std::vector<int>{1});
 }
 
 TEST_F(BackupTest, LaterRunReplacesTheCopyWithTheStateBeforeIt) {
-    write("site/page.htm", "one");
+    writeFile("site/page.htm", "one");
     makeFolder("bak");
     useBackupFolder("bak");
     runOverSite(u"one", u"two");
-    EXPECT_EQ(read("bak/page.htm"), "one");
+    EXPECT_EQ(readFile("bak/page.htm"), "one");
     runOverSite(u"two", u"three");
-    EXPECT_EQ(read("bak/page.htm"), "two\r\n");
-    EXPECT_EQ(read("site/page.htm"), "three\r\n");
+    EXPECT_EQ(readFile("bak/page.htm"), "two\r\n");
+    EXPECT_EQ(readFile("site/page.htm"), "three\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(at("bak")), fs::directory_iterator()), 1);
 }
 
 TEST_F(BackupTest, FilesNotFoundAreNotCopied) {
-    write("site/page.htm", "one");
-    write("site/other.htm", "zzz");
+    writeFile("site/page.htm", "one");
+    writeFile("site/other.htm", "zzz");
     makeFolder("bak");
     useBackupFolder("bak");
     runOverSite(u"one", u"two");
@@ -74,12 +77,12 @@ TEST_F(BackupTest, FilesNotFoundAreNotCopied) {
 }
 
 TEST_F(BackupTest, MissingBackupFolderLeavesTheFileAloneAndReportsIt) {
-    write("site/page.htm", "old");
-    write("site/sub/deep.htm", "old");
+    writeFile("site/page.htm", "old");
+    writeFile("site/sub/deep.htm", "old");
     useBackupFolder("missing");
     runOverSite(u"old", u"new");
-    EXPECT_EQ(read("site/page.htm"), "old");
-    EXPECT_EQ(read("site/sub/deep.htm"), "old");
+    EXPECT_EQ(readFile("site/page.htm"), "old");
+    EXPECT_EQ(readFile("site/sub/deep.htm"), "old");
     EXPECT_FALSE(fs::exists(at("missing")));
     EXPECT_EQ(ticks(), (std::vector<int>{0, 0}));
     EXPECT_EQ(tk::getGadgetItemColour(app.g.fileList, 0, tk::frontColour), colour("crim"));
@@ -88,28 +91,28 @@ TEST_F(BackupTest, MissingBackupFolderLeavesTheFileAloneAndReportsIt) {
 }
 
 TEST_F(BackupTest, WithBackupsOffNoCopyIsMade) {
-    write("site/sub/page.htm", "old");
+    writeFile("site/sub/page.htm", "old");
     useBackupFolder("missing");
     setOption("rez", false);
     runOverSite(u"old", u"new");
-    EXPECT_EQ(read("site/sub/page.htm"), "new\r\n");
+    EXPECT_EQ(readFile("site/sub/page.htm"), "new\r\n");
     EXPECT_FALSE(fs::exists(at("missing")));
     EXPECT_TRUE(fs::is_empty(at("reserve")));
 }
 
 TEST_F(BackupTest, CopyIsByteExact) {
     const std::string bytes = "\xEF\xBB\xBFold caf\xC3\xA9\r\nline\rlast\n";
-    write("site/page.htm", bytes);
+    writeFile("site/page.htm", bytes);
     makeFolder("bak");
     EXPECT_TRUE(makeBackup(folderText("site"), u"page.htm", folderText("bak")));
-    EXPECT_EQ(read("bak/page.htm"), bytes);
+    EXPECT_EQ(readFile("bak/page.htm"), bytes);
 }
 
 TEST_F(BackupTest, PlainFileNamedReserveIsLeftAlone) {
     fs::remove(at("reserve"));
-    write("reserve", "a file");
+    writeFile("reserve", "a file");
     ensureDefaultBackupFolder();
-    EXPECT_EQ(read("reserve"), "a file");
+    EXPECT_EQ(readFile("reserve"), "a file");
     EXPECT_TRUE(messages.empty());
 }
 

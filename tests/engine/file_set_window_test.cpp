@@ -2,15 +2,18 @@
 // counter, error 4, links and cancelled dialogs. Entry i of the set and row i of the list
 // must always name the same file.
 
-#include "tests/engine/window_fixture.h"
+#include "tests/support/program_window.h"
 
 namespace {
+
+using namespace testing_support;
 
 class FileSetTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
         ProgramWindowTest::SetUp();
-        openWindow();
+        initialise();
+        openWindow(workTab);
         for (const char* key : {"txt", "hta", "htm", "htl"}) setToggle(key, false);
         tk::setGadgetText(app.g.workCombo, Text());
         makeFolder("site");
@@ -30,10 +33,10 @@ protected:
 };
 
 TEST_F(FileSetTest, TogglesChooseExtensionsWhateverTheirCase) {
-    write("site/a.HTML", "");
-    write("site/b.htm", "");
-    write("site/sub/c.html", "");
-    write("site/d.txt", "");
+    writeFile("site/a.HTML", "");
+    writeFile("site/b.htm", "");
+    writeFile("site/sub/c.html", "");
+    writeFile("site/d.txt", "");
     setToggle("htl", true);
     addFolder();
     expectSet({u"a.HTML", u"sub/c.html"});
@@ -42,8 +45,8 @@ TEST_F(FileSetTest, TogglesChooseExtensionsWhateverTheirCase) {
     EXPECT_TRUE(messages.empty());
 
     for (const char* key : {"txt", "hta", "htm"}) setToggle(key, true);
-    write("site/e.hta", "");
-    write("site/f.htmx", "");
+    writeFile("site/e.hta", "");
+    writeFile("site/f.htmx", "");
     addFolder();
     expectSet({u"a.HTML", u"b.htm", u"d.txt", u"e.hta", u"sub/c.html"});
 }
@@ -52,7 +55,7 @@ TEST_F(FileSetTest, FoldersAreListedByNameIgnoringCaseAndExpandedWhereMet) {
     setToggle("txt", true);
     for (const char* name : {"site/b.txt", "site/A.txt", "site/C.txt", "site/m/z.txt", "site/m/Y.txt",
                              "site/N.txt", "site/B/k.txt"})
-        write(name, "");
+        writeFile(name, "");
     addFolder();
     expectSet({u"A.txt", u"B/k.txt", u"b.txt", u"C.txt", u"m/Y.txt", u"m/z.txt", u"N.txt"});
 }
@@ -60,15 +63,15 @@ TEST_F(FileSetTest, FoldersAreListedByNameIgnoringCaseAndExpandedWhereMet) {
 TEST_F(FileSetTest, FilterMatchesTheWholeLowerCasedBaseName) {
     setToggle("htm", true);
     for (const char* name : {"site/Index.htm", "site/main.htm", "site/index2.htm", "site/xmain.htm"})
-        write(name, "");
+        writeFile(name, "");
     addFolder("index|main");
     expectSet({u"Index.htm", u"main.htm"});
 }
 
 TEST_F(FileSetTest, FilterIsLowerCasedAndSeesTheNameWithoutItsExtension) {
     setToggle("htm", true);
-    write("site/page.htm", "");
-    write("site/other.htm", "");
+    writeFile("site/page.htm", "");
+    writeFile("site/other.htm", "");
     addFolder("Page");
     expectSet({u"page.htm"});
     addFolder("htm");
@@ -77,7 +80,7 @@ TEST_F(FileSetTest, FilterIsLowerCasedAndSeesTheNameWithoutItsExtension) {
 
 TEST_F(FileSetTest, FilterThatDoesNotCompileTakesNothingAndShowsErrorFour) {
     setToggle("htm", true);
-    write("site/page.htm", "");
+    writeFile("site/page.htm", "");
     addFolder("(");
     EXPECT_TRUE(app.filePaths.empty());
     EXPECT_TRUE(rows().empty());
@@ -87,8 +90,8 @@ TEST_F(FileSetTest, FilterThatDoesNotCompileTakesNothingAndShowsErrorFour) {
 
 TEST_F(FileSetTest, NameThatIsOnlyAnExtensionIsNeverTaken) {
     setToggle("htm", true);
-    write("site/.htm", "");
-    write("site/sub/.htm", "");
+    writeFile("site/.htm", "");
+    writeFile("site/sub/.htm", "");
     addFolder();
     EXPECT_TRUE(app.filePaths.empty());
     EXPECT_EQ(messages.size(), 1u);
@@ -96,8 +99,8 @@ TEST_F(FileSetTest, NameThatIsOnlyAnExtensionIsNeverTaken) {
 
 TEST_F(FileSetTest, LinksToFoldersAreNotFollowedAndLinksToFilesAreFiles) {
     setToggle("txt", true);
-    write("site/sub/a.txt", "");
-    write("elsewhere/b.txt", "");
+    writeFile("site/sub/a.txt", "");
+    writeFile("elsewhere/b.txt", "");
     fs::create_directory_symlink(at("site"), at("site/sub/loop"));
     fs::create_directory_symlink(at("elsewhere"), at("site/far"));
     fs::create_symlink(at("elsewhere/b.txt"), at("site/link.txt"));
@@ -108,7 +111,7 @@ TEST_F(FileSetTest, LinksToFoldersAreNotFollowedAndLinksToFilesAreFiles) {
 
 TEST_F(FileSetTest, NamesThatAreNotUtf8ArePassedOnUnchanged) {
     setToggle("txt", true);
-    write("site/caf\xE9.txt", "x");
+    writeFile("site/caf\xE9.txt", "x");
     addFolder();
     ASSERT_EQ(app.filePaths.size(), 1u);
     EXPECT_EQ(textToUtf8(app.paths.root + app.filePaths[0]), at("site/caf\xE9.txt"));
@@ -116,8 +119,8 @@ TEST_F(FileSetTest, NamesThatAreNotUtf8ArePassedOnUnchanged) {
 
 TEST_F(FileSetTest, CancelledFolderDialogKeepsTheSetAndItsRows) {
     setToggle("txt", true);
-    write("site/a.txt", "");
-    write("site/b.txt", "");
+    writeFile("site/a.txt", "");
+    writeFile("site/b.txt", "");
     addFolder();
     expectSet({u"a.txt", u"b.txt"});
     pathAnswer = Text();
@@ -130,8 +133,8 @@ TEST_F(FileSetTest, CancelledFolderDialogKeepsTheSetAndItsRows) {
 
 TEST_F(FileSetTest, NewFolderReplacesTheSetAndUnticksNothingStale) {
     setToggle("txt", true);
-    write("site/a.txt", "");
-    write("other/b.txt", "");
+    writeFile("site/a.txt", "");
+    writeFile("other/b.txt", "");
     addFolder();
     tk::setGadgetItemState(app.g.fileList, 0, 1);
     pathAnswer = folderText("other");
@@ -143,7 +146,7 @@ TEST_F(FileSetTest, NewFolderReplacesTheSetAndUnticksNothingStale) {
 
 TEST_F(FileSetTest, EmptyFolderShowsErrorFourAndAnEmptyList) {
     setToggle("txt", true);
-    write("site/a.txt", "");
+    writeFile("site/a.txt", "");
     addFolder();
     makeFolder("empty");
     pathAnswer = folderText("empty");
@@ -154,7 +157,7 @@ TEST_F(FileSetTest, EmptyFolderShowsErrorFourAndAnEmptyList) {
 }
 
 TEST_F(FileSetTest, AddFilesListsTheFirstChosenFileLast) {
-    write("site/a.txt", "");
+    writeFile("site/a.txt", "");
     setToggle("txt", true);
     addFolder();
     fileAnswer = {folderText("site") + u"x.txt", folderText("site") + u"y.txt", folderText("site") + u"z.txt"};

@@ -1,18 +1,21 @@
 // The error box of each code with and without detail, and the result box of a run: its
 // colours, texts and sounds, hidden again afterwards.
 
-#include "tests/engine/window_fixture.h"
+#include "tests/support/program_window.h"
 
 #include "ui/colours.h"
 #include "ui/sounds.h"
 
 namespace {
 
+using namespace testing_support;
+
 class MessagesTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
         ProgramWindowTest::SetUp();
-        openWindow();
+        initialise();
+        openWindow(workTab);
         setOption("ton", true);
     }
 };

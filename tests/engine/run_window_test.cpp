@@ -1,7 +1,7 @@
 // The run over the file set from the Work tab's run button: what is written, the ticks,
 // the counters, the lock, the error marks and the result box.
 
-#include "tests/engine/window_fixture.h"
+#include "tests/support/program_window.h"
 
 #include <csignal>
 #include <sys/resource.h>
@@ -10,11 +10,14 @@
 
 namespace {
 
+using namespace testing_support;
+
 class RunFilesTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
         ProgramWindowTest::SetUp();
-        openWindow();
+        initialise();
+        openWindow(workTab);
         for (const char* key : {"reg1", "spa1", "hek", "rez"}) setOption(key, false);
         setOption("cas1", true);
         for (const char* key : {"txt", "hta", "htm", "htl"}) setToggle(key, false);
@@ -43,14 +46,14 @@ protected:
 };
 
 TEST_F(RunFilesTest, ChangedFilesAreWrittenTickedAndCounted) {
-    write("site/a.txt", "old\nold");
-    write("site/b.txt", "nothing");
-    write("site/sub/c.txt", "an old one");
+    writeFile("site/a.txt", "old\nold");
+    writeFile("site/b.txt", "nothing");
+    writeFile("site/sub/c.txt", "an old one");
     addSite();
     run(u"old", u"new");
-    EXPECT_EQ(read("site/a.txt"), "new\r\nnew\r\n");
-    EXPECT_EQ(read("site/b.txt"), "nothing");
-    EXPECT_EQ(read("site/sub/c.txt"), "an new one\r\n");
+    EXPECT_EQ(readFile("site/a.txt"), "new\r\nnew\r\n");
+    EXPECT_EQ(readFile("site/b.txt"), "nothing");
+    EXPECT_EQ(readFile("site/sub/c.txt"), "an new one\r\n");
     EXPECT_EQ(ticks(), (std::vector<int>{1, 0, 1}));
     EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"2");
     EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"3");
@@ -60,31 +63,31 @@ TEST_F(RunFilesTest, ChangedFilesAreWrittenTickedAndCounted) {
 }
 
 TEST_F(RunFilesTest, RegexRunReplacesEachMatchWhereItIs) {
-    write("site/a.txt", "1 12\n");
+    writeFile("site/a.txt", "1 12\n");
     addSite();
     setOption("reg1", true);
     run(u"\\d+", u"N");
-    EXPECT_EQ(read("site/a.txt"), "N N\r\n");
+    EXPECT_EQ(readFile("site/a.txt"), "N N\r\n");
 }
 
 TEST_F(RunFilesTest, TicksStayUntilARunWithResetCheckBoxOn) {
-    write("site/a.txt", "old");
-    write("site/b.txt", "old");
+    writeFile("site/a.txt", "old");
+    writeFile("site/b.txt", "old");
     addSite();
     run(u"old", u"new");
     EXPECT_EQ(ticks(), (std::vector<int>{1, 1}));
-    write("site/b.txt", "old");
+    writeFile("site/b.txt", "old");
     run(u"old", u"new");
     EXPECT_EQ(ticks(), (std::vector<int>{1, 1}));
     setOption("hek", true);
-    write("site/b.txt", "old");
+    writeFile("site/b.txt", "old");
     run(u"old", u"new");
     EXPECT_EQ(ticks(), (std::vector<int>{0, 1}));
     EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"1");
 }
 
 TEST_F(RunFilesTest, RefusedRunStillUnticksWithResetCheckBoxOn) {
-    write("site/a.txt", "old");
+    writeFile("site/a.txt", "old");
     addSite();
     run(u"old", u"new");
     ASSERT_EQ(ticks(), std::vector<int>{1});
@@ -106,8 +109,8 @@ TEST_F(RunFilesTest, EmptySetReportsNothingFound) {
 }
 
 TEST_F(RunFilesTest, WorkTabIsLockedWhileTheRunGoesOn) {
-    write("site/a.txt", "old");
-    write("site/b.txt", std::string("\xFE\xFF\0o", 4));
+    writeFile("site/a.txt", "old");
+    writeFile("site/b.txt", std::string("\xFE\xFF\0o", 4));
     addSite();
     std::vector<bool> locked;
     onMessage = [&] {
@@ -132,26 +135,26 @@ TEST_F(RunFilesTest, WorkTabIsLockedWhileTheRunGoesOn) {
 
 TEST_F(RunFilesTest, BigEndianFileShowsErrorSixAndIsSkipped) {
     const std::string bytes("\xFE\xFF\0o\0l\0d", 8);
-    write("site/a.txt", bytes);
-    write("site/b.txt", "old");
+    writeFile("site/a.txt", bytes);
+    writeFile("site/b.txt", "old");
     addSite();
     run(u"old", u"new");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
               u"The encoding of this file is not supported (UTF-16 BE or UTF-32).\r\n\"" + folderText("site") + u"a.txt\"");
-    EXPECT_EQ(read("site/a.txt"), bytes);
-    EXPECT_EQ(read("site/b.txt"), "new\r\n");
+    EXPECT_EQ(readFile("site/a.txt"), bytes);
+    EXPECT_EQ(readFile("site/b.txt"), "new\r\n");
     EXPECT_EQ(ticks(), (std::vector<int>{0, 1}));
     EXPECT_EQ(result(), u"It is changed files 1");
 }
 
 TEST_F(RunFilesTest, ZeroByteFileIsLeftAloneAndReported) {
     const std::string bytes("old\0old", 7);
-    write("site/a.txt", bytes);
-    write("site/b.txt", std::string("none\0", 5));
+    writeFile("site/a.txt", bytes);
+    writeFile("site/b.txt", std::string("none\0", 5));
     addSite();
     run(u"old", u"new");
-    EXPECT_EQ(read("site/a.txt"), bytes);
+    EXPECT_EQ(readFile("site/a.txt"), bytes);
     EXPECT_EQ(ticks(), (std::vector<int>{0, 0}));
     EXPECT_TRUE(marked(0));
     EXPECT_FALSE(marked(1));
@@ -160,9 +163,9 @@ TEST_F(RunFilesTest, ZeroByteFileIsLeftAloneAndReported) {
 }
 
 TEST_F(RunFilesTest, ReadOnlyFileAndFolderAreNotCountedButMarked) {
-    write("site/a.txt", "old");
-    write("site/locked/b.txt", "old");
-    write("site/c.txt", "old");
+    writeFile("site/a.txt", "old");
+    writeFile("site/locked/b.txt", "old");
+    writeFile("site/c.txt", "old");
     chmod(at("site/a.txt").c_str(), 0444);
     chmod(at("site/locked/b.txt").c_str(), 0666);
     chmod(at("site/locked").c_str(), 0555);
@@ -173,9 +176,9 @@ TEST_F(RunFilesTest, ReadOnlyFileAndFolderAreNotCountedButMarked) {
         AsOrdinaryUser ordinary;
         run(u"old", u"new");
     }
-    EXPECT_EQ(read("site/a.txt"), "old");
-    EXPECT_EQ(read("site/locked/b.txt"), "old");
-    EXPECT_EQ(read("site/c.txt"), "new\r\n");
+    EXPECT_EQ(readFile("site/a.txt"), "old");
+    EXPECT_EQ(readFile("site/locked/b.txt"), "old");
+    EXPECT_EQ(readFile("site/c.txt"), "new\r\n");
     EXPECT_EQ(ticks(), (std::vector<int>{0, 1, 0}));
     EXPECT_TRUE(marked(0));
     EXPECT_FALSE(marked(1));
@@ -186,7 +189,7 @@ TEST_F(RunFilesTest, ReadOnlyFileAndFolderAreNotCountedButMarked) {
 
 TEST_F(RunFilesTest, FailedWriteLeavesTheOriginalIntact) {
     const std::string original = "old " + std::string(5000, 'x');
-    write("site/a.txt", original);
+    writeFile("site/a.txt", original);
     addSite();
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -197,14 +200,14 @@ TEST_F(RunFilesTest, FailedWriteLeavesTheOriginalIntact) {
     run(u"old", u"new");
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, handler);
-    EXPECT_EQ(read("site/a.txt"), original);
+    EXPECT_EQ(readFile("site/a.txt"), original);
     EXPECT_EQ(std::distance(fs::directory_iterator(at("site")), fs::directory_iterator()), 1);
     EXPECT_TRUE(marked(0));
     EXPECT_EQ(result(), u"Concurrences it is Not found\r\nNot changed because of an error: 1");
 }
 
 TEST_F(RunFilesTest, MarkOfAFailedFileGoesOnceItIsChanged) {
-    write("site/a.txt", "old");
+    writeFile("site/a.txt", "old");
     chmod(at("site/a.txt").c_str(), 0444);
     addSite();
     {
@@ -219,15 +222,15 @@ TEST_F(RunFilesTest, MarkOfAFailedFileGoesOnceItIsChanged) {
 }
 
 TEST_F(RunFilesTest, FileNamedWithBytesThatAreNotUtf8IsRewritten) {
-    write("site/caf\xE9.txt", "old");
+    writeFile("site/caf\xE9.txt", "old");
     addSite();
     run(u"old", u"new");
-    EXPECT_EQ(read("site/caf\xE9.txt"), "new\r\n");
+    EXPECT_EQ(readFile("site/caf\xE9.txt"), "new\r\n");
 }
 
 TEST_F(RunFilesTest, MissingFileIsSkippedSilentlyAndTheCountdownMoves) {
-    write("site/a.txt", "old");
-    write("site/b.txt", "old");
+    writeFile("site/a.txt", "old");
+    writeFile("site/b.txt", "old");
     addSite();
     fs::remove(at("site/a.txt"));
     run(u"old", u"new");

@@ -1,18 +1,20 @@
 // The checks made before a run, in their order, and the run of the Polygon tab, through
 // the real window's editors, check boxes and run buttons.
 
-#include "tests/engine/window_fixture.h"
+#include "tests/support/program_window.h"
 
 #include "engine/search.h"
 
 namespace {
 
+using namespace testing_support;
+
 class SearchTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
         ProgramWindowTest::SetUp();
-        app.activePanel = 1;
-        openWindow();
+        initialise();
+        openWindow(polygonTab);
         for (const char* key : {"reg1", "spa1", "reg2", "spa2"}) setOption(key, false);
         setOption("cas1", true);
         setOption("cas2", true);

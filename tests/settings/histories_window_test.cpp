@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "settings/histories.h"
-#include "tests/settings/program_window_fixture.h"
+#include "tests/support/program_window.h"
 
 namespace {
+
+using namespace testing_support;
 
 class HistoryTest : public ProgramWindowTest {
 protected:

@@ -7,9 +7,11 @@
 #include "core/window_title.h"
 #include "settings/languages.h"
 #include "settings/settings_file.h"
-#include "tests/settings/program_window_fixture.h"
+#include "tests/support/program_window.h"
 
 namespace {
+
+using namespace testing_support;
 
 // The language folder shipped beside the program, in the source tree.
 const fs::path shippedLanguages = fs::path(__FILE__).parent_path().parent_path().parent_path() / "language";

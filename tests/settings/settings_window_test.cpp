@@ -8,9 +8,11 @@
 #include <string>
 
 #include "settings/settings.h"
-#include "tests/settings/program_window_fixture.h"
+#include "tests/support/program_window.h"
 
 namespace {
+
+using namespace testing_support;
 
 class SettingsTest : public ProgramWindowTest {
 protected:

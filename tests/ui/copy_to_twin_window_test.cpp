@@ -4,35 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/event_loop.h"
-#include "core/startup.h"
+#include "tests/support/program_window.h"
 #include "ui/colours.h"
-#include "ui/sound/sound_backend.h"
-#include "ui/toolkit/toolkit.h"
-#include "ui/toolkit/toolkit_testing.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-using tk::testing::clickGadget;
-
-constexpr int workTab = 0;
-constexpr int polygonTab = 1;
-
-void processEvents() {
-    tk::testing::settle();
-    int kind;
-    while ((kind = tk::pollEvent()) != 0) handleEvent(kind);
-}
+using namespace testing_support;
 
 tk::Colour background(Gadget gadget) { return tk::getGadgetColour(gadget, tk::backColour); }
 tk::Colour textColour(Gadget gadget) { return tk::getGadgetColour(gadget, tk::frontColour); }
@@ -44,39 +24,25 @@ struct Flash {
     int milliseconds;
 };
 
-class CopyToTwin : public testing::Test {
+class CopyToTwin : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "copy-to-twin-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        fs::current_path(folder_);
-        useSilentSoundOutput(true);
-        int width = 1280, height = 1024;
-        tk::desktopSize(width, height);
-        initialiseAppState(workingDirectory(), width, height);
+        ProgramWindowTest::SetUp();
+        initialiseForDesktop();
         setFlashPauseHook([this](Gadget source, int milliseconds) {
             flashes_.push_back({source, background(source), milliseconds});
         });
     }
 
     void open(int tab) {
-        app.activePanel = tab;
-        ASSERT_TRUE(openProgramWindow());
-        opened_ = true;
-        processEvents();
+        openWindow(tab);
         ASSERT_NE(app.copySound, 0);
         ASSERT_NE(app.errorSound, 0);
     }
 
     void TearDown() override {
         setFlashPauseHook(nullptr);
-        if (opened_) closeProgramWindow();
-        useSilentSoundOutput(false);
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        ProgramWindowTest::TearDown();
     }
 
     void showTab(int tab) {
@@ -84,16 +50,6 @@ protected:
         processEvents();
     }
 
-    void click(Gadget gadget) {
-        clickGadget(gadget);
-        processEvents();
-    }
-
-    Gadget option(const char* key) { return app.options[key].gadget; }
-
-    fs::path previous_;
-    fs::path folder_;
-    bool opened_ = false;
     std::vector<Flash> flashes_;
 };
 

@@ -2,22 +2,15 @@
 // changes, and the states the gadgets start in.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <climits>
-#include <filesystem>
 #include <set>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/startup.h"
-#include "ui/sound/sound_backend.h"
-#include "ui/toolkit/toolkit.h"
-#include "ui/toolkit/toolkit_testing.h"
+#include "tests/support/program_window.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace testing_support;
 
 constexpr uint32_t mistRose = 0xE1E4FF;
 constexpr uint32_t deepPink = 0x9314FF;
@@ -38,32 +31,12 @@ int bottom(Gadget g) { return tk::gadgetY(g) + tk::gadgetHeight(g); }
 int right(Gadget g) { return tk::gadgetX(g) + tk::gadgetWidth(g); }
 
 // The program's window, built in a fresh temporary working directory. Tests that need
-// other stored states set them in `prepare` before the window is opened.
-class MainWindowTest : public testing::Test {
+// other stored states set them before they open the window.
+class MainWindowTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        if (tk::windowIsOpen()) tk::shutDown();
-        char buffer[PATH_MAX];
-        ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
-        previous_ = buffer;
-        std::string pattern = (fs::temp_directory_path() / "main-window-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        ASSERT_EQ(chdir(folder_.c_str()), 0);
-        useSilentSoundOutput(true);
-        initialiseAppState(workingDirectory(), 1280, 1024);
-    }
-    void TearDown() override {
-        if (tk::windowIsOpen()) closeProgramWindow();
-        useSilentSoundOutput(false);
-        EXPECT_EQ(chdir(previous_.c_str()), 0);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    void open() {
-        ASSERT_TRUE(openProgramWindow());
-        tk::testing::settle();
+        ProgramWindowTest::SetUp();
+        initialise();
     }
 
     static int pageWidth() { return tk::getGadgetAttribute(app.g.mainPanel, tk::panelItemWidth); }
@@ -182,15 +155,12 @@ protected:
         EXPECT_EQ(rectOf(g.backupTree), (Rect{7, 216, pw - 14, ph - 223}));
         EXPECT_EQ(bottom(g.backupTree), ph - 7);
     }
-
-    std::string previous_;
-    std::string folder_;
 };
 
 // ---- Geometry --------------------------------------------------------------------------
 
 TEST_F(MainWindowTest, At700By600EveryGadgetIsAtItsPlace) {
-    open();
+    openWindowOnly();
     ASSERT_EQ(tk::windowWidth(), 700);
     ASSERT_EQ(tk::windowHeight(), 600);
     EXPECT_EQ(rectOf(app.g.mainPanel), (Rect{7, 7, 686, 586}));
@@ -198,7 +168,7 @@ TEST_F(MainWindowTest, At700By600EveryGadgetIsAtItsPlace) {
 }
 
 TEST_F(MainWindowTest, TheResultBoxAndTheServiceGadgetsAreWhereTheyWereBuilt) {
-    open();
+    openWindowOnly();
     int pw = pageWidth();
     int ph = pageHeight();
     EXPECT_EQ(rectOf(app.g.resultBox), (Rect{pw / 2 - 250, ph / 2 - 50, 500, 100}));
@@ -210,7 +180,7 @@ TEST_F(MainWindowTest, TheResultBoxAndTheServiceGadgetsAreWhereTheyWereBuilt) {
 }
 
 TEST_F(MainWindowTest, HostedCheckBoxesAreDrawnInsideTheirRunButton) {
-    open();
+    openWindowOnly();
     tk::setGadgetState(app.g.mainPanel, 0);
     tk::testing::settle();
     int bx, by, bw, bh;
@@ -225,7 +195,7 @@ TEST_F(MainWindowTest, HostedCheckBoxesAreDrawnInsideTheirRunButton) {
 }
 
 TEST_F(MainWindowTest, ALargerWindowIsLaidOutForEvenAndOddPageWidths) {
-    open();
+    openWindowOnly();
     std::set<int> parities;
     for (int width : {900, 901, 1100, 1101}) {
         SCOPED_TRACE("window width " + std::to_string(width));
@@ -237,7 +207,7 @@ TEST_F(MainWindowTest, ALargerWindowIsLaidOutForEvenAndOddPageWidths) {
 }
 
 TEST_F(MainWindowTest, GrowingOnlyTheHeightKeepsTheWidthsAndMovesTheBoxes) {
-    open();
+    openWindowOnly();
     int pw = pageWidth();
     Rect toolBar = rectOf(app.g.toolBar);
     resizeTo(700, 871);
@@ -247,7 +217,7 @@ TEST_F(MainWindowTest, GrowingOnlyTheHeightKeepsTheWidthsAndMovesTheBoxes) {
 }
 
 TEST_F(MainWindowTest, ShrinkingBackRestoresTheFirstLayout) {
-    open();
+    openWindowOnly();
     Rect editor = rectOf(app.g.searchEditor1);
     Rect tree = rectOf(app.g.backupTree);
     resizeTo(1000, 850);
@@ -258,7 +228,7 @@ TEST_F(MainWindowTest, ShrinkingBackRestoresTheFirstLayout) {
 }
 
 TEST_F(MainWindowTest, MaximiseAndRestoreKeepTheLayout) {
-    open();
+    openWindowOnly();
     Rect firstEditor = rectOf(app.g.edi5);
     tk::setWindowState(tk::stateMaximised);
     tk::testing::settle();
@@ -282,7 +252,7 @@ TEST_F(MainWindowTest, MaximiseAndRestoreKeepTheLayout) {
 }
 
 TEST_F(MainWindowTest, TheResultBoxDoesNotMoveWhenTheWindowGrows) {
-    open();
+    openWindowOnly();
     Rect built = rectOf(app.g.resultBox);
     resizeTo(1200, 900);
     EXPECT_EQ(rectOf(app.g.resultBox), built);
@@ -292,7 +262,7 @@ TEST_F(MainWindowTest, TheResultBoxDoesNotMoveWhenTheWindowGrows) {
 }
 
 TEST_F(MainWindowTest, TheFileListLeavesRoomForAVerticalScrollBar) {
-    open();
+    openWindowOnly();
     int pathWidth = tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 1);
     EXPECT_EQ(tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 0), 50);
     EXPECT_GT(app.scrollBarAllowance, 0);
@@ -305,7 +275,7 @@ TEST_F(MainWindowTest, TheFileListLeavesRoomForAVerticalScrollBar) {
 // ---- What the gadgets show -------------------------------------------------------------
 
 TEST_F(MainWindowTest, TabsCountersAndCaptionsShowTheBuiltInTexts) {
-    open();
+    openWindowOnly();
     EXPECT_EQ(tk::countGadgetItems(app.g.mainPanel), 3);
     EXPECT_EQ(tk::getGadgetItemText(app.g.mainPanel, 0), u"Work ");
     EXPECT_EQ(tk::getGadgetItemText(app.g.mainPanel, 1), u"Polygon ");
@@ -329,7 +299,7 @@ TEST_F(MainWindowTest, TabsCountersAndCaptionsShowTheBuiltInTexts) {
 }
 
 TEST_F(MainWindowTest, TheNamedGadgetsAreTheCountersAndThePolygonEditors) {
-    open();
+    openWindowOnly();
     EXPECT_EQ(tk::gadgetByName("txt1"), app.g.txt1);
     EXPECT_EQ(tk::gadgetByName("txt3"), app.g.txt3);
     EXPECT_EQ(tk::gadgetByName("edi4"), app.g.edi4);
@@ -340,14 +310,14 @@ TEST_F(MainWindowTest, TheNamedGadgetsAreTheCountersAndThePolygonEditors) {
 }
 
 TEST_F(MainWindowTest, ThePopupMenuHasTheSevenCommands) {
-    open();
+    openWindowOnly();
     const char16_t* texts[] = {u"To clear And Insert", u"Paste", u"Select All", u"Copy",
                                u"Copy All", u"Keep in buffer", u"Insert from buffer"};
     for (int item = 1; item <= 7; ++item) EXPECT_EQ(tk::menuItemText(item), texts[item - 1]) << item;
 }
 
 TEST_F(MainWindowTest, ByDefaultTheEditorsHaveTheirPlainLook) {
-    open();
+    openWindowOnly();
     for (Gadget editor : {app.g.searchEditor1, app.g.replaceEditor1}) {
         EXPECT_EQ(tk::getGadgetColour(editor, tk::backColour), tk::systemWindowColour());
     }
@@ -362,7 +332,7 @@ TEST_F(MainWindowTest, ByDefaultTheEditorsHaveTheirPlainLook) {
 
 TEST_F(MainWindowTest, UncheckedBackupDisablesTheTreeAndThePathText) {
     app.options["rez"].state = 0;
-    open();
+    openWindowOnly();
     EXPECT_EQ(tk::getGadgetState(app.options["rez"].gadget), 0);
     EXPECT_TRUE(tk::isGadgetDisabled(app.g.backupTree));
     EXPECT_TRUE(tk::isGadgetDisabled(app.g.backupPathText));
@@ -372,7 +342,7 @@ TEST_F(MainWindowTest, UncheckedBackupDisablesTheTreeAndThePathText) {
 
 TEST_F(MainWindowTest, CheckedReg1GivesTheWorkEditorsTheRegexLook) {
     app.options["reg1"].state = 1;
-    open();
+    openWindowOnly();
     EXPECT_EQ(tk::getGadgetState(app.options["reg1"].gadget), 1);
     for (Gadget editor : {app.g.searchEditor1, app.g.replaceEditor1}) {
         EXPECT_EQ(tk::getGadgetColour(editor, tk::backColour), mistRose);
@@ -386,7 +356,7 @@ TEST_F(MainWindowTest, CheckedReg1GivesTheWorkEditorsTheRegexLook) {
 
 TEST_F(MainWindowTest, CheckedReg2GivesOnlyTheSearchAndReplacementEditorsTheRegexLook) {
     app.options["reg2"].state = 1;
-    open();
+    openWindowOnly();
     for (Gadget editor : {app.g.edi5, app.g.edi6}) {
         EXPECT_EQ(tk::getGadgetColour(editor, tk::backColour), mistRose);
         EXPECT_EQ(tk::getGadgetColour(editor, tk::frontColour), deepPink);
@@ -397,7 +367,7 @@ TEST_F(MainWindowTest, CheckedReg2GivesOnlyTheSearchAndReplacementEditorsTheRege
 
 TEST_F(MainWindowTest, EveryCheckBoxShowsItsStoredOption) {
     for (auto& [key, option] : app.options) option.state = option.state == 1 ? 0 : 1;
-    open();
+    openWindowOnly();
     for (auto& [key, option] : app.options) {
         EXPECT_EQ(tk::getGadgetState(option.gadget), option.state) << key;
     }
@@ -407,7 +377,7 @@ TEST_F(MainWindowTest, TogglesArePressedAsTheirExtensionsWereStored) {
     app.extensions["txt"].state = 1;
     app.extensions["htm"].state = 1;
     app.extensions["htl"].state = 0;
-    open();
+    openWindowOnly();
     EXPECT_EQ(tk::getGadgetState(app.extensions["txt"].gadget), 1);
     EXPECT_EQ(tk::getGadgetState(app.extensions["hta"].gadget), 0);
     EXPECT_EQ(tk::getGadgetState(app.extensions["htm"].gadget), 1);
@@ -419,16 +389,16 @@ TEST_F(MainWindowTest, TheStoredTabIsShown) {
         SCOPED_TRACE(tab);
         initialiseAppState(workingDirectory(), 1280, 1024);
         app.activePanel = tab;
-        open();
+        openWindowOnly();
         EXPECT_EQ(tk::getGadgetState(app.g.mainPanel), tab);
         closeProgramWindow();
         // The next start reads the tab saved at exit; start from a clean folder.
-        fs::remove(fs::path(folder_) / "tuning.ini");
+        fs::remove(folder_ / "tuning.ini");
     }
 }
 
 TEST_F(MainWindowTest, EveryOptionAndToggleHasAGadgetOfItsOwn) {
-    open();
+    openWindowOnly();
     std::set<Gadget> seen;
     for (auto& [key, option] : app.options) {
         EXPECT_TRUE(tk::isGadget(option.gadget)) << key;

@@ -3,62 +3,26 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "core/app_state.h"
-#include "core/event_loop.h"
-#include "core/startup.h"
-#include "ui/toolkit/toolkit.h"
-#include "ui/toolkit/toolkit_testing.h"
+#include "tests/support/program_window.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr int settingTab = 2;
-
-void processEvents() {
-    tk::testing::settle();
-    int kind;
-    while ((kind = tk::pollEvent()) != 0) handleEvent(kind);
-}
+using namespace testing_support;
 
 struct ExpectedTip {
     Gadget gadget;
     Text text;
 };
 
-class ToolTips : public testing::Test {
+class ToolTips : public ProgramWindowTest {
 protected:
     void SetUp() override {
-        previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "tool-tips-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        fs::current_path(folder_);
-        int width = 1280, height = 1024;
-        tk::desktopSize(width, height);
-        initialiseAppState(workingDirectory(), width, height);
+        ProgramWindowTest::SetUp();
+        initialiseForDesktop();
         app.activePanel = settingTab;
-    }
-
-    void open() {
-        ASSERT_TRUE(openProgramWindow());
-        opened_ = true;
-        processEvents();
-    }
-
-    void TearDown() override {
-        if (opened_) closeProgramWindow();
-        fs::current_path(previous_);
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
     }
 
     // A click on the "Helps" box, where a person clicks it.
@@ -68,26 +32,9 @@ protected:
         processEvents();
     }
 
-    void writeLanguageFile(const std::string& name, const std::string& lines) {
-        fs::create_directories(folder_ / "language");
-        std::ofstream file(folder_ / "language" / (name + ".lng"), std::ios::binary);
-        file << "\xEF\xBB\xBF[TEXT]\r\n" << lines;
+    static void writeLanguageFile(const std::string& name, const std::string& lines) {
+        writeFile("language/" + name + ".lng", "\xEF\xBB\xBF[TEXT]\r\n" + lines);
     }
-
-    void chooseLanguage(const Text& name) {
-        const Gadget selector = app.g.languageCombo;
-        for (int item = 0; item < tk::countGadgetItems(selector); ++item) {
-            if (tk::getGadgetItemText(selector, item) == name) {
-                tk::testing::chooseComboItem(selector, item);
-                processEvents();
-                return;
-            }
-        }
-        FAIL() << "language not offered";
-    }
-
-    Gadget option(const char* key) { return app.options[key].gadget; }
-    Gadget extension(const char* key) { return app.extensions[key].gadget; }
 
     // Every tip of the window in English, padded as shown.
     std::vector<ExpectedTip> englishTips() {
@@ -125,14 +72,10 @@ protected:
         for (const ExpectedTip& tip : englishTips()) count += tk::gadgetToolTipText(tip.gadget).empty() ? 0 : 1;
         return count;
     }
-
-    fs::path previous_;
-    fs::path folder_;
-    bool opened_ = false;
 };
 
 TEST_F(ToolTips, AllTwentyOneGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
-    open();
+    openWindow();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
     EXPECT_EQ(app.toolTips.size(), 21u);
     const std::vector<ExpectedTip> tips = englishTips();
@@ -143,12 +86,12 @@ TEST_F(ToolTips, AllTwentyOneGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
 }
 
 TEST_F(ToolTips, HtmlToggleTipReadsTheExtensionTextWithHtml) {
-    open();
+    openWindow();
     EXPECT_EQ(tk::gadgetToolTipText(extension("htl")), u" To search in files with expansion  HTML ");
 }
 
 TEST_F(ToolTips, BothRowsShareTheTextsOfTheirOptionsAndCaptions) {
-    open();
+    openWindow();
     const Gadgets& g = app.g;
     const struct { Gadget first, second; } twins[] = {
         {option("reg1"), option("reg2")},
@@ -167,7 +110,7 @@ TEST_F(ToolTips, BothRowsShareTheTextsOfTheirOptionsAndCaptions) {
 
 TEST_F(ToolTips, HelpsUncheckedAtStartUpShowsNoTipUntilItIsChecked) {
     app.options["tip"].state = 0;
-    open();
+    openWindow();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 0);
     EXPECT_EQ(gadgetsWithTips(), 0);
 
@@ -186,7 +129,7 @@ TEST_F(ToolTips, LanguageChangeReplacesTheTipsAndMissingKeysKeepTheEnglishText) 
                                  "tit6 = Muster verwenden\r\n"
                                  "tit14 = Dateien mit Endung\r\n"
                                  "tit8 =\r\n");
-    open();
+    openWindow();
     chooseLanguage(u"Partial");
 
     EXPECT_EQ(tk::gadgetToolTipText(option("tip")), u" Hilfen ein und aus ");
@@ -206,7 +149,7 @@ TEST_F(ToolTips, LanguageChangeReplacesTheTipsAndMissingKeysKeepTheEnglishText) 
 TEST_F(ToolTips, LanguageChangeWhileHelpsIsUncheckedAttachesNothing) {
     writeLanguageFile("Partial", "tit1 = Hilfen ein und aus\r\n");
     app.options["tip"].state = 0;
-    open();
+    openWindow();
     chooseLanguage(u"Partial");
     EXPECT_EQ(gadgetsWithTips(), 0);
 
