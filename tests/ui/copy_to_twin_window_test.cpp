@@ -55,6 +55,14 @@ protected:
 
 tk::Colour named(const char* name) { return colour(name); }
 
+// The editors' look while their row's regular-expression box is checked.
+void expectRegularExpressionLook(std::initializer_list<Gadget> editors) {
+    for (Gadget editor : editors) {
+        EXPECT_EQ(background(editor), named("mistR")) << "editor " << editor;
+        EXPECT_EQ(textColour(editor), named("Dpink")) << "editor " << editor;
+    }
+}
+
 // ---- The copy and its flash ----------------------------------------------------------------
 
 TEST_F(CopyToTwin, SearchCaptionCopiesIntoThePolygonEditorAndFlashesOnlyTheSource) {
@@ -181,10 +189,7 @@ TEST_F(CopyToTwin, RegularExpressionBoxOfTheWorkRowColoursBothWorkEditors) {
     open(workTab);
     const Gadgets& g = app.g;
     click(option("reg1"));
-    for (Gadget editor : {g.searchEditor1, g.replaceEditor1}) {
-        EXPECT_EQ(background(editor), named("mistR"));
-        EXPECT_EQ(textColour(editor), named("Dpink"));
-    }
+    expectRegularExpressionLook({g.searchEditor1, g.replaceEditor1});
     EXPECT_EQ(background(g.edi5), named("Lyellow"));
 
     click(option("reg1"));
@@ -198,10 +203,7 @@ TEST_F(CopyToTwin, RegularExpressionBoxOfThePolygonRowColoursItsTwoEditorsButNot
     open(polygonTab);
     const Gadgets& g = app.g;
     click(option("reg2"));
-    for (Gadget editor : {g.edi5, g.edi6}) {
-        EXPECT_EQ(background(editor), named("mistR"));
-        EXPECT_EQ(textColour(editor), named("Dpink"));
-    }
+    expectRegularExpressionLook({g.edi5, g.edi6});
     EXPECT_EQ(background(g.edi4), named("Lyellow"));
     EXPECT_EQ(background(g.searchEditor1), tk::systemWindowColour());
 
@@ -218,10 +220,7 @@ TEST_F(CopyToTwin, StoredRegularExpressionOptionsGiveTheLookAtStartUp) {
     app.options["reg2"].state = 1;
     open(workTab);
     const Gadgets& g = app.g;
-    for (Gadget editor : {g.searchEditor1, g.replaceEditor1, g.edi5, g.edi6}) {
-        EXPECT_EQ(background(editor), named("mistR"));
-        EXPECT_EQ(textColour(editor), named("Dpink"));
-    }
+    expectRegularExpressionLook({g.searchEditor1, g.replaceEditor1, g.edi5, g.edi6});
     EXPECT_EQ(background(g.edi4), named("Lyellow"));
 }
 
