@@ -9,6 +9,10 @@
 #include <unistd.h>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Removes the temporary file unless it was renamed into place.
@@ -80,12 +84,29 @@ bool mayWrite(const std::string& path) {
 
 bool isLineEnd(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
 
+// The index of the first CR or LF at or after from, or text.size().
+size_t findLineEnd(TextView text, size_t from) {
+    const char16_t* const data = text.data();
+    const size_t n = text.size();
+    size_t i = from;
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi16(u'\r');
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    for (; n - i >= 8; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi16(units, cr), _mm_cmpeq_epi16(units, lf)));
+        if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    while (i < n && !isLineEnd(data[i])) ++i;
+    return i;
+}
+
 void writeLines(TextFile& file, TextView text, TextFormat format) {
     if (text.empty()) return;
     size_t start = 0;
     for (;;) {
-        size_t end = start;
-        while (end < text.size() && !isLineEnd(text[end])) ++end;
+        const size_t end = findLineEnd(text, start);
         writeLine(file, text.substr(start, end - start), format);
         if (end == text.size()) return;
         start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);

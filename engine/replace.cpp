@@ -1,21 +1,19 @@
 #include "engine/replace.h"
 
+#include <cstdint>
+
 #include "engine/regex.h"
 
 namespace {
 
-// Plain mode with letter case: find the first occurrence once; when there is one, the rest
-// is one linear replaceAll over the text after it.
+// Plain mode with letter case: one linear pass that builds the new text directly.
 ReplaceResult replaceExact(Text& text, const PreparedRow& row) {
-    const int32_t first = findText(text, row.search, 1, 0);
-    if (first == 0) return ReplaceResult::unchanged;
-    const size_t at = static_cast<size_t>(first) - 1;
-    const TextView rest = TextView(text).substr(at + row.search.size());
+    // findText reports no position beyond the 32-bit range; a text that long keeps its rule
+    // that such a first occurrence is not found.
+    if (text.size() >= static_cast<size_t>(INT32_MAX) && findText(text, row.search, 1, 0) == 0)
+        return ReplaceResult::unchanged;
     Text out;
-    out.reserve(text.size() + row.replacement.size());
-    out.append(text, 0, at);
-    out.append(row.replacement);
-    out.append(replaceAll(rest, row.search, row.replacement));
+    if (!appendReplacingAll(text, row.search, row.replacement, out)) return ReplaceResult::unchanged;
     text = std::move(out);
     return ReplaceResult::changed;
 }

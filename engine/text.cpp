@@ -9,7 +9,12 @@
 #include <langinfo.h>
 #include <limits>
 #include <mutex>
+#include <type_traits>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -48,6 +53,30 @@ const std::array<char16_t, 65536>& lowerUnits() {
   return lowerTable;
 }
 
+// The first index i in [from, last] with data[i] == first and data[i + span] == final, or
+// last + 1. Eight positions at a time where SSE2 is there.
+size_t nextCandidate(const char16_t* data, size_t from, size_t last, char16_t first, char16_t final,
+                     size_t span) {
+  size_t i = from;
+#ifdef __SSE2__
+  const __m128i wantFirst = _mm_set1_epi16(static_cast<short>(first));
+  const __m128i wantFinal = _mm_set1_epi16(static_cast<short>(final));
+  for (; i <= last && last - i >= 7; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + span));
+    const int mask = _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi16(a, wantFirst), _mm_cmpeq_epi16(b, wantFinal)));
+    if (mask != 0) return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask))) / 2;
+  }
+#endif
+  for (; i <= last; ++i)
+    if (data[i] == first && data[i + span] == final) return i;
+  return last + 1;
+}
+
+struct Identity {
+  char16_t operator()(char16_t unit) const { return unit; }
+};
+
 // ---------------------------------------------------------------------------------------
 // Substring search in linear time (Knuth-Morris-Pratt), with every code unit of the text
 // and of the pattern passed through `map` first. While no partial match is pending the
@@ -83,8 +112,15 @@ class Searcher {
     size_t i = from;
     while (i < n) {
       if (matched == 0) {
-        while (i < n && map(data[i]) != first) ++i;
-        if (i == n) break;
+        if constexpr (std::is_same_v<Map, Identity>) {
+          // No partial match is pending, so the next occurrence starts at the next place
+          // that has the pattern's first unit there and its last unit m - 1 further on.
+          if (n - i < m) return TextView::npos;
+          i = nextCandidate(data, i, n - m, first, pattern_[m - 1], m - 1);
+        } else {
+          while (i < n && map(data[i]) != first) ++i;
+        }
+        if (i >= n) break;
         if (n - i < m) return TextView::npos;
         matched = 1;
         ++i;
@@ -102,10 +138,6 @@ class Searcher {
  private:
   Text pattern_;
   std::vector<size_t> failure_;
-};
-
-struct Identity {
-  char16_t operator()(char16_t unit) const { return unit; }
 };
 
 struct LowerCase {
@@ -166,14 +198,14 @@ int32_t findText(TextView text, TextView pattern, int32_t start, int mode) {
   return static_cast<int32_t>(found + 1);
 }
 
-Text replaceAll(TextView text, TextView find, TextView replacement) {
-  if (find.empty()) return Text(text);
+bool appendReplacingAll(TextView text, TextView find, TextView replacement, Text& out) {
+  if (find.empty()) return false;
   const Searcher searcher(find, Identity{});
-  Text out;
   size_t done = 0;
   size_t hit = searcher.find(text, 0, Identity{});
-  if (hit == TextView::npos) return Text(text);
-  out.reserve(text.size() + (replacement.size() > find.size() ? replacement.size() - find.size() : 0));
+  if (hit == TextView::npos) return false;
+  out.reserve(out.size() + text.size() +
+              (replacement.size() > find.size() ? replacement.size() - find.size() : 0));
   while (hit != TextView::npos) {
     out.append(text.data() + done, hit - done);
     out.append(replacement);
@@ -181,6 +213,12 @@ Text replaceAll(TextView text, TextView find, TextView replacement) {
     hit = searcher.find(text, done, Identity{});
   }
   out.append(text.data() + done, text.size() - done);
+  return true;
+}
+
+Text replaceAll(TextView text, TextView find, TextView replacement) {
+  Text out;
+  if (!appendReplacingAll(text, find, replacement, out)) return Text(text);
   return out;
 }
 
@@ -301,6 +339,18 @@ void appendTextFromUtf8(std::string_view bytes, Text& out) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* const e = s + bytes.size();
   while (s < e) {
+#ifdef __SSE2__
+    // Sixteen ASCII bytes at a time.
+    while (e - s >= 16) {
+      const __m128i bytes16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+      if (_mm_movemask_epi8(bytes16) != 0) break;
+      const __m128i zero = _mm_setzero_si128();
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(bytes16, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(bytes16, zero));
+      s += 16;
+      d += 16;
+    }
+#endif
     while (e - s >= 8) {
       uint64_t word;
       std::memcpy(&word, s, 8);
@@ -370,6 +420,18 @@ void appendTextToUtf8(TextView text, std::string& out) {
   const char16_t* s = text.data();
   const char16_t* const e = s + text.size();
   while (s < e) {
+#ifdef __SSE2__
+    // Eight ASCII units at a time.
+    const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+    while (e - s >= 8) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, nonAscii), _mm_setzero_si128())) != 0xFFFF)
+        break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(units, units));
+      s += 8;
+      d += 8;
+    }
+#endif
     while (e - s >= 4 && (s[0] | s[1] | s[2] | s[3]) < 0x80) {
       d[0] = static_cast<char>(s[0]);
       d[1] = static_cast<char>(s[1]);

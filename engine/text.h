@@ -18,6 +18,9 @@ int32_t findText(TextView text, TextView pattern, int32_t start, int mode);
 
 // Exact-case, non-overlapping, leftmost; inserted text is never scanned again. Linear time.
 Text replaceAll(TextView text, TextView find, TextView replacement);
+// replaceAll appending its result to out; false, and out as it was, when find does not
+// occur (or is empty).
+bool appendReplacingAll(TextView text, TextView find, TextView replacement, Text& out);
 
 Text leftPart(TextView text, int64_t count);
 Text midPart(TextView text, int64_t start);

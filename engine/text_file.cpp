@@ -11,6 +11,10 @@
 #include <unistd.h>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr size_t readBufferSize = 64 * 1024;
@@ -32,6 +36,20 @@ bool isLineEndByte(unsigned char byte) {
 // byte below 0x0E exactly when (word - 0x0E0E..) & ~word & 0x8080.. is not zero.
 const char* findLineEndByte(const char* p, const char* stop) {
   constexpr uint64_t ones = 0x0101010101010101ull;
+#ifdef __SSE2__
+  // Sixteen bytes at a time.
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i zero = _mm_setzero_si128();
+  while (stop - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
+                                      _mm_cmpeq_epi8(bytes, zero));
+    const int mask = _mm_movemask_epi8(ends);
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
   for (;;) {
     while (stop - p >= 8) {
       uint64_t word;

@@ -96,6 +96,20 @@ TEST_F(FileRewriteTest, MixedLineEndsAllBecomeCrLf) {
     EXPECT_EQ(read("f.txt"), "a\r\nb\r\nc\r\n\r\ne\r\nf\r\ng\r\n");
 }
 
+// Line ends are looked for many units at a time, in reading and in writing.
+TEST_F(FileRewriteTest, LineEndsAtEveryOffsetOfALineBecomeCrLf) {
+    std::string bytes = "old";
+    std::string expected = "new";
+    for (size_t k = 0; k <= 40; ++k) {
+        const char* const ends[] = {"\n", "\r", "\r\n"};
+        bytes += std::string(k, 'x') + ends[k % 3];
+        expected += std::string(k, 'x') + "\r\n";
+    }
+    write("f.txt", bytes);
+    EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("f.txt"), expected);
+}
+
 TEST_F(FileRewriteTest, FileWithoutTheSearchTextKeepsBytesAndModificationTime) {
     write("f.txt", "old\nold");
     const auto old = fs::last_write_time(at("f.txt")) - std::chrono::hours(24);

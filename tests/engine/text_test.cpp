@@ -119,6 +119,19 @@ TEST(FindTextTest, MatchesReferenceOnRandomTexts) {
   }
 }
 
+// Units that share a byte with "a" must not be taken for it, wherever they fall in the
+// blocks of units the search looks at together.
+TEST(FindTextTest, MatchesReferenceOnLongTextsOfUnitsThatShareBytes) {
+  std::mt19937 random(2024);
+  const Text alphabet = u"a\uFF61\u6100b";
+  for (int round = 0; round < 3000; ++round) {
+    const Text text = randomText(random, 100, alphabet);
+    const Text pattern = randomText(random, 6, alphabet);
+    ASSERT_EQ(findText(text, pattern, 1, 0), referenceFind(text, pattern, 1)) << "round " << round;
+    ASSERT_EQ(replaceAll(text, pattern, u"x"), referenceReplace(text, pattern, u"x")) << "round " << round;
+  }
+}
+
 TEST(FindTextTest, IgnoreCaseUsesTheLocaleMappingBeyondAscii) {
   useUtf8Locale();
   EXPECT_EQ(findText(u"caf\u00E9", u"\u00C9", 1, 1), 4);
@@ -390,6 +403,18 @@ TEST(Utf8Test, TextsWithoutLoneSurrogatesSurviveARoundTrip) {
       }
     }
     ASSERT_EQ(textFromUtf8(textToUtf8(text)), text) << "round " << round;
+  }
+}
+
+// ASCII is converted many units at a time; every length of an ASCII run before a longer
+// character must give the same as one character at a time.
+TEST(Utf8Test, AsciiRunsOfEveryLengthBeforeOtherCharacters) {
+  for (size_t run = 0; run <= 40; ++run) {
+    const std::string ascii(run, 'q');
+    const std::string bytes = ascii + "\xC3\xA9" + ascii + "\xFF" + ascii;
+    const Text text = Text(run, u'q') + u"\u00E9" + Text(run, u'q') + u"\xDCFF" + Text(run, u'q');
+    ASSERT_EQ(textFromUtf8(bytes), text) << run;
+    ASSERT_EQ(textToUtf8(text), bytes) << run;
   }
 }
 
