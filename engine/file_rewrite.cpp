@@ -238,7 +238,7 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
     const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file);
     file.reset();
     // A large file's bytes are not kept beside its text and the new text.
-    if (bytes_.storage.size() > largeFileBytes) bytes_ = FileBytes();
+    if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
 
     switch (replaceInText(text_, row)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;

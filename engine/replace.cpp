@@ -6,12 +6,17 @@
 
 namespace {
 
-// Plain mode with letter case: one linear pass that builds the new text directly.
+// Plain mode with letter case: one linear pass that builds the new text directly, in the
+// text's own storage when the replacement is no longer than the search text (a large file
+// then needs no second copy of its text).
 ReplaceResult replaceExact(Text& text, const PreparedRow& row) {
     // findText reports no position beyond the 32-bit range; a text that long keeps its rule
     // that such a first occurrence is not found.
     if (text.size() >= static_cast<size_t>(INT32_MAX) && findText(text, row.search, 1, 0) == 0)
         return ReplaceResult::unchanged;
+    if (row.replacement.size() <= row.search.size())
+        return replaceAllInPlace(text, row.search, row.replacement) ? ReplaceResult::changed
+                                                                    : ReplaceResult::unchanged;
     Text out;
     if (!appendReplacingAll(text, row.search, row.replacement, out)) return ReplaceResult::unchanged;
     text = std::move(out);

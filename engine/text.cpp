@@ -216,6 +216,29 @@ bool appendReplacingAll(TextView text, TextView find, TextView replacement, Text
   return true;
 }
 
+bool replaceAllInPlace(Text& text, TextView find, TextView replacement) {
+  if (find.empty() || replacement.size() > find.size()) return false;
+  const Searcher searcher(find, Identity{});
+  size_t hit = searcher.find(text, 0, Identity{});
+  if (hit == TextView::npos) return false;
+  char16_t* const data = text.data();
+  // The text up to put is final; the search reads only from done on, and put never passes
+  // done because no replacement is longer than what it replaces.
+  size_t put = hit;
+  size_t done = hit;
+  while (hit != TextView::npos) {
+    if (put != done) std::memmove(data + put, data + done, (hit - done) * sizeof(char16_t));
+    put += hit - done;
+    std::memcpy(data + put, replacement.data(), replacement.size() * sizeof(char16_t));
+    put += replacement.size();
+    done = hit + find.size();
+    hit = searcher.find(text, done, Identity{});
+  }
+  if (put != done) std::memmove(data + put, data + done, (text.size() - done) * sizeof(char16_t));
+  text.resize(put + (text.size() - done));
+  return true;
+}
+
 Text replaceAll(TextView text, TextView find, TextView replacement) {
   Text out;
   if (!appendReplacingAll(text, find, replacement, out)) return Text(text);

@@ -64,6 +64,23 @@ const char* findLineEndByte(const char* p, const char* stop) {
   }
 }
 
+// The number of CR and LF bytes in [p, stop).
+size_t countLineEndBytes(const char* p, const char* stop) {
+  size_t count = 0;
+#ifdef __SSE2__
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  while (stop - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+    count += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(mask)));
+    p += 16;
+  }
+#endif
+  for (; p < stop; ++p) count += *p == '\n' || *p == '\r';
+  return count;
+}
+
 bool isLineEndUnit(char32_t unit) { return unit == u'\n' || unit == u'\r' || unit == 0; }
 
 size_t unitSizeOf(TextFormat format) {
@@ -231,10 +248,13 @@ class TextFile {
 
   void readText(TextFormat format, Text& text) {
     text.clear();
-    // Room for the usual case (CR LF or LF lines that are not very short), so that a large
-    // text is not copied while it grows.
-    const size_t left = unitSizeOf(format) == 1 ? available() : available() / unitSizeOf(format);
-    text.reserve(left + left / 8 + 8);
+    // Room for the whole text, so that a large one is not copied while it grows: a unit
+    // per byte (per unit), and one more where a lone CR or LF becomes CR LF.
+    const size_t unit = unitSizeOf(format);
+    size_t room = available() / unit + 8;
+    if (inMemory_ && unit == 1 && room > 1024 * 1024) room += countLineEndBytes(data_ + pos_, data_ + end_);
+    else room += room / 8;
+    text.reserve(room);
     bool first = true;
     for (;;) {
       const size_t before = text.size();
@@ -541,13 +561,17 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
   const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   // One byte more than the size, so that a file that is just as large as it was when its
   // size was taken ends with a short read and needs no second one.
-  if (bytes.storage.size() < expected + 1) bytes.storage.resize(expected + 1);
+  bytes.size = 0;
+  bytes.reserve(expected + 1);
   size_t size = 0;
   bool readError = false;
   for (;;) {
-    if (size == bytes.storage.size()) bytes.storage.resize(bytes.storage.size() * 2);
-    const size_t wanted = bytes.storage.size() - size;
-    const ssize_t got = ::read(fd, bytes.storage.data() + size, wanted);
+    if (size == bytes.capacity) {
+      bytes.size = size;
+      bytes.reserve(bytes.capacity * 2);
+    }
+    const size_t wanted = bytes.capacity - size;
+    const ssize_t got = ::read(fd, bytes.storage.get() + size, wanted);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) readError = true;
     if (got <= 0) break;
@@ -557,6 +581,14 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
   }
   bytes.size = size;
   return std::make_unique<TextFile>(fd, bytes.view(), readError);
+}
+
+void FileBytes::reserve(size_t n) {
+  if (n <= capacity) return;
+  std::unique_ptr<char[]> larger(new char[n]);
+  if (size > 0) std::memcpy(larger.get(), storage.get(), size);
+  storage = std::move(larger);
+  capacity = n;
 }
 
 void readText(TextFile& file, TextFormat format, Text& text) { file.readText(format, text); }

@@ -24,12 +24,15 @@ struct std::default_delete<TextFile> {
 // Opens an existing regular file for reading (nullptr on failure, also for folders).
 std::unique_ptr<TextFile> openForReading(const std::string& path);
 
-// Storage for the bytes of whole files, reused from file to file: storage only grows, and
-// the bytes of the last file read are its first size bytes.
+// Storage for the bytes of whole files, reused from file to file: it only grows (and is
+// not cleared first), and the bytes of the last file read are its first size bytes.
 struct FileBytes {
-  std::string storage;
+  std::unique_ptr<char[]> storage;
+  size_t capacity = 0;
   size_t size = 0;
-  std::string_view view() const { return std::string_view(storage.data(), size); }
+  std::string_view view() const { return std::string_view(storage.get(), size); }
+  // Makes room for at least n bytes, keeping the first size.
+  void reserve(size_t n);
 };
 // Opens a file as openForReading does (the same checks and lock) and reads all of it into
 // bytes at once. The reader returned reads from those bytes, with the same mark, lines and

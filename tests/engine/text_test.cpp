@@ -132,6 +132,23 @@ TEST(FindTextTest, MatchesReferenceOnLongTextsOfUnitsThatShareBytes) {
   }
 }
 
+// The replacement that works within the text's own storage gives replaceAll's result.
+TEST(ReplaceAllTest, InPlaceMatchesReferenceOnRandomTexts) {
+  std::mt19937 random(31337);
+  for (int round = 0; round < 3000; ++round) {
+    const Text original = randomText(random, 60, u"aab");
+    const Text find = randomText(random, 4, u"ab");
+    const Text replacement = randomText(random, find.size(), u"abc");
+    Text text = original;
+    const bool changed = replaceAllInPlace(text, find, replacement);
+    ASSERT_EQ(text, referenceReplace(original, find, replacement)) << "round " << round;
+    ASSERT_EQ(changed, text != original || referenceFind(original, find, 1) != 0) << "round " << round;
+  }
+  Text text = u"abc";
+  EXPECT_FALSE(replaceAllInPlace(text, u"b", u"xy"));
+  EXPECT_EQ(text, u"abc");
+}
+
 TEST(FindTextTest, IgnoreCaseUsesTheLocaleMappingBeyondAscii) {
   useUtf8Locale();
   EXPECT_EQ(findText(u"caf\u00E9", u"\u00C9", 1, 1), 4);
