@@ -36,8 +36,9 @@ WalkRules readRules() {
     return rules;
 }
 
-bool takes(const WalkRules& rules, const Text& relative, const Text& name) {
-    const Text extension = lowerCase(extensionPart(relative));
+// name is the file's own name (its extension is that of its path below the root folder).
+bool takes(const WalkRules& rules, const Text& name) {
+    const Text extension = lowerCase(extensionPart(name));
     bool wanted = false;
     for (int k = 0; k < 4; ++k) wanted = wanted || (rules.extensionOn[k] && extension == extensionNames[k]);
     if (!wanted) return false;
@@ -49,50 +50,107 @@ void appendFile(const Text& relative) {
     tk::addGadgetItem(app.g.fileList, -1, app.newLine + relative);
 }
 
+// Files a walk has taken, put into the set and the list together: one list insertion for
+// many rows costs far less than one per row. Flushed before the walk goes into a folder
+// and when it leaves one, so the set keeps the walk's order, and nothing is shown (no
+// event is handled) between a taking and its flush.
+class PendingFiles {
+public:
+    void take(Text relative) { app.filePaths.push_back(std::move(relative)); }
+    void flush() {
+        const size_t end = app.filePaths.size();
+        if (shown_ < end) tk::addGadgetItems(app.g.fileList, app.newLine, app.filePaths.data() + shown_, end - shown_);
+        shown_ = end;
+    }
+
+private:
+    size_t shown_ = app.filePaths.size();  // the entries before this one have their rows
+};
+
 struct Entry {
     Text name;
-    Text sortKey;
-    std::string bytes;
+    size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in the listing
+    size_t bytesSize;
+    unsigned char type;  // readdir's d_type: DT_UNKNOWN where the file system does not tell
 };
+
+// A folder's entries; their file-system names are kept together in one string.
+struct Listing {
+    std::string names;
+    std::vector<Entry> entries;
+    std::string_view bytes(const Entry& entry) const {
+        return std::string_view(names).substr(entry.bytesAt, entry.bytesSize);
+    }
+};
+
+// Compares as lowerCase(a) with lowerCase(b) would, without making either.
+int compareIgnoringCase(TextView a, TextView b) {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const char16_t x = lowerCaseUnit(a[i]);
+        const char16_t y = lowerCaseUnit(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
 
 // The entries of a folder sorted by name ignoring case (names that differ only in case by
 // their bytes), "." and ".." left out; false when the folder cannot be read.
-bool listFolder(const std::string& folder, std::vector<Entry>& entries) {
+bool listFolder(const std::string& folder, Listing& listing) {
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return false;
     while (const dirent* entry = readdir(dir)) {
-        const std::string bytes(entry->d_name);
+        const std::string_view bytes(entry->d_name);
         if (bytes == "." || bytes == "..") continue;
-        Text name = textFromUtf8(bytes);
-        Text key = lowerCase(name);
-        entries.push_back({std::move(name), std::move(key), bytes});
+        listing.entries.push_back({textFromUtf8(bytes), listing.names.size(), bytes.size(), entry->d_type});
+        listing.names += bytes;
     }
     closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-        return a.sortKey != b.sortKey ? a.sortKey < b.sortKey : a.bytes < b.bytes;
+    std::sort(listing.entries.begin(), listing.entries.end(), [&](const Entry& a, const Entry& b) {
+        const int order = compareIgnoringCase(a.name, b.name);
+        return order != 0 ? order < 0 : listing.bytes(a) < listing.bytes(b);
     });
     return true;
+}
+
+// What an entry is, from readdir's type where it gives one (no status is read for a folder
+// or a plain file) and else from lstat.
+enum class Kind { folder, linkToFolder, file };
+
+Kind kindOf(const std::string& folder, const Listing& listing, const Entry& entry) {
+    const unsigned char type = entry.type;
+    if (type == DT_DIR) return Kind::folder;
+    if (type != DT_UNKNOWN && type != DT_LNK) return Kind::file;
+    const std::string path = folder + std::string(listing.bytes(entry));
+    struct stat info;
+    if (type == DT_UNKNOWN) {
+        if (::lstat(path.c_str(), &info) != 0) return Kind::file;
+        if (S_ISDIR(info.st_mode)) return Kind::folder;
+        if (!S_ISLNK(info.st_mode)) return Kind::file;
+    }
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? Kind::linkToFolder : Kind::file;
 }
 
 // Depth first: a sub-folder's files come before the later entries of its parent. A
 // symbolic link to a folder is not followed (links could form a cycle); every other entry
 // counts as a file.
-void walk(const WalkRules& rules, const std::string& folder, const Text& relativeFolder) {
-    std::vector<Entry> entries;
-    if (!listFolder(folder, entries)) return;
-    for (const Entry& entry : entries) {
-        const std::string path = folder + entry.bytes;
-        struct stat info;
-        const bool isFolder = ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        if (isFolder) {
-            walk(rules, path + "/", relativeFolder + entry.name + u"/");
+void walk(const WalkRules& rules, const std::string& folder, const Text& relativeFolder,
+          PendingFiles& pending) {
+    Listing listing;
+    if (!listFolder(folder, listing)) return;
+    for (const Entry& entry : listing.entries) {
+        const Kind kind = kindOf(folder, listing, entry);
+        if (kind == Kind::folder) {
+            pending.flush();
+            walk(rules, folder + std::string(listing.bytes(entry)) + "/", relativeFolder + entry.name + u"/",
+                 pending);
             tk::setGadgetText(app.g.txt1, numberToText(static_cast<int64_t>(app.filePaths.size())));
             continue;
         }
-        if (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
-        const Text relative = relativeFolder + entry.name;
-        if (takes(rules, relative, entry.name)) appendFile(relative);
+        if (kind == Kind::linkToFolder) continue;
+        if (takes(rules, entry.name)) pending.take(relativeFolder + entry.name);
     }
+    pending.flush();
 }
 
 }  // namespace
@@ -105,7 +163,8 @@ void walkFolder(const Text& folder) {
     const Text relative = folder.size() > root.size() && folder.compare(0, root.size(), root) == 0
                               ? folder.substr(root.size())
                               : Text();
-    walk(rules, path, relative.empty() || relative.back() == u'/' ? relative : relative + u"/");
+    PendingFiles pending;
+    walk(rules, path, relative.empty() || relative.back() == u'/' ? relative : relative + u"/", pending);
 }
 
 void addFolder() {

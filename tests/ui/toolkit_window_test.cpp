@@ -345,6 +345,28 @@ TEST_F(ToolkitTest, ListRowsKeepTheirColumnsCheckMarksAndColours) {
     EXPECT_TRUE(drainEvents().empty());
 }
 
+// Rows added many at a time are the rows that one addGadgetItem each would give.
+TEST_F(ToolkitTest, ListRowsAddedTogetherMatchRowsAddedOneByOne) {
+    const std::vector<tk::Text> texts = {u"a.txt", u"x\ny", u"", u"\nz"};
+    for (const tk::Text& prefix : {tk::Text(u"\n"), tk::Text(), tk::Text(u"p\nq"), tk::Text(u"p")}) {
+        Gadget single = tk::listGadget(0, 0, 400, 200, u"Y/N", 50, tk::listCheckBoxes);
+        Gadget together = tk::listGadget(0, 0, 400, 200, u"Y/N", 50, tk::listCheckBoxes);
+        for (Gadget list : {single, together}) {
+            tk::addGadgetColumn(list, 1, u"Path", 300);
+            tk::addGadgetItem(list, -1, u"\nfirst");
+        }
+        for (const tk::Text& text : texts) tk::addGadgetItem(single, -1, prefix + text);
+        tk::addGadgetItems(together, prefix, texts.data(), texts.size());
+        ASSERT_EQ(tk::countGadgetItems(together), tk::countGadgetItems(single));
+        for (int row = 0; row < tk::countGadgetItems(single); ++row) {
+            for (int column = 0; column < 2; ++column)
+                EXPECT_EQ(tk::getGadgetItemText(together, row, column), tk::getGadgetItemText(single, row, column));
+            EXPECT_EQ(tk::getGadgetItemState(together, row), 0);
+        }
+    }
+    EXPECT_TRUE(drainEvents().empty());
+}
+
 TEST_F(ToolkitTest, ColoursReadBackInTheRedLowByteLayout) {
     Gadget editor = tk::editorGadget(0, 0, 100, 100);
     Gadget label = tk::textGadget(0, 0, 100, 20, u"x");

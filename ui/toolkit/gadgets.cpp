@@ -455,6 +455,39 @@ int getGadgetState(Gadget gadget) {
 
 // ---- Items --------------------------------------------------------------------------------
 
+void addGadgetItems(Gadget gadget, const Text& prefix, const Text* texts, size_t count) {
+    GadgetRecord* r = record(gadget);
+    if (!r) return;
+    if (r->kind != Kind::list) {
+        for (size_t i = 0; i < count; ++i) addGadgetItem(gadget, -1, prefix + texts[i]);
+        return;
+    }
+    ProgrammaticChange change;
+    std::vector<ListRow> rows;
+    rows.reserve(count);
+    // Split as addGadgetItem does: the columns are separated by the first line feed.
+    const size_t prefixSplit = prefix.find(u'\n');
+    for (size_t i = 0; i < count; ++i) {
+        ListRow row{{QString(), QString()}, false, QColor(), QColor()};
+        if (prefixSplit != Text::npos) {
+            row.columns[0] = QString::fromUtf16(prefix.data(), static_cast<qsizetype>(prefixSplit));
+            if (prefixSplit + 1 == prefix.size()) row.columns[1] = toQString(texts[i]);
+            else row.columns[1] = toQString(prefix.substr(prefixSplit + 1) + texts[i]);
+        } else {
+            const Text line = prefix + texts[i];
+            const size_t split = line.find(u'\n');
+            if (split == Text::npos) {
+                row.columns[0] = toQString(line);
+            } else {
+                row.columns[0] = QString::fromUtf16(line.data(), static_cast<qsizetype>(split));
+                row.columns[1] = QString::fromUtf16(line.data() + split + 1, static_cast<qsizetype>(line.size() - split - 1));
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    r->listModel->appendRows(std::move(rows));
+}
+
 void addGadgetItem(Gadget gadget, int position, const Text& text, int image) {
     GadgetRecord* r = record(gadget);
     if (!r) return;
@@ -876,6 +909,14 @@ void ListModel::appendRow(const QString& first, const QString& second) {
     int at = static_cast<int>(rows_.size());
     beginInsertRows(QModelIndex(), at, at);
     rows_.push_back(ListRow{{first, second}, false, QColor(), QColor()});
+    endInsertRows();
+}
+
+void ListModel::appendRows(std::vector<ListRow>&& rows) {
+    if (rows.empty()) return;
+    const int at = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), at, at + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     endInsertRows();
 }
 

@@ -48,6 +48,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     void appendRow(const QString& first, const QString& second);
+    void appendRows(std::vector<ListRow>&& rows);
     void insertRowAt(int position, const QString& first, const QString& second);
     void removeRowAt(int position);
     void clearRows();
