@@ -358,7 +358,11 @@ void appendTextFromUtf8(std::string_view bytes, Text& out) {
   const size_t oldSize = out.size();
   // Never more code units than bytes: 4-byte sequences give 2 units, all others 1.
   out.resize(oldSize + bytes.size());
-  char16_t* d = out.data() + oldSize;
+  char16_t* const end = decodeUtf8Into(bytes, out.data() + oldSize);
+  out.resize(static_cast<size_t>(end - out.data()));
+}
+
+char16_t* decodeUtf8Into(std::string_view bytes, char16_t* d) {
   const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes.data());
   const unsigned char* const e = s + bytes.size();
   while (s < e) {
@@ -423,7 +427,7 @@ void appendTextFromUtf8(std::string_view bytes, Text& out) {
     *d++ = static_cast<char16_t>(0xDC00 + c);
     ++s;
   }
-  out.resize(static_cast<size_t>(d - out.data()));
+  return d;
 }
 
 Text textFromUtf8(std::string_view bytes) {

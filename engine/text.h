@@ -51,6 +51,9 @@ std::string textToUtf8(TextView text);
 // The same conversions, appending to out (whose storage is reused by callers that convert
 // many lines).
 void appendTextFromUtf8(std::string_view bytes, Text& out);
+// appendTextFromUtf8 into raw storage: writes at most bytes.size() units from out on and
+// returns the end of what it wrote.
+char16_t* decodeUtf8Into(std::string_view bytes, char16_t* out);
 void appendTextToUtf8(TextView text, std::string& out);
 
 // True when a character set name as nl_langinfo(CODESET) gives it is handled as UTF-8: UTF-8

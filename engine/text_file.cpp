@@ -64,20 +64,22 @@ const char* findLineEndByte(const char* p, const char* stop) {
   }
 }
 
-// The number of CR and LF bytes in [p, stop).
+// The number of line end bytes (LF, CR, zero) in [p, stop).
 size_t countLineEndBytes(const char* p, const char* stop) {
   size_t count = 0;
 #ifdef __SSE2__
   const __m128i lf = _mm_set1_epi8('\n');
   const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i zero = _mm_setzero_si128();
   while (stop - p >= 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
-    count += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(mask)));
+    const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
+                                      _mm_cmpeq_epi8(bytes, zero));
+    count += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(ends))));
     p += 16;
   }
 #endif
-  for (; p < stop; ++p) count += *p == '\n' || *p == '\r';
+  for (; p < stop; ++p) count += isLineEndByte(static_cast<unsigned char>(*p));
   return count;
 }
 
@@ -247,6 +249,10 @@ class TextFile {
   }
 
   void readText(TextFormat format, Text& text) {
+    if (inMemory_ && unitSizeOf(format) == 1 && (format == TextFormat::utf8 || ansiIsUtf8_)) {
+      readUtf8Text(text);
+      return;
+    }
     text.clear();
     // Room for the whole text, so that a large one is not copied while it grows: a unit
     // per byte (per unit), and one more where a lone CR or LF becomes CR LF.
@@ -265,6 +271,36 @@ class TextFile {
       }
       first = false;
     }
+  }
+
+  // readText for a whole file in memory decoded as UTF-8: the lines are split by the same
+  // rules as readByteLine's and decoded straight into the text's storage.
+  void readUtf8Text(Text& text) {
+    const char* p = data_ + pos_;
+    const char* const stop = data_ + end_;
+    // Every byte gives at most one unit, and every line end (at least one byte) two.
+    const size_t left = static_cast<size_t>(stop - p);
+    const size_t room = left + (left > 1024 * 1024 ? countLineEndBytes(p, stop) : left) + 8;
+    // Only growth is filled; what is there already is overwritten.
+    if (text.size() < room) text.resize(room);
+    char16_t* const begin = text.data();
+    char16_t* out = begin;
+    bool first = true;
+    while (p < stop) {
+      if (!first) {
+        *out++ = u'\r';
+        *out++ = u'\n';
+      }
+      first = false;
+      const char* const end = findLineEndByte(p, stop);
+      out = decodeUtf8Into(std::string_view(p, static_cast<size_t>(end - p)), out);
+      if (end == stop) break;
+      if (*end == 0) sawZero_ = true;
+      p = end + 1;
+      if (*end == '\r' && p < stop && *p == '\n') ++p;
+    }
+    pos_ = end_;
+    text.resize(static_cast<size_t>(out - begin));
   }
 
   bool readByteLine(TextFormat format, Text& line) {

@@ -231,6 +231,19 @@ TEST_P(RegexMatchTest, LoneSurrogatesAreMatchedLikeOtherCharacters) {
   EXPECT_FALSE(matchFailed(rowPattern));
 }
 
+// Lone surrogates are looked for many units at a time; a pair or a lone one at any offset,
+// also across the blocks of units looked at together, must be seen as it is.
+TEST_P(RegexMatchTest, SurrogatesAtEveryOffsetOfALongSubject) {
+  ASSERT_TRUE(compile(u"[^a]"));
+  for (size_t k = 0; k < 20; ++k) {
+    const Text before(k, u'a');
+    const Text after(12, u'a');
+    EXPECT_EQ(iterate(rowPattern, before + u"\xDC80" + after), (std::vector<Found>{{k, 1, u"\xDC80"}})) << k;
+    EXPECT_EQ(iterate(rowPattern, before + u"\xD800" + after), (std::vector<Found>{{k, 1, u"\xD800"}})) << k;
+    EXPECT_EQ(iterate(rowPattern, before + u"\U0001F600" + after), (std::vector<Found>{{k, 2, u"\U0001F600"}})) << k;
+  }
+}
+
 TEST_P(RegexMatchTest, RunawayBacktrackingEndsWithAnError) {
   ASSERT_TRUE(compile(u"(a+)+$"));
   const Text subject = Text(40, u'a') + u"b";

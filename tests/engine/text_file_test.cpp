@@ -445,7 +445,7 @@ TEST_F(TextFileTest, CharactersTheAnsiSetLacksAreWrittenAsQuestionMarks) {
 // the open file sees, also where that reader's 64 KiB reads cut a line, a CR LF or a unit.
 TEST_F(TextFileTest, WholeFileReaderGivesTheStreamReadersTextAndFlags) {
   const std::string longLine(65535, 'x');
-  const std::vector<std::string> contents = {
+  std::vector<std::string> contents = {
       "",
       "a\r\nb\rc\n\nd\r",
       longLine + "\r\nafter",
@@ -457,6 +457,10 @@ TEST_F(TextFileTest, WholeFileReaderGivesTheStreamReadersTextAndFlags) {
       std::string("\xFF\xFE", 2) + std::string(65536, 'y') + std::string("\r\0\n\0z\0", 6),
       "\xFE\xFF",
   };
+  // Beyond 1 MiB the text's room is counted from the line ends: all of them make it largest.
+  std::string ends;
+  while (ends.size() < 1200000) ends += std::string("\0\r\n\r\n\n\xC3", 7);
+  contents.push_back(ends);
   FileBytes bytes;
   for (size_t k = 0; k < contents.size(); ++k) {
     SCOPED_TRACE(k);
