@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "engine/regex.h"
+
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -177,21 +179,27 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
 }
 
 void FileRewriter::prepareNeedles(const PreparedRow& row) {
-    if (needlesReady_ && needleSearch_ == row.search) return;
+    if (needlesReady_ && needleSearch_ == row.search && needleRegex_ == row.options.useRegex) return;
     needlesReady_ = true;
     needleSearch_ = row.search;
+    needleRegex_ = row.options.useRegex;
     utf8Needle_.clear();
     utf16Needle_.clear();
+    // A regular expression with letter case is looked for by the characters all its
+    // matches begin with (none of them U+FFFD, which the matcher also sees for a lone
+    // surrogate); without such characters every file takes the normal path.
+    const Text needle = row.options.useRegex ? leadingLiteral(row.search) : row.search;
+    if (needle.empty()) return;
     bool lineEnd = false;
     bool surrogate = false;
-    for (const char16_t unit : row.search) {
+    for (const char16_t unit : needle) {
         lineEnd = lineEnd || unit == u'\r' || unit == u'\n' || unit == 0;
         surrogate = surrogate || (unit >= 0xD800 && unit <= 0xDFFF);
         utf16Needle_.push_back(static_cast<char>(unit & 0xFF));
         utf16Needle_.push_back(static_cast<char>(unit >> 8));
     }
     if (lineEnd) utf16Needle_.clear();
-    if (!lineEnd && !surrogate) utf8Needle_ = textToUtf8(row.search);
+    if (!lineEnd && !surrogate) utf8Needle_ = textToUtf8(needle);
 }
 
 // Why a search text whose bytes are not in the file cannot be in its text either:
@@ -230,7 +238,7 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
     const TextFormat format = detectFormat(*file);
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
         return FileOutcome::unsupported;
-    if (!row.options.useRegex && findMode(row.options) == 0 && !row.search.empty()) {
+    if (findMode(row.options) == 0 && !row.search.empty()) {
         prepareNeedles(row);
         if (!mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
     }

@@ -38,14 +38,16 @@ private:
     static constexpr size_t largeFileBytes = 16 * 1024 * 1024;
 
     void prepareNeedles(const PreparedRow& row);
-    // False when the plain, exact-case search text cannot occur in the text of a file with
-    // these bytes (the bytes of the search text in the file's encoding are not there).
+    // False when no match of the row (with letter case) can occur in the text of a file
+    // with these bytes: the bytes, in the file's encoding, of the search text (of the
+    // characters every match of the regular expression begins with) are not there.
     bool mayHold(std::string_view bytes, TextFormat format, bool ansiAsUtf8) const;
 
     FileBytes bytes_;  // the file's bytes; storage reused from file to file
     Text text_;        // the file's text; storage reused from file to file
     bool needlesReady_ = false;
     Text needleSearch_;        // the search text the needles below are for
+    bool needleRegex_ = false;  // and whether it is a regular expression
     std::string utf8Needle_;   // its UTF-8 bytes; empty when the bytes cannot tell
     std::string utf16Needle_;  // its UTF-16LE bytes; empty when the bytes cannot tell
 };

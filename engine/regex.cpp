@@ -57,6 +57,15 @@ Text errorMessage(int code) {
   return Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(length));
 }
 
+// Characters that stand for themselves wherever they are outside a class, in a pattern
+// compiled without the extended option.
+bool isPlainLiteral(char16_t unit) {
+  if (unit >= 0x80) return !isHighSurrogate(unit) && !isLowSurrogate(unit) && unit != replacementCharacter;
+  if ((unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9'))
+    return true;
+  return Text(u" _-,;:!\"'%&=<>/@~`#").find(unit) != Text::npos;
+}
+
 // Position of the first lone surrogate, or text.size() when there is none.
 std::size_t firstLoneSurrogate(TextView text, std::size_t from = 0) {
   std::size_t i = from;
@@ -291,6 +300,15 @@ bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
     return false;
   }
   return true;
+}
+
+Text leadingLiteral(TextView pattern) {
+  if (pattern.find(u'|') != TextView::npos) return Text();
+  size_t run = 0;
+  while (run < pattern.size() && isPlainLiteral(pattern[run])) ++run;
+  // A quantifier after the run makes its last character optional or repeated.
+  if (run < pattern.size() && run > 0 && Text(u"?*+{").find(pattern[run]) != Text::npos) --run;
+  return Text(pattern.substr(0, run));
 }
 
 Text compileError() { return lastCompileError; }

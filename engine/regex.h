@@ -20,6 +20,11 @@ constexpr uint32_t newlineAnyCrLf = 0x00500000;
 bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags);
 // PCRE2's English message for the last failed compile, or the empty text.
 Text compileError();
+// Characters every match of the pattern begins with, when it is compiled with letter case
+// (no caseless flag): the pattern's leading run of plain literal characters, less a last
+// one that a quantifier follows. Empty when the pattern does not begin so or has a "|"
+// anywhere (an alternative need not begin with the run).
+Text leadingLiteral(TextView pattern);
 
 // Starts iterating over a private copy of subject; false when the slot has no pattern.
 bool beginMatches(RegexSlot slot, TextView subject);

@@ -260,6 +260,27 @@ TEST_F(FileRewriteTest, MatchesThatOnlyTheDecodedTextHoldsAreReplaced) {
     EXPECT_EQ(read("kelvin.txt"), "x\r\n");
 }
 
+// A regular expression's files are passed over by the characters its matches begin with;
+// a U+FFFD in the pattern also matches a lone surrogate, which has other bytes.
+TEST_F(FileRewriteTest, RegexMatchesOfFilesWithoutTheLeadingCharactersBytesAreStillFound) {
+    const auto regex = [](const Text& pattern, const Text& replacement) {
+        PreparedRow row = plain(pattern, replacement);
+        row.options.useRegex = true;
+        EXPECT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+        return row;
+    };
+    write("latin1.txt", "caf\xE9");
+    EXPECT_EQ(rewrite("latin1.txt", regex(u"caf\uFFFD", u"cafe")), FileOutcome::changed);
+    EXPECT_EQ(read("latin1.txt"), "cafe\r\n");
+    write("old.txt", "an oldword and old");
+    EXPECT_EQ(rewrite("old.txt", regex(u"old(\\w+)", u"new\\1")), FileOutcome::changed);
+    EXPECT_EQ(read("old.txt"), "an newword and old\r\n");
+    EXPECT_EQ(rewrite("old.txt", regex(u"old(\\w+)", u"x")), FileOutcome::unchanged);
+    write("lf.txt", "a\nb");
+    EXPECT_EQ(rewrite("lf.txt", regex(u"a\r\nb", u"c")), FileOutcome::changed);
+    EXPECT_EQ(read("lf.txt"), "c\r\n");
+}
+
 TEST_F(FileRewriteTest, Utf16LeSearchBytesAtAnOddOffsetDoNotHideALaterMatch) {
     // The units a, b, U+6200: the bytes 00 62 of U+6200 first appear across a and b.
     const std::string bytes("\xFF\xFE" "a\0b\0\0\x62", 8);

@@ -376,6 +376,20 @@ TEST(RegexCompileTest, CompilingDiscardsTheIterationOfTheSlot) {
   EXPECT_FALSE(nextMatch(rowPattern));
 }
 
+TEST(RegexCompileTest, LeadingLiteralIsWhatEveryMatchBeginsWith) {
+  EXPECT_EQ(leadingLiteral(u"old(\\w+)"), u"old");
+  EXPECT_EQ(leadingLiteral(u"old site\\b"), u"old site");
+  EXPECT_EQ(leadingLiteral(u"olds?"), u"old");
+  EXPECT_EQ(leadingLiteral(u"ab{2}"), u"a");
+  EXPECT_EQ(leadingLiteral(u"a*b"), u"");
+  EXPECT_EQ(leadingLiteral(u"old|new"), u"");
+  EXPECT_EQ(leadingLiteral(u"ol(d|e)"), u"");
+  EXPECT_EQ(leadingLiteral(u"\\wold"), u"");
+  EXPECT_EQ(leadingLiteral(u".old"), u"");
+  EXPECT_EQ(leadingLiteral(u"caf\u00E9\uFFFD"), u"caf\u00E9");
+  EXPECT_EQ(leadingLiteral(u"abc\r\n"), u"abc");
+}
+
 TEST(RegexCompileTest, PatternWithALoneSurrogateIsRefusedWithAMessage) {
   EXPECT_FALSE(compilePattern(rowPattern, u"a\xDC80", 0));
   EXPECT_FALSE(compileError().empty());
