@@ -84,6 +84,8 @@ bool mayWrite(const std::string& path) {
     return true;
 }
 
+constexpr size_t copyBufferSize = 256 * 1024;
+
 bool isLineEnd(char16_t unit) { return unit == u'\r' || unit == u'\n'; }
 
 // The index of the first CR or LF at or after from, or text.size().
@@ -163,13 +165,29 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     // A link at the copy's place is replaced by the copy, never written through.
     TemporaryFile temporary(folderOf(target));
     ok = ok && temporary.created();
-    std::vector<char> buffer(ok ? 256 * 1024 : 0);
+    // The kernel copies without the bytes passing through the process where it can; where
+    // it cannot (other file systems, older kernels), the bytes are read and written.
+    bool copied = false;
     while (ok) {
-        const ssize_t got = ::read(source, buffer.data(), buffer.size());
+        const ssize_t got = ::copy_file_range(source, nullptr, temporary.fd(), nullptr, 1 << 30, 0);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && !copied && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                   errno == EOPNOTSUPP || errno == EPERM)) break;
         if (got < 0) ok = false;
+        // Nothing at all from the first call: some file systems copy nothing this way
+        // (files whose size says 0), so the bytes are read instead.
         if (got <= 0) break;
-        ok = writeAll(temporary.fd(), buffer.data(), static_cast<size_t>(got));
+        copied = true;
+    }
+    if (ok && !copied) {
+        static thread_local std::unique_ptr<char[]> buffer(new char[copyBufferSize]);
+        while (ok) {
+            const ssize_t got = ::read(source, buffer.get(), copyBufferSize);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) ok = false;
+            if (got <= 0) break;
+            ok = writeAll(temporary.fd(), buffer.get(), static_cast<size_t>(got));
+        }
     }
     ::close(source);
     if (!ok || fchmod(temporary.fd(), info.st_mode & 07777) != 0) return false;
