@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "ui/toolkit/list_model.h"
 #include "ui/toolkit/toolkit.h"
 
 class QMenu;
@@ -27,41 +28,6 @@ namespace tk::binding {
 enum class Kind {
     button, imageButton, checkBox, text, editor, comboBox, list, panel, container,
     scrollArea, folderTree
-};
-
-struct ListRow {
-    QString columns[2];
-    bool checked = false;
-    QColor front;  // invalid = default
-    QColor back;
-};
-
-// The rows of a list gadget; a model so that large file sets display quickly.
-class ListModel : public QAbstractTableModel {
-public:
-    explicit ListModel(Gadget owner) : owner_(owner) {}
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-    void appendRow(const QString& first, const QString& second);
-    void appendRows(std::vector<ListRow>&& rows);
-    void insertRowAt(int position, const QString& first, const QString& second);
-    void removeRowAt(int position);
-    void clearRows();
-    void setChecked(int row, bool checked);
-    void setRowColour(int row, int slot, const QColor& colour);
-    void setColumnTitle(int column, const QString& title);
-    std::vector<ListRow>& rows() { return rows_; }
-    bool checkable = false;
-
-private:
-    Gadget owner_;
-    std::vector<ListRow> rows_;
-    QString titles_[2];
 };
 
 struct GadgetRecord {
@@ -76,6 +42,9 @@ struct GadgetRecord {
     QIcon releasedIcon;
     QPixmap pressedPixmap;
 };
+
+// Opens a folder tree at a folder (or, while it does not exist, at its nearest parent).
+void selectFolder(GadgetRecord& r, const QString& path);
 
 struct QueuedEvent {
     int kind = 0;

@@ -1,0 +1,108 @@
+// The rows of a list gadget, as a table model.
+
+#include "ui/toolkit/list_model.h"
+
+#include "ui/toolkit/qt_binding.h"
+
+namespace tk {
+
+namespace binding {
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || static_cast<size_t>(index.row()) >= rows_.size()) return {};
+    const ListRow& row = rows_[static_cast<size_t>(index.row())];
+    switch (role) {
+        case Qt::DisplayRole: return row.columns[index.column()];
+        case Qt::CheckStateRole:
+            if (checkable && index.column() == 0) return row.checked ? Qt::Checked : Qt::Unchecked;
+            return {};
+        case Qt::ForegroundRole: return row.front.isValid() ? QVariant(row.front) : QVariant();
+        case Qt::BackgroundRole: return row.back.isValid() ? QVariant(row.back) : QVariant();
+        default: return {};
+    }
+}
+
+bool ListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != 0 || !checkable) return false;
+    if (static_cast<size_t>(index.row()) >= rows_.size()) return false;
+    rows_[static_cast<size_t>(index.row())].checked = value.toInt() == Qt::Checked;
+    emit dataChanged(index, index);
+    if (state().programmatic == 0) queueEvent(gadgetEvent, owner_);
+    return true;
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2) {
+        return titles_[section];
+    }
+    return {};
+}
+
+Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (checkable && index.column() == 0) f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+void ListModel::appendRow(const QString& first, const QString& second) {
+    int at = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), at, at);
+    rows_.push_back(ListRow{{first, second}, false, QColor(), QColor()});
+    endInsertRows();
+}
+
+void ListModel::appendRows(std::vector<ListRow>&& rows) {
+    if (rows.empty()) return;
+    const int at = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), at, at + static_cast<int>(rows.size()) - 1);
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    endInsertRows();
+}
+
+void ListModel::insertRowAt(int position, const QString& first, const QString& second) {
+    if (position < 0 || static_cast<size_t>(position) > rows_.size()) position = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), position, position);
+    rows_.insert(rows_.begin() + position, ListRow{{first, second}, false, QColor(), QColor()});
+    endInsertRows();
+}
+
+void ListModel::removeRowAt(int position) {
+    if (position < 0 || static_cast<size_t>(position) >= rows_.size()) return;
+    beginRemoveRows(QModelIndex(), position, position);
+    rows_.erase(rows_.begin() + position);
+    endRemoveRows();
+}
+
+void ListModel::clearRows() {
+    beginResetModel();
+    rows_.clear();
+    endResetModel();
+}
+
+void ListModel::setChecked(int row, bool checked) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
+    rows_[static_cast<size_t>(row)].checked = checked;
+    QModelIndex i = index(row, 0);
+    emit dataChanged(i, i, {Qt::CheckStateRole});
+}
+
+void ListModel::setRowColour(int row, int slot, const QColor& colour) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
+    ListRow& r = rows_[static_cast<size_t>(row)];
+    (slot == frontColour ? r.front : r.back) = colour;
+    emit dataChanged(index(row, 0), index(row, 1));
+}
+
+void ListModel::setColumnTitle(int column, const QString& title) {
+    titles_[column] = title;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+}  // namespace binding
+}  // namespace tk

@@ -1,0 +1,50 @@
+#pragma once
+// The rows of a list gadget: a model, so that large file sets display quickly. Internal to
+// the toolkit.
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QString>
+
+#include <vector>
+
+#include "ui/toolkit/toolkit.h"
+
+namespace tk::binding {
+
+struct ListRow {
+    QString columns[2];
+    bool checked = false;
+    QColor front;  // invalid = default
+    QColor back;
+};
+
+// The rows of a list gadget; a model so that large file sets display quickly.
+class ListModel : public QAbstractTableModel {
+public:
+    explicit ListModel(Gadget owner) : owner_(owner) {}
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    void appendRow(const QString& first, const QString& second);
+    void appendRows(std::vector<ListRow>&& rows);
+    void insertRowAt(int position, const QString& first, const QString& second);
+    void removeRowAt(int position);
+    void clearRows();
+    void setChecked(int row, bool checked);
+    void setRowColour(int row, int slot, const QColor& colour);
+    void setColumnTitle(int column, const QString& title);
+    std::vector<ListRow>& rows() { return rows_; }
+    bool checkable = false;
+
+private:
+    Gadget owner_;
+    std::vector<ListRow> rows_;
+    QString titles_[2];
+};
+
+}  // namespace tk::binding
