@@ -4,7 +4,9 @@
 #include <climits>
 #include <cstring>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -17,54 +19,115 @@
 
 namespace {
 
+// A fresh name for a temporary file: ".replace-" and six random letters and digits.
+void freshTemporaryName(std::string& name) {
+    static thread_local uint64_t state = [] {
+        uint64_t seed = 0;
+        if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
+            seed = static_cast<uint64_t>(time(nullptr)) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(getpid()) ^
+                   reinterpret_cast<uintptr_t>(&seed);
+        return seed | 1;
+    }();
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    name.assign(".replace-");
+    for (int i = 0; i < 6; ++i) {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        name.push_back(letters[((state * 0x2545F4914F6CDD1Dull) >> 32) % (sizeof letters - 1)]);
+    }
+}
+
 // Removes the temporary file unless it was renamed into place.
 class TemporaryFile {
 public:
-    // Creates an empty file of a fresh name in folder (which ends with "/").
-    explicit TemporaryFile(const std::string& folder) : path_(folder + ".replace-XXXXXX") {
-        fd_ = mkstemp(path_.data());
-        if (fd_ < 0) path_.clear();
+    // Creates an empty file of a fresh name, readable and writable by its owner only, in
+    // the folder that folder (a descriptor, kept open by the caller) is.
+    explicit TemporaryFile(int folder) : folder_(folder) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            freshTemporaryName(name_);
+            do {
+                fd_ = ::openat(folder, name_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+            } while (fd_ < 0 && errno == EINTR);
+            if (fd_ >= 0 || errno != EEXIST) break;
+        }
+        if (fd_ < 0) name_.clear();
     }
     ~TemporaryFile() {
         if (fd_ >= 0) ::close(fd_);
-        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!name_.empty()) ::unlinkat(folder_, name_.c_str(), 0);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     bool created() const { return fd_ >= 0; }
     int fd() const { return fd_; }
-    const std::string& path() const { return path_; }
 
     // Gives the file the owner, group and permission bits of info (the owner only where
     // the process may set it; chown comes first because it clears set-user-ID bits).
+    // What the new file has already is not set again.
     bool takeAttributes(const struct stat& info) {
-        if (fchown(fd_, info.st_uid, info.st_gid) != 0) {
+        struct stat own;
+        const bool known = fstat(fd_, &own) == 0;
+        const bool sameOwner = known && own.st_uid == info.st_uid && own.st_gid == info.st_gid;
+        if (!sameOwner && fchown(fd_, info.st_uid, info.st_gid) != 0) {
             if (fchown(fd_, static_cast<uid_t>(-1), info.st_gid) != 0) {
                 // Not permitted: the file stays the process's own, as any new file would.
             }
         }
+        if (sameOwner && (own.st_mode & 07777) == (info.st_mode & 07777)) return true;
         return fchmod(fd_, info.st_mode & 07777) == 0;
     }
 
-    // Closes the file and renames it over target.
-    bool moveTo(const std::string& target) {
+    // Closes the file and renames it over name in its folder.
+    bool moveTo(const char* name) {
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
-        if (!closed || ::rename(path_.c_str(), target.c_str()) != 0) return false;
-        path_.clear();
+        if (!closed || ::renameat(folder_, name_.c_str(), folder_, name) != 0) return false;
+        name_.clear();
         return true;
     }
 
 private:
-    std::string path_;
+    int folder_;
+    std::string name_;
     int fd_ = -1;
 };
 
+// Where the last "/" of a path is cut: the folder (with its "/", "./" without one) and
+// the name.
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
 }
+const char* nameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
+// A descriptor of a folder for the *at calls; -1 on failure.
+int openFolder(const std::string& folder) {
+    int fd;
+    do {
+        fd = ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// Closes a folder descriptor when it goes.
+class FolderDescriptor {
+public:
+    explicit FolderDescriptor(const std::string& folder) : fd_(openFolder(folder)) {}
+    ~FolderDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FolderDescriptor(const FolderDescriptor&) = delete;
+    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
 
 // The file a path names, symbolic links resolved; empty when it does not resolve.
 std::string resolvedPath(const std::string& path) {
@@ -73,15 +136,6 @@ std::string resolvedPath(const std::string& path) {
     std::string result(resolved);
     std::free(resolved);
     return result;
-}
-
-// True when the process may open the file for writing (a read-only file is refused as
-// writing in place would be).
-bool mayWrite(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
 }
 
 constexpr size_t copyBufferSize = 256 * 1024;
@@ -130,17 +184,14 @@ bool writeAll(int fd, const char* data, size_t size) {
 
 }  // namespace
 
-bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0) return false;
-    // Only a link needs resolving: a file in a linked folder is replaced in that folder
-    // through the same path.
-    const std::string target = S_ISLNK(info.st_mode) ? resolvedPath(path) : path;
-    if (target.empty() || (S_ISLNK(info.st_mode) && ::stat(target.c_str(), &info) != 0) ||
-        !S_ISREG(info.st_mode))
-        return false;
-    if (!mayWrite(target)) return false;
-    TemporaryFile temporary(folderOf(target));
+namespace {
+
+// writeTextSafely for the regular file name in folder (a descriptor) whose status is info.
+bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, TextFormat format) {
+    // A file that the process may not open for writing is refused, as writing in place
+    // would be (with the effective IDs, as open checks them).
+    if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return false;
+    TemporaryFile temporary(folder);
     if (!temporary.created()) return false;
     // The fresh temporary file is written through the descriptor that created it.
     std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd());
@@ -150,7 +201,22 @@ bool writeTextSafely(const std::string& path, TextView text, TextFormat format) 
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
-    return temporary.takeAttributes(info) && temporary.moveTo(target);
+    return temporary.takeAttributes(info) && temporary.moveTo(name);
+}
+
+}  // namespace
+
+bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) return false;
+    // Only a link needs resolving: a file in a linked folder is replaced in that folder
+    // through the same path.
+    const std::string target = S_ISLNK(info.st_mode) ? resolvedPath(path) : path;
+    if (target.empty() || (S_ISLNK(info.st_mode) && ::stat(target.c_str(), &info) != 0) ||
+        !S_ISREG(info.st_mode))
+        return false;
+    const FolderDescriptor folder(folderOf(target));
+    return folder.fd() >= 0 && writeTextInFolder(folder.fd(), nameOf(target), info, text, format);
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
@@ -161,9 +227,13 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     if (source < 0) return false;
     struct stat info;
     bool ok = fstat(source, &info) == 0 && S_ISREG(info.st_mode);
-    std::string target = to;
     // A link at the copy's place is replaced by the copy, never written through.
-    TemporaryFile temporary(folderOf(target));
+    const FolderDescriptor folder(folderOf(to));
+    if (folder.fd() < 0) {
+        ::close(source);
+        return false;
+    }
+    TemporaryFile temporary(folder.fd());
     ok = ok && temporary.created();
     // The kernel copies without the bytes passing through the process where it can; where
     // it cannot (other file systems, older kernels), the bytes are read and written.
@@ -193,7 +263,7 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     if (!ok || fchmod(temporary.fd(), info.st_mode & 07777) != 0) return false;
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(temporary.fd(), times);
-    return temporary.moveTo(target);
+    return temporary.moveTo(nameOf(to));
 }
 
 void FileRewriter::prepareNeedles(const PreparedRow& row) {
@@ -249,9 +319,52 @@ bool FileRewriter::mayHold(std::string_view bytes, TextFormat format, bool ansiA
     return false;
 }
 
+FileRewriter::~FileRewriter() { closeFolder(); }
+
+void FileRewriter::closeFolder() {
+    if (folderFd_ >= 0) ::close(folderFd_);
+    folderFd_ = -1;
+    folder_.clear();
+}
+
+int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
+    if (!fresh && folderFd_ >= 0 && folder == folder_) return folderFd_;
+    closeFolder();
+    std::string path(folder);
+    folderFd_ = openFolder(path);
+    if (folderFd_ >= 0) folder_ = std::move(path);
+    return folderFd_;
+}
+
+bool FileRewriter::writeBack(const std::string& path, const struct stat& opened, TextFormat format) {
+    const size_t slash = path.find_last_of('/');
+    const std::string_view folder = slash == std::string::npos ? std::string_view("./")
+                                                                : std::string_view(path).substr(0, slash + 1);
+    const char* const name = nameOf(path);
+    // With a single link, the file read has no other name than the one at the folder
+    // descriptor's name: the descriptor is still the folder of path. A link to another
+    // file, another file at the name, or a folder renamed or removed since the
+    // descriptor was opened: the descriptor is opened again, and when that does not
+    // find the file either, the path is followed as writeTextSafely does.
+    if (opened.st_nlink == 1 && *name != 0) {
+        for (const bool fresh : {false, true}) {
+            const int fd = folderDescriptor(folder, fresh);
+            if (fd < 0) break;
+            struct stat entry;
+            if (::fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (!S_ISREG(entry.st_mode)) break;
+                if (entry.st_dev == opened.st_dev && entry.st_ino == opened.st_ino)
+                    return writeTextInFolder(fd, name, entry, text_, format);
+            }
+        }
+    }
+    return writeTextSafely(path, text_, format);
+}
+
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite) {
-    std::unique_ptr<TextFile> file = openWholeFile(path, bytes_);
+    struct stat opened;
+    std::unique_ptr<TextFile> file = openWholeFile(path, bytes_, opened);
     if (!file) return FileOutcome::unreadable;
     const TextFormat format = detectFormat(*file);
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
@@ -273,5 +386,5 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
     }
     if (!whole) return FileOutcome::failed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
-    return writeTextSafely(path, text_, format) ? FileOutcome::changed : FileOutcome::failed;
+    return writeBack(path, opened, format) ? FileOutcome::changed : FileOutcome::failed;
 }

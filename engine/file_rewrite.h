@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 
 #include "engine/replace.h"
 #include "engine/text_file.h"
@@ -29,11 +31,31 @@ using BeforeWrite = std::function<bool()>;
 // became empty is written as the mark alone (zero bytes for a file without a mark).
 // A file in which the reader met a zero unit, a read error or a cut-off last unit is not
 // written: writing its lines back would change bytes that were not replaced.
+//
+// A run visits files folder by folder, so a rewriter keeps a descriptor of the last
+// folder it wrote in and writes there by bare names. It is used only for a file that it
+// still names (the same file as the one read, with no other link to it); otherwise the
+// descriptor is opened again, and the file is written by its path as writeTextSafely does.
 class FileRewriter {
 public:
+    FileRewriter() = default;
+    ~FileRewriter();
+    FileRewriter(const FileRewriter&) = delete;
+    FileRewriter& operator=(const FileRewriter&) = delete;
+
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
 
 private:
+    // Writes text_ back to the file at path, which had the status opened when it was read.
+    bool writeBack(const std::string& path, const struct stat& opened, TextFormat format);
+    // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
+    // it cannot be opened.
+    int folderDescriptor(std::string_view folder, bool fresh);
+    void closeFolder();
+
+    std::string folder_;   // the folder folderFd_ is a descriptor of
+    int folderFd_ = -1;
+
     // Bytes of the file that larger storage is released after.
     static constexpr size_t largeFileBytes = 16 * 1024 * 1024;
 

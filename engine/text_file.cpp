@@ -592,6 +592,10 @@ std::unique_ptr<TextFile> openForReading(const std::string& path) {
 
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes) {
   struct stat info;
+  return openWholeFile(path, bytes, info);
+}
+
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info) {
   const int fd = openLocked(path, info);
   if (fd < 0) return nullptr;
   const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 #include "engine/text.h"
 
@@ -39,6 +40,8 @@ struct FileBytes {
 // flags as openForReading's reader of the same file; bytes must stay unchanged while it is
 // in use. The file stays open and locked until the reader is released.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes);
+// The same, also giving the status (fstat) of the file that was opened.
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status);
 // Reads all lines that are left, joined by CR LF (no break after the last), into text.
 void readText(TextFile& file, TextFormat format, Text& text);
 // True when the file's "ansi" character set is decoded as UTF-8 (see useAnsiCharset).

@@ -205,6 +205,53 @@ TEST_F(FileRewriteTest, SymbolicLinkStaysALinkAndItsTargetIsRewritten) {
     EXPECT_EQ(read("target.txt"), "b\r\n");
 }
 
+// The rewriter keeps a descriptor of the folder it last wrote in; files are written in
+// the folder their path names even when that folder has changed since.
+TEST_F(FileRewriteTest, FilesAreWrittenInTheFolderTheirPathNames) {
+    fs::create_directory(at("a"));
+    fs::create_directory(at("b"));
+    write("a/1.txt", "old");
+    write("b/1.txt", "old");
+    write("a/2.txt", "old");
+    EXPECT_EQ(rewrite("a/1.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(rewrite("b/1.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(rewrite("a/2.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("a/1.txt"), "new\r\n");
+    EXPECT_EQ(read("b/1.txt"), "new\r\n");
+    EXPECT_EQ(read("a/2.txt"), "new\r\n");
+
+    // A folder renamed, and a new one at its path holding a file of the same name.
+    write("a/3.txt", "old");
+    fs::rename(at("a"), at("renamed"));
+    fs::create_directory(at("a"));
+    write("a/3.txt", "old");
+    EXPECT_EQ(rewrite("a/3.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("a/3.txt"), "new\r\n");
+    EXPECT_EQ(read("renamed/3.txt"), "old");
+
+    // The same file under the same name in the old folder too.
+    write("a/4.txt", "old");
+    EXPECT_EQ(rewrite("a/3.txt", plain(u"new", u"old")), FileOutcome::changed);
+    fs::rename(at("a"), at("again"));
+    fs::create_directory(at("a"));
+    fs::create_hard_link(at("again/4.txt"), at("a/4.txt"));
+    EXPECT_EQ(rewrite("a/4.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("a/4.txt"), "new\r\n");
+    EXPECT_EQ(read("again/4.txt"), "old");
+
+    // A folder removed: its files are gone, and one made again at its path is written.
+    fs::remove_all(at("a"));
+    EXPECT_EQ(rewrite("a/4.txt", plain(u"old", u"new")), FileOutcome::unreadable);
+    fs::create_directory(at("a"));
+    write("a/4.txt", "old");
+    EXPECT_EQ(rewrite("a/4.txt", plain(u"old", u"new")), FileOutcome::changed);
+    EXPECT_EQ(read("a/4.txt"), "new\r\n");
+    for (const char* folder : {"a", "b", "renamed", "again"}) {
+        for (const auto& entry : fs::directory_iterator(folder_ / folder))
+            EXPECT_NE(entry.path().filename().string().rfind(".replace-", 0), 0u) << entry.path();
+    }
+}
+
 TEST_F(FileRewriteTest, FailedWriteKeepsTheOriginalAndLeavesNoTemporaryFile) {
     const std::string original = "old " + std::string(100, 'x');
     write("f.txt", original);
