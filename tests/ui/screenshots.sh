@@ -23,7 +23,7 @@ shoot() {  # tab index, picture name
     "$0" > /dev/null 2>&1 &
     pid=$!
     window=""
-    for _ in $(seq 1 50); do
+    for _ in $(seq 1 150); do
       window=$(xdotool search --onlyvisible --name "V 1\.4" 2>/dev/null | head -n 1 || true)
       [ -n "$window" ] && break
       sleep 0.2
@@ -35,7 +35,7 @@ shoot() {  # tab index, picture name
     import -window "$window" "$1"
     xdotool windowfocus --sync "$window" >/dev/null 2>&1 || true
     xdotool key Escape
-    for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+    for _ in $(seq 1 150); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
     if kill -0 $pid 2>/dev/null; then echo "Escape did not end the program"; kill $pid; exit 1; fi
     wait $pid
     echo "exit $?"
