@@ -306,8 +306,13 @@ Text leadingLiteral(TextView pattern) {
   if (pattern.find(u'|') != TextView::npos) return Text();
   size_t run = 0;
   while (run < pattern.size() && isPlainLiteral(pattern[run])) ++run;
-  // A quantifier after the run makes its last character optional or repeated.
-  if (run < pattern.size() && run > 0 && Text(u"?*+{").find(pattern[run]) != Text::npos) --run;
+  // A quantifier after the run makes its last character optional or repeated. "\E", "\Q\E"
+  // and "(?#...)" can stand between the character and its quantifier: 'ab\E?c' matches 'ac'.
+  const TextView after = pattern.substr(run);
+  if (run > 0 && !after.empty() &&
+      (Text(u"?*+{").find(after.front()) != Text::npos || after.starts_with(u"\\E") ||
+       after.starts_with(u"\\Q") || after.starts_with(u"(?")))
+    --run;
   return Text(pattern.substr(0, run));
 }
 

@@ -328,6 +328,19 @@ TEST_F(FileRewriteTest, RegexMatchesOfFilesWithoutTheLeadingCharactersBytesAreSt
     EXPECT_EQ(read("lf.txt"), "c\r\n");
 }
 
+// "\E" and a comment group stand between a character and its quantifier without ending
+// the quantified item, so the character need not be in the file.
+TEST_F(FileRewriteTest, RegexCharacterQuantifiedAcrossAnEmptyQuoteOrCommentNeedNotBeInTheFile) {
+    for (const Text pattern : {u"ab\\E?c", u"ab\\Q\\E?c", u"ab(?#note)?c"}) {
+        PreparedRow row = plain(pattern, u"X");
+        row.options.useRegex = true;
+        ASSERT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+        write("ac.txt", "ac");
+        EXPECT_EQ(rewrite("ac.txt", row), FileOutcome::changed);
+        EXPECT_EQ(read("ac.txt"), "X\r\n");
+    }
+}
+
 TEST_F(FileRewriteTest, Utf16LeSearchBytesAtAnOddOffsetDoNotHideALaterMatch) {
     // The units a, b, U+6200: the bytes 00 62 of U+6200 first appear across a and b.
     const std::string bytes("\xFF\xFE" "a\0b\0\0\x62", 8);
