@@ -564,14 +564,17 @@ namespace {
 // file's status.
 int openLocked(const std::string& path, struct stat& info) {
   int fd;
+  // Without blocking: opening a named pipe would otherwise wait for a writer.
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     return -1;
   }
+  const int status = ::fcntl(fd, F_GETFL);
+  if (status != -1) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
   // Advisory exclusive lock: a file another holder has locked is in use. File systems
   // without flock support give other errors, which do not stop the reading.
   if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {

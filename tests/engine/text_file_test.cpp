@@ -388,6 +388,15 @@ TEST_F(TextFileTest, MissingFilesAndFoldersCannotBeOpened) {
   EXPECT_EQ(createForWriting(folder_.string()), nullptr);
 }
 
+// A named pipe with a text file's name, as a folder walk takes it: opening it must not
+// wait for a program to write into it.
+TEST_F(TextFileTest, NamedPipeIsRefusedWithoutWaitingForAWriter) {
+  ASSERT_EQ(mkfifo(path("pipe.txt").c_str(), 0600), 0);
+  EXPECT_EQ(openForReading(path("pipe.txt")), nullptr);
+  FileBytes bytes;
+  EXPECT_EQ(openWholeFile(path("pipe.txt"), bytes), nullptr);
+}
+
 TEST_F(TextFileTest, FileInUseCannotBeOpenedUntilReleased) {
   write("f", "x\n");
   auto first = openForReading(path("f"));
