@@ -284,6 +284,16 @@ bool readAll(int fd, std::string& out) {
 }
 
 bool writeAllFromStart(int fd, std::string_view bytes) {
+    // Room for a file that grows is taken first: on a full disk the rewrite then stops
+    // before it has overwritten anything, instead of leaving the file cut short.
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && static_cast<off_t>(bytes.size()) > info.st_size) {
+        int reserved;
+        do {
+            reserved = ::fallocate(fd, 0, info.st_size, static_cast<off_t>(bytes.size()) - info.st_size);
+        } while (reserved != 0 && errno == EINTR);
+        if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS) return false;
+    }
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));

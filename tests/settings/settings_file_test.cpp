@@ -6,10 +6,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -414,6 +416,26 @@ TEST_F(SettingsFileWriteTest, RewriteThatShrinksTheFileCutsItsTail) {
     ini::setText("long", u"y");
     ini::close();
     EXPECT_EQ(readFile(path), mark + "long = y\r\n");
+}
+
+// On a full disk the file cannot grow: its old contents must stay rather than be cut
+// short by a rewrite that stopped half-way.
+TEST_F(SettingsFileWriteTest, RewriteThatCannotGrowTheFileKeepsItsOldBytes) {
+    const std::string old = mark + "[G]\r\nfirst = 1\r\nlast = 2\r\n";
+    const std::string path = writeFile("grow.ini", old);
+    ASSERT_TRUE(ini::open(path));
+    ini::useGroup("G");
+    ini::setText("first", Text(200, u'x'));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = 100;  // more than the old file, less than the new one
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    ini::close();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(readFile(path), old);
 }
 
 TEST_F(SettingsFileWriteTest, CreateEmptiesTheFileAtOnceAndStartsWithMark) {
