@@ -374,7 +374,8 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
         if (!mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
     }
     readText(*file, format, text_);
-    const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file);
+    const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file) &&
+                       !sawIrreversibleBytes(*file);
     file.reset();
     // A large file's bytes are not kept beside its text and the new text.
     if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();

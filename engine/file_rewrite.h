@@ -29,8 +29,9 @@ using BeforeWrite = std::function<bool()>;
 // lone CR and lone LF, and every line, the last included, is written with CR LF after it,
 // in the encoding the file was read in and after the same byte-order mark. A text that
 // became empty is written as the mark alone (zero bytes for a file without a mark).
-// A file in which the reader met a zero unit, a read error or a cut-off last unit is not
-// written: writing its lines back would change bytes that were not replaced.
+// A file in which the reader met a zero unit, a read error, a cut-off last unit or "ansi"
+// bytes that its character set does not give back is not written: writing its lines back
+// would change bytes that were not replaced.
 //
 // A run visits files folder by folder, so a rewriter keeps a descriptor of the last
 // folder it wrote in and writes there by bare names. It is used only for a file that it

@@ -426,6 +426,12 @@ class TextFile {
       iconv(decoder_, nullptr, nullptr, nullptr, nullptr);
     }
     line.resize(used);
+    // A character set may map two byte sequences to one character (BIG5, CP932, CP949 do):
+    // writing the line back would then change bytes that were not replaced.
+    out_.clear();
+    encodeAnsi(TextView(line).substr(old));
+    if (out_ != bytes) irreversible_ = true;
+    out_.clear();
   }
 
   // ---- writing -------------------------------------------------------------------------
@@ -552,6 +558,7 @@ class TextFile {
   bool readError_ = false;
   bool sawZero_ = false;
   bool incomplete_ = false;
+  bool irreversible_ = false;
   std::string lineBytes_;
 
   std::string out_;
@@ -657,6 +664,8 @@ bool sawZeroUnit(const TextFile& file) { return file.sawZero_; }
 bool readFailed(const TextFile& file) { return file.readError_; }
 
 bool sawIncompleteUnit(const TextFile& file) { return file.incomplete_; }
+
+bool sawIrreversibleBytes(const TextFile& file) { return file.irreversible_; }
 
 // The file is locked before it is emptied, so a file that another holder has locked is left
 // as it is and the creation fails.

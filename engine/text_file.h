@@ -60,6 +60,9 @@ bool readFailed(const TextFile& file);
 // True when a file read in 16- or 32-bit units ended inside a unit; those last bytes are not
 // part of any line.
 bool sawIncompleteUnit(const TextFile& file);
+// True when an "ansi" line read in a character set other than UTF-8 would not give its
+// bytes back when written again (its set maps other bytes to the same characters).
+bool sawIrreversibleBytes(const TextFile& file);
 
 // Creates the file or empties an existing one (nullptr on failure).
 std::unique_ptr<TextFile> createForWriting(const std::string& path);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <iconv.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -156,6 +157,21 @@ TEST_F(FileRewriteTest, Latin1BytesRoundTripAroundTheReplacement) {
     write("f.txt", "caf\xE9 old na\xEFve\xFF");
     EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::changed);
     EXPECT_EQ(read("f.txt"), "caf\xE9 new na\xEFve\xFF\r\n");
+}
+
+// In BIG5 the bytes F9 EA and A2 A6 are both U+256A, which is written back as A2 A6.
+TEST_F(FileRewriteTest, AnsiBytesThatTheCharacterSetDoesNotGiveBackAreNeverWritten) {
+    const iconv_t probe = iconv_open("UTF-16LE", "BIG5");
+    if (probe == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "iconv has no BIG5";
+    iconv_close(probe);
+    useAnsiCharset("BIG5");
+    write("big5.txt", "a\xF9\xEA\r\n");
+    EXPECT_EQ(rewrite("big5.txt", plain(u"a", u"b")), FileOutcome::failed);
+    EXPECT_EQ(read("big5.txt"), "a\xF9\xEA\r\n");
+    write("plain.txt", "a\xA2\xA6\r\n");
+    EXPECT_EQ(rewrite("plain.txt", plain(u"a", u"b")), FileOutcome::changed);
+    EXPECT_EQ(read("plain.txt"), "b\xA2\xA6\r\n");
+    useAnsiCharset("");
 }
 
 TEST_F(FileRewriteTest, FileWithAZeroByteIsNeverWritten) {
