@@ -65,10 +65,11 @@ public:
 
     // Gives the file the owner, group and permission bits of info (the owner only where
     // the process may set it; chown comes first because it clears set-user-ID bits).
-    // What the new file has already is not set again.
-    bool takeAttributes(const struct stat& info) {
-        struct stat own;
+    // What the new file has already is not set again. own is the new file's status as
+    // fstat gave it (zeroed when it could not).
+    bool takeAttributes(const struct stat& info, struct stat& own) {
         const bool known = fstat(fd_, &own) == 0;
+        if (!known) own = {};
         const bool sameOwner = known && own.st_uid == info.st_uid && own.st_gid == info.st_gid;
         if (!sameOwner && fchown(fd_, info.st_uid, info.st_gid) != 0) {
             if (fchown(fd_, static_cast<uid_t>(-1), info.st_gid) != 0) {
@@ -186,8 +187,10 @@ bool writeAll(int fd, const char* data, size_t size) {
 
 namespace {
 
-// writeTextSafely for the regular file name in folder (a descriptor) whose status is info.
-bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, TextFormat format) {
+// writeTextSafely for the regular file name in folder (a descriptor) whose status is info;
+// written is the new file's status (zeroed when unknown).
+bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, TextFormat format,
+                       struct stat& written) {
     // A file that the process may not open for writing is refused, as writing in place
     // would be (with the effective IDs, as open checks them).
     if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return false;
@@ -201,12 +204,12 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
-    return temporary.takeAttributes(info) && temporary.moveTo(name);
+    return temporary.takeAttributes(info, written) && temporary.moveTo(name);
 }
 
-}  // namespace
-
-bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
+// writeTextSafely, also giving the new file's status (zeroed when unknown).
+bool writeTextByPath(const std::string& path, TextView text, TextFormat format, struct stat& written) {
+    written = {};
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0) return false;
     // Only a link needs resolving: a file in a linked folder is replaced in that folder
@@ -216,7 +219,14 @@ bool writeTextSafely(const std::string& path, TextView text, TextFormat format) 
         !S_ISREG(info.st_mode))
         return false;
     const FolderDescriptor folder(folderOf(target));
-    return folder.fd() >= 0 && writeTextInFolder(folder.fd(), nameOf(target), info, text, format);
+    return folder.fd() >= 0 && writeTextInFolder(folder.fd(), nameOf(target), info, text, format, written);
+}
+
+}  // namespace
+
+bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
+    struct stat written;
+    return writeTextByPath(path, text, format, written);
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
@@ -346,6 +356,9 @@ bool FileRewriter::writeBack(const std::string& path, const struct stat& opened,
     // file, another file at the name, or a folder renamed or removed since the
     // descriptor was opened: the descriptor is opened again, and when that does not
     // find the file either, the path is followed as writeTextSafely does.
+    struct stat written = {};
+    bool ok = false;
+    bool tried = false;
     if (opened.st_nlink == 1 && *name != 0) {
         for (const bool fresh : {false, true}) {
             const int fd = folderDescriptor(folder, fresh);
@@ -353,19 +366,30 @@ bool FileRewriter::writeBack(const std::string& path, const struct stat& opened,
             struct stat entry;
             if (::fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (!S_ISREG(entry.st_mode)) break;
-                if (entry.st_dev == opened.st_dev && entry.st_ino == opened.st_ino)
-                    return writeTextInFolder(fd, name, entry, text_, format);
+                if (entry.st_dev == opened.st_dev && entry.st_ino == opened.st_ino) {
+                    ok = writeTextInFolder(fd, name, entry, text_, format, written);
+                    tried = true;
+                    break;
+                }
             }
         }
     }
-    return writeTextSafely(path, text_, format);
+    if (!tried) ok = writeTextByPath(path, text_, format, written);
+    // A later name of the new file (a link to it) is known as this file too.
+    if (ok && written.st_ino != 0) handled_.insert({written.st_dev, written.st_ino});
+    return ok;
 }
 
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite) {
     struct stat opened;
-    std::unique_ptr<TextFile> file = openWholeFile(path, bytes_, opened);
-    if (!file) return FileOutcome::unreadable;
+    // A file already read or written in this run is not read again.
+    bool seen = false;
+    std::unique_ptr<TextFile> file = openWholeFile(path, bytes_, opened, [&](const struct stat& info) {
+        seen = !handled_.insert({info.st_dev, info.st_ino}).second;
+        return !seen;
+    });
+    if (!file) return seen ? FileOutcome::unchanged : FileOutcome::unreadable;
     const TextFormat format = detectFormat(*file);
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
         return FileOutcome::unsupported;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <unordered_set>
 
 #include "engine/replace.h"
 #include "engine/text_file.h"
@@ -37,6 +38,11 @@ using BeforeWrite = std::function<bool()>;
 // folder it wrote in and writes there by bare names. It is used only for a file that it
 // still names (the same file as the one read, with no other link to it); otherwise the
 // descriptor is opened again, and the file is written by its path as writeTextSafely does.
+//
+// One rewriter serves one run, in which each file is read and written at most once: the
+// same file under another name (a symbolic link to it, another hard link) is left alone
+// and "unchanged". A file is known by its device and inode, both as it was read and as
+// the new file written over it.
 class FileRewriter {
 public:
     FileRewriter() = default;
@@ -45,9 +51,25 @@ public:
     FileRewriter& operator=(const FileRewriter&) = delete;
 
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
+    // Starts a new run: the files of the earlier one may be read and written again.
+    void startRun() { handled_.clear(); }
 
 private:
-    // Writes text_ back to the file at path, which had the status opened when it was read.
+    struct FileIdentity {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    struct FileIdentityHash {
+        size_t operator()(const FileIdentity& id) const {
+            return std::hash<ino_t>()(id.inode) ^ (std::hash<dev_t>()(id.device) * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    // The files read or written in this run.
+    std::unordered_set<FileIdentity, FileIdentityHash> handled_;
+
+    // Writes text_ back to the file at path, which had the status opened when it was read;
+    // the new file's identity is added to handled_.
     bool writeBack(const std::string& path, const struct stat& opened, TextFormat format);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.

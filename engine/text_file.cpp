@@ -606,8 +606,17 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 }
 
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info) {
+  return openWholeFile(path, bytes, info, nullptr);
+}
+
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
+                                        const std::function<bool(const struct stat&)>& admit) {
   const int fd = openLocked(path, info);
   if (fd < 0) return nullptr;
+  if (admit && !admit(info)) {
+    ::close(fd);
+    return nullptr;
+  }
   const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   // One byte more than the size, so that a file that is just as large as it was when its
   // size was taken ends with a short read and needs no second one.

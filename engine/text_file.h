@@ -4,6 +4,7 @@
 // buffered. "ansi" is the locale's character set, decoded losslessly.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -42,6 +43,10 @@ struct FileBytes {
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes);
 // The same, also giving the status (fstat) of the file that was opened.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status);
+// The same, but once the file is open admit is given its status; when it says false the
+// file is closed unread and null is returned.
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status,
+                                        const std::function<bool(const struct stat&)>& admit);
 // Reads all lines that are left, joined by CR LF (no break after the last), into text.
 void readText(TextFile& file, TextFormat format, Text& text);
 // True when the file's "ansi" character set is decoded as UTF-8 (see useAnsiCharset).

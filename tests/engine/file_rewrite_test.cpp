@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "engine/file_rewrite.h"
 #include "engine/regex.h"
@@ -77,8 +78,17 @@ protected:
         return static_cast<int>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
     }
 
+    // One file as a run of its own.
     FileOutcome rewrite(const std::string& name, const PreparedRow& row, const BeforeWrite& before = nullptr) {
+        rewriter_.startRun();
         return rewriter_.rewrite(at(name), row, before);
+    }
+    // The files in this order as one run.
+    std::vector<FileOutcome> run(const std::vector<std::string>& names, const PreparedRow& row) {
+        rewriter_.startRun();
+        std::vector<FileOutcome> outcomes;
+        for (const std::string& name : names) outcomes.push_back(rewriter_.rewrite(at(name), row, nullptr));
+        return outcomes;
     }
 
     fs::path folder_;
@@ -219,6 +229,45 @@ TEST_F(FileRewriteTest, SymbolicLinkStaysALinkAndItsTargetIsRewritten) {
     EXPECT_TRUE(fs::is_symlink(at("link.txt")));
     EXPECT_EQ(fs::read_symlink(at("link.txt")), "target.txt");
     EXPECT_EQ(read("target.txt"), "b\r\n");
+}
+
+// A file met again in a run under another name is neither read nor written again.
+TEST_F(FileRewriteTest, FileAndASymbolicLinkToItAreRewrittenOnceInARunInEitherOrder) {
+    write("a.txt", "x");
+    fs::create_symlink("a.txt", at("b.txt"));
+    const std::vector<FileOutcome> once = {FileOutcome::changed, FileOutcome::unchanged};
+    EXPECT_EQ(run({"a.txt", "b.txt"}, plain(u"x", u"xx")), once);
+    EXPECT_EQ(read("a.txt"), "xx\r\n");
+    write("a.txt", "x");
+    EXPECT_EQ(run({"b.txt", "a.txt"}, plain(u"x", u"xx")), once);
+    EXPECT_EQ(read("a.txt"), "xx\r\n");
+    EXPECT_TRUE(fs::is_symlink(at("b.txt")));
+    EXPECT_EQ(entries(), 2);
+}
+
+// The new file replaces the one read under the name written, so the other hard link keeps
+// the old bytes; it is left alone rather than rewritten apart.
+TEST_F(FileRewriteTest, HardLinksOfOneFileAreRewrittenOnceInARunInEitherOrder) {
+    const std::vector<FileOutcome> once = {FileOutcome::changed, FileOutcome::unchanged};
+    for (const auto& [first, second] : {std::pair("a.txt", "b.txt"), std::pair("b.txt", "a.txt")}) {
+        fs::remove(at("a.txt"));
+        fs::remove(at("b.txt"));
+        write("a.txt", "x");
+        fs::create_hard_link(at("a.txt"), at("b.txt"));
+        EXPECT_EQ(run({first, second}, plain(u"x", u"xx")), once) << first;
+        EXPECT_EQ(read(first), "xx\r\n") << first;
+        EXPECT_EQ(read(second), "x") << first;
+    }
+    EXPECT_EQ(entries(), 2);
+}
+
+TEST_F(FileRewriteTest, DifferentFilesWithEqualBytesAreBothRewrittenInARun) {
+    write("a.txt", "x");
+    write("b.txt", "x");
+    EXPECT_EQ(run({"a.txt", "b.txt"}, plain(u"x", u"xx")),
+              (std::vector<FileOutcome>{FileOutcome::changed, FileOutcome::changed}));
+    EXPECT_EQ(read("a.txt"), "xx\r\n");
+    EXPECT_EQ(read("b.txt"), "xx\r\n");
 }
 
 // The rewriter keeps a descriptor of the folder it last wrote in; files are written in

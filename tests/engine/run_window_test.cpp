@@ -62,6 +62,22 @@ TEST_F(RunFilesTest, ChangedFilesAreWrittenTickedAndCounted) {
     EXPECT_TRUE(messages.empty());
 }
 
+// "Add folders" takes a link to a file as a file: the file is still rewritten once a run.
+TEST_F(RunFilesTest, FileAndASymbolicLinkToItAreRewrittenOncePerRun) {
+    writeFile("site/a.txt", "x");
+    fs::create_symlink("a.txt", at("site/b.txt"));
+    addSite();
+    ASSERT_EQ(tk::countGadgetItems(app.g.fileList), 2);
+    run(u"x", u"xx");
+    EXPECT_EQ(readFile("site/a.txt"), "xx\r\n");
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 0}));
+    EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"1");
+    EXPECT_FALSE(marked(0) || marked(1));
+    EXPECT_TRUE(messages.empty());
+    run(u"x", u"xx");
+    EXPECT_EQ(readFile("site/a.txt"), "xxxx\r\n");
+}
+
 TEST_F(RunFilesTest, RegexRunReplacesEachMatchWhereItIs) {
     writeFile("site/a.txt", "1 12\n");
     addSite();
