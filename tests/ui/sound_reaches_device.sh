@@ -11,7 +11,7 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/../.." && pwd)"
 
-for tool in pulseaudio parec pactl; do
+for tool in pulseaudio parec pactl python3; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "sound_reaches_device: skipped ($tool is not installed)"
         exit 0
@@ -109,16 +109,27 @@ g++ -std=c++20 -fPIC -O1 -I"$top" "$work/player.cpp" "$top/ui/sounds.cpp" \
     -o "$work/player"
 
 # parec needs a moment before the monitor delivers, and holds back its last block when it
-# is stopped: give it time on both sides.
-parec --latency-msec=20 -d check_sink.monitor --raw --format=s16le --rate=44100 --channels=1 \
-    >"$work/recording.raw" 2>"$work/parec.log" &
-recorder_pid=$!
-sleep 1.5
-"$work/player" "$top/resources/"
-sleep 2.5
-kill "$recorder_pid" 2>/dev/null || true
-wait "$recorder_pid" 2>/dev/null || true
-recorder_pid=""
+# is stopped: give it time on both sides. PulseAudio's client library now and then aborts
+# while connecting on a busy machine; such an attempt is made again (three at most).
+played=""
+for attempt in 1 2 3; do
+    parec --latency-msec=20 -d check_sink.monitor --raw --format=s16le --rate=44100 --channels=1 \
+        >"$work/recording.raw" 2>"$work/parec.log" &
+    recorder_pid=$!
+    sleep 1.5
+    status=0
+    "$work/player" "$top/resources/" || status=$?
+    sleep 2.5
+    kill "$recorder_pid" 2>/dev/null || true
+    wait "$recorder_pid" 2>/dev/null || true
+    recorder_pid=""
+    if [ "$status" -eq 0 ]; then played=yes; break; fi
+    echo "attempt $attempt: the player ended with $status"
+done
+if [ -z "$played" ]; then
+    echo "FAIL: the player could not play (three attempts)"
+    exit 1
+fi
 
 python3 - "$work/recording.raw" <<'EOF'
 import struct, sys
