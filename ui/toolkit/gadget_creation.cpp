@@ -45,7 +45,6 @@ Gadget adopt(QWidget* widget, Kind kind, int x, int y, int width, int height) {
     r.kind = kind;
     r.widget = widget;
     r.client = widget;
-    r.font = s.defaultFont;
     auto font = s.fonts.find(s.defaultFont);
     if (font != s.fonts.end()) widget->setFont(font->second);
     widget->show();

@@ -528,19 +528,6 @@ Text gadgetToolTipText(Gadget gadget) {
     return w ? fromQString(w->toolTip()) : Text();
 }
 
-void setGadgetFont(Gadget gadget, int font) {
-    GadgetRecord* r = record(gadget);
-    auto found = state().fonts.find(font);
-    if (!r || found == state().fonts.end()) return;
-    r->font = font;
-    r->widget->setFont(found->second);
-}
-
-int gadgetFont(Gadget gadget) {
-    GadgetRecord* r = record(gadget);
-    return r ? r->font : 0;
-}
-
 // ---- Editors --------------------------------------------------------------------------
 
 void setEditorSelection(Gadget editor, int start, int end) {

@@ -38,7 +38,6 @@ struct GadgetRecord {
     QFileSystemModel* folderModel = nullptr;
     QString selectedFolder;     // folder tree: the selected path
     std::vector<QWidget*> pages;  // panel pages
-    int font = 0;
     QIcon releasedIcon;
     QPixmap pressedPixmap;
 };

@@ -297,12 +297,6 @@ int loadFont(const Text& face, int points, int style) {
 
 void setDefaultGadgetFont(int font) { state().defaultFont = font; }
 
-int fontPixelSize(int font) {
-    auto& fonts = state().fonts;
-    auto found = fonts.find(font);
-    return found == fonts.end() ? 0 : found->second.pixelSize();
-}
-
 int catchImage(const std::string& resource, int size) {
     QSvgRenderer renderer(QString::fromStdString(resource));
     QPixmap pixmap;
@@ -417,11 +411,6 @@ int eventMenu() { return state().current.menuItem; }
 
 void delay(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-void processPaintEvents() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 // ---- Requesters and clipboard -----------------------------------------------------------

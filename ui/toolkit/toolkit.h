@@ -172,9 +172,6 @@ Gadget getActiveGadget();
 // An empty text removes the tip.
 void gadgetToolTip(Gadget gadget, const Text& text);
 Text gadgetToolTipText(Gadget gadget);
-// Font of one gadget (the default font applies at creation).
-void setGadgetFont(Gadget gadget, int font);
-int gadgetFont(Gadget gadget);
 
 // Editors: selection in characters from 0; end -1 or past the text means the end.
 void setEditorSelection(Gadget editor, int start, int end);
@@ -191,8 +188,6 @@ Gadget gadgetByName(const std::string& name);
 
 int loadFont(const Text& face, int points, int style);
 void setDefaultGadgetFont(int font);  // 0 returns to the platform default
-// Pixel height of a loaded font (for tests and layout checks).
-int fontPixelSize(int font);
 // Images from the program's embedded resources (e.g. ":/icons/tab_work.svg") at a square size.
 int catchImage(const std::string& resource, int size);
 // The bytes of an embedded resource (e.g. ":/sounds/success.wav"); empty when absent.
@@ -218,8 +213,6 @@ Gadget eventGadget();
 int eventType();
 int eventMenu();
 void delay(int milliseconds);
-// Lets the window repaint without taking events off the queue.
-void processPaintEvents();
 
 // ---- Requesters and clipboard -------------------------------------------------------
 
