@@ -127,3 +127,7 @@ struct AppState {
 };
 
 extern AppState app;
+
+// Whether the check box of an option is checked now: commands read the live gadget, not
+// the stored state.
+inline bool optionChecked(std::string_view key) { return tk::getGadgetState(app.options.get(key).gadget) == 1; }

@@ -84,7 +84,7 @@ void extensionToggle(Gadget toggle) {
 }
 
 void backupSwitch() {
-    bool on = tk::getGadgetState(app.options["rez"].gadget) == 1;
+    bool on = optionChecked("rez");
     tk::disableGadget(app.g.backupTree, !on);
     tk::disableGadget(app.g.backupPathText, !on);
 }

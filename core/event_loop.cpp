@@ -17,8 +17,6 @@ namespace {
 // Whether the last left click left one of the drop-down combos with the focus.
 bool comboClicked = false;
 
-bool checked(const char* option) { return tk::getGadgetState(app.options[option].gadget) == 1; }
-
 void rightClick() {
     const Gadgets& g = app.g;
     switch (tk::getGadgetState(g.mainPanel)) {
@@ -161,7 +159,7 @@ bool handleEvent(int kind) {
     switch (kind) {
         case tk::menuEvent:
             if (tk::eventMenu() == 0) {
-                if (checked("esc")) return false;
+                if (optionChecked("esc")) return false;
             } else {
                 menuCommand(tk::eventMenu());
             }

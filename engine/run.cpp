@@ -37,8 +37,6 @@ void clearErrorMarks(int rows) {
     }
 }
 
-bool optionOn(const char* key) { return tk::getGadgetState(app.options[key].gadget) == 1; }
-
 }  // namespace
 
 void lockWorkTab(bool disabled) {
@@ -65,13 +63,13 @@ void runFiles() {
     int32_t changedCount = 0;
     int64_t failedCount = 0;
     tk::setGadgetText(g.txt3, u"0");
-    if (optionOn("hek")) clearListChecks();
+    if (optionChecked("hek")) clearListChecks();
     PreparedRow row;
     if (!prepareRow(1, row)) {
         lockWorkTab(false);
         return;
     }
-    const bool backups = optionOn("rez");
+    const bool backups = optionChecked("rez");
     const Text backupFolder = backups ? tk::getGadgetText(g.backupTree) : Text();
     const Text root = app.paths.root;
     clearErrorMarks(static_cast<int>(total));

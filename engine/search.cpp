@@ -22,16 +22,14 @@ RowGadgets rowGadgets(int row) {
     return {g.searchEditor1, g.replaceEditor1, "reg1", "cas1", "spa1"};
 }
 
-bool isChecked(const char* option) { return tk::getGadgetState(app.options[option].gadget) == 1; }
-
 }  // namespace
 
 RowOptions readRowOptions(int row) {
     const RowGadgets gadgets = rowGadgets(row);
     RowOptions options;
-    options.useRegex = isChecked(gadgets.regex);
-    options.matchCase = isChecked(gadgets.letterCase);
-    options.emptyLineMode = isChecked(gadgets.emptyLine);
+    options.useRegex = optionChecked(gadgets.regex);
+    options.matchCase = optionChecked(gadgets.letterCase);
+    options.emptyLineMode = optionChecked(gadgets.emptyLine);
     return options;
 }
 

@@ -98,7 +98,7 @@ void relabelWindow() {
     }
 
     buildToolTips();
-    if (tk::getGadgetState(app.options["tip"].gadget) == 1) applyToolTips();
+    if (optionChecked("tip")) applyToolTips();
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ uint32_t restingBackground(Gadget editor) {
     const Gadgets& g = app.g;
     bool workTab = editor == g.searchEditor1 || editor == g.replaceEditor1;
     const char* option = workTab ? "reg1" : "reg2";
-    if (tk::getGadgetState(app.options[option].gadget) == 1) return colour("mistR");
+    if (optionChecked(option)) return colour("mistR");
     return workTab ? tk::systemWindowColour() : colour("Lyellow");
 }
 

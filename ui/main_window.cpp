@@ -233,13 +233,13 @@ void giveInitialStates() {
     }
     fillHistoryBoxes();
     tk::setGadgetState(g.mainPanel, app.activePanel);
-    if (tk::getGadgetState(app.options["reg1"].gadget) == 1) {
+    if (optionChecked("reg1")) {
         applyRegexLook(app.options["reg1"].gadget, g.searchEditor1, g.replaceEditor1);
     }
-    if (tk::getGadgetState(app.options["reg2"].gadget) == 1) {
+    if (optionChecked("reg2")) {
         applyRegexLook(app.options["reg2"].gadget, g.edi5, g.edi6);
     }
-    if (tk::getGadgetState(app.options["rez"].gadget) != 1) {
+    if (!optionChecked("rez")) {
         tk::disableGadget(g.backupTree, true);
         tk::disableGadget(g.backupPathText, true);
     }

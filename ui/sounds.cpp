@@ -61,7 +61,7 @@ bool findChunk(const std::string& bytes, size_t& pos, const char* tag, Chunk& fo
 
 bool soundIsOn() {
     if (!startSoundSystem()) return false;
-    return tk::getGadgetState(app.options.get("ton").gadget) == 1;
+    return optionChecked("ton");
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ void buildToolTips() {
 }
 
 void applyToolTips() {
-    bool on = tk::getGadgetState(app.options["tip"].gadget) == 1;
+    bool on = optionChecked("tip");
     for (auto& [key, entry] : app.toolTips) {
         tk::gadgetToolTip(entry.gadget, on ? u" " + entry.text + u" " : Text());
     }
