@@ -51,8 +51,6 @@ public:
     FileRewriter& operator=(const FileRewriter&) = delete;
 
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
-    // Starts a new run: the files of the earlier one may be read and written again.
-    void startRun() { handled_.clear(); }
 
 private:
     struct FileIdentity {

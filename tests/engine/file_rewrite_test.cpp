@@ -80,19 +80,18 @@ protected:
 
     // One file as a run of its own.
     FileOutcome rewrite(const std::string& name, const PreparedRow& row, const BeforeWrite& before = nullptr) {
-        rewriter_.startRun();
-        return rewriter_.rewrite(at(name), row, before);
+        FileRewriter rewriter;
+        return rewriter.rewrite(at(name), row, before);
     }
     // The files in this order as one run.
     std::vector<FileOutcome> run(const std::vector<std::string>& names, const PreparedRow& row) {
-        rewriter_.startRun();
+        FileRewriter rewriter;
         std::vector<FileOutcome> outcomes;
-        for (const std::string& name : names) outcomes.push_back(rewriter_.rewrite(at(name), row, nullptr));
+        for (const std::string& name : names) outcomes.push_back(rewriter.rewrite(at(name), row, nullptr));
         return outcomes;
     }
 
     fs::path folder_;
-    FileRewriter rewriter_;
 };
 
 TEST_F(FileRewriteTest, LfFileIsWrittenWithCrLf) {
