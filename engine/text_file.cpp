@@ -107,9 +107,7 @@ bool isBigEndian(TextFormat format) {
 class TextFile {
  public:
   TextFile(int fd, bool writing) : fd_(fd), writing_(writing) {
-    const std::string& forced = ansiOverride();
-    codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
-    ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
+    takeAnsiCharset();
     if (writing_) {
       out_.reserve(writeBufferSize + 4096);
     } else {
@@ -121,9 +119,7 @@ class TextFile {
   // A reader of bytes already read in full from fd (kept open, and so locked, until the
   // reader is released); readError tells that reading them ended in an error.
   TextFile(int fd, std::string_view bytes, bool readError) : fd_(fd), writing_(false) {
-    const std::string& forced = ansiOverride();
-    codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
-    ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
+    takeAnsiCharset();
     inMemory_ = true;
     data_ = bytes.data();
     end_ = bytes.size();
@@ -146,6 +142,13 @@ class TextFile {
 
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
+
+  // The "ansi" character set in force when the file is opened.
+  void takeAnsiCharset() {
+    const std::string& forced = ansiOverride();
+    codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
+    ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
+  }
 
   bool close() {
     if (fd_ >= 0) {
