@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "settings/settings.h"
 #include "settings/settings_file.h"
 #include "ui/sounds.h"
 
 namespace {
 
-const std::string settingsFile = "tuning.ini";
 constexpr size_t historyLimit = 30;
 
 enum class Kind { name, what, than };

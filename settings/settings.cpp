@@ -10,8 +10,6 @@
 
 namespace {
 
-const std::string settingsFile = "tuning.ini";
-
 bool isFlag(int32_t value) { return value == 0 || value == 1; }
 
 void writeWindowGeometry() {
