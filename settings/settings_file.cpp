@@ -49,52 +49,8 @@ std::string latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
-Text decodeUtf8(std::string_view bytes) {
-    Text out;
-    out.reserve(bytes.size());
-    std::size_t i = 0;
-    const std::size_t n = bytes.size();
-    while (i < n) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        if (lead < 0x80) {
-            out += static_cast<char16_t>(lead);
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        char32_t c = 0;
-        char32_t minimum = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2, c = lead & 0x1F, minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3, c = lead & 0x0F, minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4, c = lead & 0x07, minimum = 0x10000;
-        }
-        bool valid = length != 0 && i + length <= n;
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const unsigned char next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) valid = false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if (valid && (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))) valid = false;
-        if (!valid) {
-            out += static_cast<char16_t>(0xDC00 + lead);
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += length;
-    }
-    return out;
-}
-
+// Reading uses the lossless conversion of text.h; writing differs from it only in a lone
+// surrogate, which is stored as U+FFFD here.
 std::string encodeUtf8(TextView text) {
     std::string out;
     out.reserve(text.size());
@@ -466,7 +422,7 @@ int32_t getInt(std::string_view key, int32_t defaultValue) {
 
 Text getText(std::string_view key, TextView defaultValue) {
     const auto found = findKey(record, key);
-    return found ? decodeUtf8(trimBlanks((*found)->value)) : Text(defaultValue);
+    return found ? textFromUtf8(trimBlanks((*found)->value)) : Text(defaultValue);
 }
 
 void setInt(std::string_view key, int32_t value) { writeValue(key, std::to_string(value)); }
@@ -510,13 +466,13 @@ bool nextKey() {
 Text scannedKey() {
     Record& r = record;
     if (!r.active || r.scanCurrent == r.entries.end()) return {};
-    return decodeUtf8(r.scanCurrent->name);
+    return textFromUtf8(r.scanCurrent->name);
 }
 
 Text scannedValue() {
     Record& r = record;
     if (!r.active || r.scanCurrent == r.entries.end()) return {};
-    return decodeUtf8(trimBlanks(r.scanCurrent->value));
+    return textFromUtf8(trimBlanks(r.scanCurrent->value));
 }
 
 }  // namespace ini
