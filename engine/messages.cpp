@@ -37,8 +37,7 @@ void showRunResult(int64_t changedCount, int64_t failedCount) {
     tk::setGadgetText(g.resultText, runResultMessage(changedCount, failedCount));
     tk::hideGadget(g.resultBox, false);
     // The box must be painted before the wait, which blocks the window.
-    while (tk::pollEvent() != 0) {
-    }
+    tk::discardPendingEvents();
     tk::delay(resultDisplayMilliseconds);
     playSound(sound);
     tk::hideGadget(g.resultBox, true);

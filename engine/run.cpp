@@ -21,11 +21,6 @@ using Clock = std::chrono::steady_clock;
 // counters still show the right numbers at every drain.
 constexpr auto drainInterval = std::chrono::milliseconds(30);
 
-void drainEvents() {
-    while (tk::pollEvent() != 0) {
-    }
-}
-
 // Rows marked by an earlier run get the list's own text colour again.
 void clearErrorMarks(int rows) {
     const Gadget list = app.g.fileList;
@@ -103,7 +98,7 @@ void runFiles() {
         --toGo;
         const Clock::time_point now = Clock::now();
         if (now - lastDrain >= drainInterval || i + 1 == total) {
-            drainEvents();
+            tk::discardPendingEvents();
             lastDrain = now;
         }
         tk::setGadgetText(g.txt1, numberToText(toGo));

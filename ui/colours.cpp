@@ -67,8 +67,7 @@ void copyToTwin(Gadget source, Gadget target) {
     }
     tk::setGadgetText(target, text);
     tk::setGadgetColour(source, tk::backColour, colour("Sgreen"));
-    while (tk::pollEvent() != 0) {
-    }
+    tk::discardPendingEvents();
     if (flashPauseHook) flashPauseHook(source, flashMilliseconds);
     tk::delay(flashMilliseconds);
     tk::setGadgetColour(source, tk::backColour, restingBackground(source));

@@ -405,6 +405,11 @@ int pollEvent() {
     return takeEvent();
 }
 
+void discardPendingEvents() {
+    while (pollEvent() != 0) {
+    }
+}
+
 Gadget eventGadget() { return state().current.gadget; }
 int eventType() { return state().current.type; }
 int eventMenu() { return state().current.menuItem; }

@@ -209,6 +209,8 @@ void addKeyboardShortcut(int key, int item);
 
 int waitEvent();
 int pollEvent();  // 0 when the queue is empty
+// Takes every pending event off the queue unhandled, letting the window repaint meanwhile.
+void discardPendingEvents();
 Gadget eventGadget();
 int eventType();
 int eventMenu();
