@@ -30,22 +30,25 @@ void useFont(int font) { tk::setDefaultGadgetFont(app.fonts[font]); }
 
 // Three 15 × 15 check boxes drawn inside a run button's face, 25, 45 and 65 pixels from
 // its right edge.
+constexpr int hostedBoxFromRight[3] = {25, 45, 65};
+
 void hostRowOptions(Gadget runButton, const char* regex, const char* letterCase, const char* emptyLine) {
-    int w = tk::gadgetWidth(runButton);
-    const struct { const char* key; int fromRight; } boxes[] = {
-        {regex, 25}, {letterCase, 45}, {emptyLine, 65}};
-    for (const auto& box : boxes) {
-        Gadget check = tk::checkBoxGadget(w - box.fromRight, 8, 15, 15, Text());
+    const int w = tk::gadgetWidth(runButton);
+    const char* const keys[3] = {regex, letterCase, emptyLine};
+    for (int i = 0; i < 3; ++i) {
+        Gadget check = tk::checkBoxGadget(w - hostedBoxFromRight[i], 8, 15, 15, Text());
         tk::hostGadget(check, runButton);
-        app.options[box.key].gadget = check;
+        app.options[keys[i]].gadget = check;
     }
 }
 
 void placeRowOptions(Gadget runButton, const char* regex, const char* letterCase, const char* emptyLine) {
-    int w = tk::gadgetWidth(runButton);
-    tk::resizeGadget(app.options[regex].gadget, w - 25, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
-    tk::resizeGadget(app.options[letterCase].gadget, w - 45, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
-    tk::resizeGadget(app.options[emptyLine].gadget, w - 65, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
+    const int w = tk::gadgetWidth(runButton);
+    const char* const keys[3] = {regex, letterCase, emptyLine};
+    for (int i = 0; i < 3; ++i) {
+        tk::resizeGadget(app.options[keys[i]].gadget, w - hostedBoxFromRight[i], tk::ignoreValue, tk::ignoreValue,
+                         tk::ignoreValue);
+    }
 }
 
 struct EditorRow {
