@@ -32,21 +32,26 @@ bool isLineEndByte(unsigned char byte) {
   return byte <= '\r' && (byte == '\n' || byte == '\r' || byte == 0);
 }
 
+#ifdef __SSE2__
+// Bit i is set where byte i of the sixteen at p is LF, CR or zero.
+unsigned lineEndMask16(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')),
+                                                 _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'))),
+                                    _mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+  return static_cast<unsigned>(_mm_movemask_epi8(ends));
+}
+#endif
+
 // The first LF, CR or zero byte in [p, stop), or stop. Eight bytes at a time: a word has a
 // byte below 0x0E exactly when (word - 0x0E0E..) & ~word & 0x8080.. is not zero.
 const char* findLineEndByte(const char* p, const char* stop) {
   constexpr uint64_t ones = 0x0101010101010101ull;
 #ifdef __SSE2__
   // Sixteen bytes at a time.
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i zero = _mm_setzero_si128();
   while (stop - p >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
-                                      _mm_cmpeq_epi8(bytes, zero));
-    const int mask = _mm_movemask_epi8(ends);
-    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    const unsigned mask = lineEndMask16(p);
+    if (mask != 0) return p + __builtin_ctz(mask);
     p += 16;
   }
 #endif
@@ -68,16 +73,7 @@ const char* findLineEndByte(const char* p, const char* stop) {
 size_t countLineEndBytes(const char* p, const char* stop) {
   size_t count = 0;
 #ifdef __SSE2__
-  const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i zero = _mm_setzero_si128();
-  while (stop - p >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i ends = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)),
-                                      _mm_cmpeq_epi8(bytes, zero));
-    count += static_cast<size_t>(__builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(ends))));
-    p += 16;
-  }
+  for (; stop - p >= 16; p += 16) count += static_cast<size_t>(__builtin_popcount(lineEndMask16(p)));
 #endif
   for (; p < stop; ++p) count += isLineEndByte(static_cast<unsigned char>(*p));
   return count;
