@@ -3,11 +3,13 @@
 //
 // Texts may hold lone surrogates (bytes that were not UTF-8 come in as U+DC80..U+DCFF, and
 // pasted text can hold anything). PCRE2 is never shown one: the subject given to the library
-// has each lone surrogate replaced by U+FFFD, which is one code unit as well, so offsets stay
-// those of the caller's text and matched texts are cut from the caller's text, surrogates
-// and all. A lone surrogate therefore behaves like any other character (a '.' or '[^x]'
-// matches it) instead of being a barrier no match can cross, and every subject PCRE2 sees is
-// valid UTF-16.
+// has each lone surrogate replaced by the noncharacter U+FFFF, which is one code unit as
+// well, so offsets stay those of the caller's text and matched texts are cut from the
+// caller's text, surrogates and all. A lone surrogate therefore behaves like any other
+// character that is no letter, digit or space (a '.', '\W' or '[^x]' matches it) instead of
+// being a barrier no match can cross, while a U+FFFD in the pattern, in whatever spelling,
+// still matches only a real U+FFFD of the text. U+FFFF is meant never to stand in a text,
+// so nobody looks for it; every subject PCRE2 sees is valid UTF-16.
 //
 // Patterns are compiled with PCRE2_UTF | PCRE2_MATCH_INVALID_UTF and JIT-compiled. When JIT
 // is not available for a pattern, it is compiled again without PCRE2_MATCH_INVALID_UTF and
@@ -38,7 +40,8 @@ constexpr uint32_t heapLimitKiB = 256 * 1024;
 constexpr PCRE2_SIZE jitStackStart = 32 * 1024;
 constexpr PCRE2_SIZE jitStackMax = 8 * 1024 * 1024;
 
-constexpr char16_t replacementCharacter = 0xFFFD;
+// What the library sees in place of a lone surrogate.
+constexpr char16_t surrogateStandIn = 0xFFFF;
 
 bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -60,7 +63,7 @@ Text errorMessage(int code) {
 // Characters that stand for themselves wherever they are outside a class, in a pattern
 // compiled without the extended option.
 bool isPlainLiteral(char16_t unit) {
-  if (unit >= 0x80) return !isHighSurrogate(unit) && !isLowSurrogate(unit) && unit != replacementCharacter;
+  if (unit >= 0x80) return !isHighSurrogate(unit) && !isLowSurrogate(unit) && unit != surrogateStandIn;
   if ((unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z') || (unit >= u'0' && unit <= u'9'))
     return true;
   return Text(u" _-,;:!\"'%&=<>/@~`#").find(unit) != Text::npos;
@@ -95,14 +98,14 @@ std::size_t firstLoneSurrogate(TextView text, std::size_t from = 0) {
   return text.size();
 }
 
-// Fills `cleaned` with text whose lone surrogates are U+FFFD and returns true, or returns
+// Fills `cleaned` with text whose lone surrogates are the stand-in and returns true, or returns
 // false (leaving `cleaned` alone) when text has none and can be given to PCRE2 as it is.
 bool replaceLoneSurrogates(TextView text, Text& cleaned) {
   std::size_t at = firstLoneSurrogate(text);
   if (at == text.size()) return false;
   cleaned.assign(text);
   while (at < cleaned.size()) {
-    cleaned[at] = replacementCharacter;
+    cleaned[at] = surrogateStandIn;
     at = firstLoneSurrogate(cleaned, at + 1);
   }
   return true;

@@ -1,8 +1,9 @@
 #pragma once
 // The regular-expression service over PCRE2: three slots, each holding at most one compiled
 // pattern and its match state. Any text is safe to match, lone surrogates included: a lone
-// surrogate is matched like any other single character (as U+FFFD would be), and matched
-// texts hold it unchanged. Offsets and lengths are in UTF-16 code units. One thread only.
+// surrogate is matched as a single character that is no letter, digit or space ('.', '\W'
+// and '[^a]' match it; a U+FFFD in the pattern does not), and matched texts hold it
+// unchanged. Offsets and lengths are in UTF-16 code units. One thread only.
 
 #include <cstdint>
 #include <vector>

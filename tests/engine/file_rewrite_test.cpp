@@ -372,7 +372,7 @@ TEST_F(FileRewriteTest, MatchesThatOnlyTheDecodedTextHoldsAreReplaced) {
 }
 
 // A regular expression's files are passed over by the characters its matches begin with;
-// a U+FFFD in the pattern also matches a lone surrogate, which has other bytes.
+// a typed U+FFFD finds only a real one, never bytes that are not UTF-8.
 TEST_F(FileRewriteTest, RegexMatchesOfFilesWithoutTheLeadingCharactersBytesAreStillFound) {
     const auto regex = [](const Text& pattern, const Text& replacement) {
         PreparedRow row = plain(pattern, replacement);
@@ -380,9 +380,11 @@ TEST_F(FileRewriteTest, RegexMatchesOfFilesWithoutTheLeadingCharactersBytesAreSt
         EXPECT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
         return row;
     };
-    write("latin1.txt", "caf\xE9");
-    EXPECT_EQ(rewrite("latin1.txt", regex(u"caf\uFFFD", u"cafe")), FileOutcome::changed);
-    EXPECT_EQ(read("latin1.txt"), "cafe\r\n");
+    write("latin1.txt", "caf\xE9 \xEF\xBF\xBD");
+    EXPECT_EQ(rewrite("latin1.txt", regex(u"\uFFFD", u"")), FileOutcome::changed);
+    EXPECT_EQ(read("latin1.txt"), "caf\xE9 \r\n");
+    EXPECT_EQ(rewrite("latin1.txt", regex(u"caf.", u"cafe")), FileOutcome::changed);
+    EXPECT_EQ(read("latin1.txt"), "cafe \r\n");
     write("old.txt", "an oldword and old");
     EXPECT_EQ(rewrite("old.txt", regex(u"old(\\w+)", u"new\\1")), FileOutcome::changed);
     EXPECT_EQ(read("old.txt"), "an newword and old\r\n");

@@ -231,6 +231,24 @@ TEST_P(RegexMatchTest, LoneSurrogatesAreMatchedLikeOtherCharacters) {
   EXPECT_FALSE(matchFailed(rowPattern));
 }
 
+// Bytes that are not valid in a file's encoding come in as escape units: a U+FFFD typed in
+// the pattern, in any spelling, finds only a real U+FFFD, while patterns for "any
+// character" or "not a letter" still take an escape unit as one character.
+TEST_P(RegexMatchTest, TypedReplacementCharacterFindsOnlyARealOne) {
+  const Text subject = u"caf\xDCE9 \uFFFD \xDC80";
+  for (const Text pattern : {u"\uFFFD", u"\\x{FFFD}", u"[\uFFFD]", u"[b\\x{FFFD}]", u"[\\x{FFF0}-\\x{FFFE}]",
+                             u"\\N{U+FFFD}"}) {
+    ASSERT_TRUE(compile(pattern));
+    EXPECT_EQ(iterate(rowPattern, subject), (std::vector<Found>{{5, 1, u"\uFFFD"}})) << textToUtf8(pattern);
+  }
+  ASSERT_TRUE(compile(u"f."));
+  EXPECT_EQ(extract(rowPattern, subject), (std::vector<Text>{u"f\xDCE9"}));
+  ASSERT_TRUE(compile(u"\\W+"));
+  EXPECT_EQ(extract(rowPattern, subject), (std::vector<Text>{u"\xDCE9 \uFFFD \xDC80"}));
+  ASSERT_TRUE(compile(u"[^a-z ]", caseless));
+  EXPECT_EQ(extract(rowPattern, subject), (std::vector<Text>{u"\xDCE9", u"\uFFFD", u"\xDC80"}));
+}
+
 // Lone surrogates are looked for many units at a time; a pair or a lone one at any offset,
 // also across the blocks of units looked at together, must be seen as it is.
 TEST_P(RegexMatchTest, SurrogatesAtEveryOffsetOfALongSubject) {
@@ -386,7 +404,8 @@ TEST(RegexCompileTest, LeadingLiteralIsWhatEveryMatchBeginsWith) {
   EXPECT_EQ(leadingLiteral(u"ol(d|e)"), u"");
   EXPECT_EQ(leadingLiteral(u"\\wold"), u"");
   EXPECT_EQ(leadingLiteral(u".old"), u"");
-  EXPECT_EQ(leadingLiteral(u"caf\u00E9\uFFFD"), u"caf\u00E9");
+  EXPECT_EQ(leadingLiteral(u"caf\u00E9\uFFFF"), u"caf\u00E9");
+  EXPECT_EQ(leadingLiteral(u"caf\uFFFD"), u"caf\uFFFD");
   EXPECT_EQ(leadingLiteral(u"abc\r\n"), u"abc");
 }
 
