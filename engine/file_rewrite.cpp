@@ -284,7 +284,7 @@ void FileRewriter::prepareNeedles(const PreparedRow& row) {
     utf8Needle_.clear();
     utf16Needle_.clear();
     // A regular expression with letter case is looked for by the characters all its
-    // matches begin with (none of them U+FFFD, which the matcher also sees for a lone
+    // matches begin with (none of them U+FFFF, which the matcher sees for a lone
     // surrogate); without such characters every file takes the normal path.
     const Text needle = row.options.useRegex ? leadingLiteral(row.search) : row.search;
     if (needle.empty()) return;

@@ -7,13 +7,11 @@
 namespace {
 
 // Plain mode with letter case: one linear pass that builds the new text directly, in the
-// text's own storage when the replacement is no longer than the search text (a large file
+// text's own storage when the replacement is not longer than the search text (a large file
 // then needs no second copy of its text).
 ReplaceResult replaceExact(Text& text, const PreparedRow& row) {
-    // findText reports no position beyond the 32-bit range; a text that long keeps its rule
-    // that such a first occurrence is not found.
-    if (text.size() >= static_cast<size_t>(INT32_MAX) && findText(text, row.search, 1, 0) == 0)
-        return ReplaceResult::unchanged;
+    // Replacing a text by itself changes nothing, however often it occurs.
+    if (row.replacement == row.search) return ReplaceResult::unchanged;
     if (row.replacement.size() <= row.search.size())
         return replaceAllInPlace(text, row.search, row.replacement) ? ReplaceResult::changed
                                                                     : ReplaceResult::unchanged;
@@ -23,50 +21,54 @@ ReplaceResult replaceExact(Text& text, const PreparedRow& row) {
     return ReplaceResult::changed;
 }
 
-// Plain mode ignoring letter case: findText compares code units after lowerCaseUnit, so the
-// text itself is never lower-cased; the output is built in the same single pass.
+// Plain mode ignoring letter case: the search compares code units after lowerCaseUnit, so
+// the text itself is never lower-cased; the output is built in the same single pass. The
+// text counts as changed only when some occurrence differs from the replacement.
 ReplaceResult replaceIgnoringCase(Text& text, const PreparedRow& row) {
-    int32_t found = findText(text, row.search, 1, 1);
-    if (found == 0) return ReplaceResult::unchanged;
+    size_t found = findTextFrom(text, row.search, 0, 1);
+    if (found == TextView::npos) return ReplaceResult::unchanged;
     Text out;
     out.reserve(text.size() + row.replacement.size());
     size_t done = 0;
-    while (found != 0) {
-        const size_t at = static_cast<size_t>(found) - 1;
-        out.append(text, done, at - done);
+    bool changed = false;
+    while (found != TextView::npos) {
+        changed = changed || TextView(text).substr(found, row.search.size()) != row.replacement;
+        out.append(text, done, found - done);
         out.append(row.replacement);
-        done = at + row.search.size();
-        if (done >= text.size()) break;
-        found = findText(text, row.search, static_cast<int32_t>(done + 1), 1);
+        done = found + row.search.size();
+        found = findTextFrom(text, row.search, done, 1);
     }
+    if (!changed) return ReplaceResult::unchanged;
     out.append(text, done, Text::npos);
     text = std::move(out);
     return ReplaceResult::changed;
 }
 
+// The text counts as changed only when some match differs from its replacement: an empty
+// match, or one replaced by its own text, leaves the text as it was.
 ReplaceResult replaceMatches(Text& text, const PreparedRow& row) {
     if (!beginMatches(rowPattern, text)) return ReplaceResult::failed;
     const bool usesGroup = row.replacement.find(u"\\1") != Text::npos;
     Text out;
+    Text withGroup;
     size_t done = 0;
-    bool found = false;
+    bool changed = false;
     while (nextMatch(rowPattern)) {
-        found = true;
         const size_t length = matchLength(rowPattern);
         if (length == 0) continue;
         const size_t start = matchStart(rowPattern);
+        if (usesGroup) withGroup = replaceAll(row.replacement, u"\\1", matchGroup(rowPattern, 1));
+        const TextView replacement = usesGroup ? TextView(withGroup) : TextView(row.replacement);
+        changed = changed || TextView(text).substr(start, length) != replacement;
         if (out.capacity() == 0) out.reserve(text.size() + row.replacement.size());
         out.append(text, done, start - done);
-        if (usesGroup) out.append(replaceAll(row.replacement, u"\\1", matchGroup(rowPattern, 1)));
-        else out.append(row.replacement);
+        out.append(replacement);
         done = start + length;
     }
     if (matchFailed(rowPattern)) return ReplaceResult::failed;
-    if (!found) return ReplaceResult::unchanged;
-    if (done > 0 || !out.empty()) {
-        out.append(text, done, Text::npos);
-        text = std::move(out);
-    }
+    if (!changed) return ReplaceResult::unchanged;
+    out.append(text, done, Text::npos);
+    text = std::move(out);
     return ReplaceResult::changed;
 }
 

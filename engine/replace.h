@@ -30,10 +30,12 @@ enum class ReplaceResult { unchanged, changed, failed };
 
 // Replaces in text, in one pass over it.
 // Plain mode: every occurrence of the search text, leftmost first and without overlap; the
-// inserted replacement is never searched again. Changed when at least one was found.
+// inserted replacement is never searched again.
 // Regular expressions (the compiled rowPattern): each non-empty match of the original text
 // is replaced where it was found by the replacement with "\1" put in for capture group 1
-// (no other reference is recognised); an empty match inserts nothing. Changed when at
-// least one match was found. "failed" means a match ended in an error (the match limit and
-// the like); the text is then left as it was.
+// (no other reference is recognised); an empty match inserts nothing.
+// "changed" only when the text is different afterwards: occurrences replaced by their own
+// text, or only empty matches, leave it "unchanged" (and as it was). "failed" means a match
+// ended in an error (the match limit and the like); the text is then left as it was. Texts
+// of any length are searched to their end.
 ReplaceResult replaceInText(Text& text, const PreparedRow& row);

@@ -180,18 +180,18 @@ int64_t textLength(TextView text) { return static_cast<int64_t>(text.size()); }
 
 bool textEquals(TextView a, TextView b) { return a == b; }
 
-int32_t findText(TextView text, TextView pattern, int32_t start, int mode) {
-  if (text.empty() || pattern.empty()) return 0;
-  if (start <= 0) start = 1;
-  if (static_cast<uint64_t>(start) > text.size()) return 0;
-  const size_t from = static_cast<size_t>(start) - 1;
-  size_t found;
+size_t findTextFrom(TextView text, TextView pattern, size_t from, int mode) {
+  if (pattern.empty() || from >= text.size()) return TextView::npos;
   if (mode == 1) {
     const LowerCase lower{lowerUnits()};
-    found = Searcher(pattern, lower).find(text, from, lower);
-  } else {
-    found = Searcher(pattern, Identity{}).find(text, from, Identity{});
+    return Searcher(pattern, lower).find(text, from, lower);
   }
+  return Searcher(pattern, Identity{}).find(text, from, Identity{});
+}
+
+int32_t findText(TextView text, TextView pattern, int32_t start, int mode) {
+  if (start <= 0) start = 1;
+  const size_t found = findTextFrom(text, pattern, static_cast<size_t>(start) - 1, mode);
   // A position that does not fit the 32-bit result cannot be reported.
   if (found == TextView::npos || found >= static_cast<size_t>(std::numeric_limits<int32_t>::max()))
     return 0;

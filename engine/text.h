@@ -15,6 +15,9 @@ bool textEquals(TextView a, TextView b);
 
 // Mode 0 matches letter case exactly; mode 1 compares code units after lowerCaseUnit.
 int32_t findText(TextView text, TextView pattern, int32_t start, int mode);
+// The same search from the 0-based offset from, giving the 0-based offset of the occurrence
+// or TextView::npos: positions are not limited to the 32-bit range of findText.
+size_t findTextFrom(TextView text, TextView pattern, size_t from, int mode);
 
 // Exact-case, non-overlapping, leftmost; inserted text is never scanned again. Linear time.
 Text replaceAll(TextView text, TextView find, TextView replacement);

@@ -90,12 +90,6 @@ TEST_F(ReplaceTest, PlainWithoutOccurrenceLeavesTheTextUnchanged) {
     }
 }
 
-TEST_F(ReplaceTest, PlainReplacementLikeTheSearchStillCountsAsChanged) {
-    Outcome o = run(u"same", plainRow(u"same", u"same"));
-    EXPECT_EQ(o.result, ReplaceResult::changed);
-    EXPECT_EQ(o.text, u"same");
-}
-
 TEST_F(ReplaceTest, PlainCanEmptyTheTextAndReachItsEnds) {
     EXPECT_EQ(run(u"abc", plainRow(u"abc", u"")).text, u"");
     EXPECT_EQ(run(u"abcxabc", plainRow(u"ABC", u"-", false)).text, u"-x-");
@@ -157,11 +151,35 @@ TEST_F(ReplaceTest, RegexRecognisesNoReferenceButBackslashOne) {
     EXPECT_EQ(run(u"y", regexRow(u"y", u"[\\1]")).text, u"[]");
 }
 
-TEST_F(ReplaceTest, RegexEmptyMatchesInsertNothingButCountAsFound) {
-    Outcome o = run(u"ab", regexRow(u"z*", u"Z"));
-    EXPECT_EQ(o.result, ReplaceResult::changed);
-    EXPECT_EQ(o.text, u"ab");
-    EXPECT_EQ(run(u"ab", regexRow(u"b*", u"X")).text, u"aX");
+// A text counts as changed only when it is different afterwards: occurrences replaced by
+// their own text and empty matches (which insert nothing) leave it unchanged, so that its
+// file is not rewritten.
+TEST_F(ReplaceTest, TextIsChangedOnlyWhenItDiffersAfterwards) {
+    const struct {
+        Text text;
+        bool regex;
+        bool matchCase;
+        Text search;
+        Text replacement;
+        ReplaceResult result;
+        Text after;
+    } cases[] = {
+        {u"same same", false, true, u"same", u"same", ReplaceResult::unchanged, u"same same"},
+        {u"ab AB", false, false, u"ab", u"ab", ReplaceResult::changed, u"ab ab"},
+        {u"ab ab", false, false, u"AB", u"ab", ReplaceResult::unchanged, u"ab ab"},
+        {u"a\r\nb", true, true, u"^", u"// ", ReplaceResult::unchanged, u"a\r\nb"},
+        {u"ab", true, true, u"z*", u"Z", ReplaceResult::unchanged, u"ab"},
+        {u"x1 x2", true, true, u"x(\\d)", u"x\\1", ReplaceResult::unchanged, u"x1 x2"},
+        {u"x1 y2", true, true, u"[xy](\\d)", u"x\\1", ReplaceResult::changed, u"x1 x2"},
+        {u"ab", true, true, u"b*", u"X", ReplaceResult::changed, u"aX"},
+    };
+    for (const auto& c : cases) {
+        const PreparedRow row =
+            c.regex ? regexRow(c.search, c.replacement, c.matchCase) : plainRow(c.search, c.replacement, c.matchCase);
+        const Outcome o = run(c.text, row);
+        EXPECT_EQ(o.result, c.result) << textToUtf8(c.search);
+        EXPECT_EQ(o.text, c.after) << textToUtf8(c.search);
+    }
 }
 
 TEST_F(ReplaceTest, RegexWithoutMatchLeavesTheTextUnchanged) {

@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <sys/mman.h>
 
 namespace {
 
@@ -133,6 +134,26 @@ TEST(FindTextTest, MatchesReferenceOnLongTextsOfUnitsThatShareBytes) {
 }
 
 // The replacement that works within the text's own storage gives replaceAll's result.
+// Texts of 2^31 units and more are searched to their end, with and without letter case.
+// The text is a view of untouched anonymous memory (the kernel's zero page), so it costs
+// address space, not memory.
+TEST(FindTextTest, FindsOccurrencesBeyondThe32BitRange) {
+  const size_t units = (size_t{1} << 31) + 64;
+  const size_t bytes = units * sizeof(char16_t);
+  void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  ASSERT_NE(memory, MAP_FAILED);
+  char16_t* const data = static_cast<char16_t*>(memory);
+  const size_t at = units - 20;
+  data[at] = u'A';
+  data[at + 1] = u'b';
+  const TextView text(data, units);
+  EXPECT_EQ(findTextFrom(text, u"Ab", 0, 0), at);
+  EXPECT_EQ(findTextFrom(text, u"aB", 0, 1), at);
+  EXPECT_EQ(findTextFrom(text, u"ab", 0, 0), TextView::npos);
+  EXPECT_EQ(findTextFrom(text, u"Ab", at + 1, 0), TextView::npos);
+  munmap(memory, bytes);
+}
+
 TEST(ReplaceAllTest, InPlaceMatchesReferenceOnRandomTexts) {
   std::mt19937 random(31337);
   for (int round = 0; round < 3000; ++round) {
