@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdlib>
 #include <ctime>
+#include <new>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -38,12 +39,19 @@ void freshTemporaryName(std::string& name) {
     }
 }
 
-// Removes the temporary file unless it was renamed into place.
+// The new contents of a file, written beside it and then put in its place. Where the file
+// system can, the file has no name until it is complete (O_TMPFILE), so a crash at any
+// moment before that leaves nothing behind; elsewhere it is a named file, removed again
+// unless it was renamed into place.
 class TemporaryFile {
 public:
-    // Creates an empty file of a fresh name, readable and writable by its owner only, in
-    // the folder that folder (a descriptor, kept open by the caller) is.
+    // Creates an empty file, readable and writable by its owner only, in the folder that
+    // folder (a descriptor, kept open by the caller) is.
     explicit TemporaryFile(int folder) : folder_(folder) {
+        do {
+            fd_ = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ >= 0) return;
         for (int attempt = 0; attempt < 100; ++attempt) {
             freshTemporaryName(name_);
             do {
@@ -80,8 +88,10 @@ public:
         return fchmod(fd_, info.st_mode & 07777) == 0;
     }
 
-    // Closes the file and renames it over name in its folder.
+    // Closes the file and renames it over name in its folder. An unnamed file is given a
+    // fresh name first: a link cannot replace a file, a rename can.
     bool moveTo(const char* name) {
+        if (name_.empty() && !giveName()) return false;
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
         if (!closed || ::renameat(folder_, name_.c_str(), folder_, name) != 0) return false;
@@ -90,8 +100,23 @@ public:
     }
 
 private:
+    // Links the unnamed file into its folder under a fresh name. Linking by the descriptor
+    // itself needs a privilege; its /proc name does not.
+    bool giveName() {
+        const std::string procName = "/proc/self/fd/" + std::to_string(fd_);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            freshTemporaryName(name_);
+            if (::linkat(fd_, "", folder_, name_.c_str(), AT_EMPTY_PATH) == 0 ||
+                ::linkat(AT_FDCWD, procName.c_str(), folder_, name_.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                return true;
+            if (errno != EEXIST) break;
+        }
+        name_.clear();
+        return false;
+    }
+
     int folder_;
-    std::string name_;
+    std::string name_;  // empty while the file has no name
     int fd_ = -1;
 };
 
@@ -192,8 +217,12 @@ namespace {
 bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, TextFormat format,
                        struct stat& written) {
     // A file that the process may not open for writing is refused, as writing in place
-    // would be (with the effective IDs, as open checks them).
-    if (::faccessat(folder, name, W_OK, AT_EACCESS) != 0) return false;
+    // would be (with the effective IDs, as open checks them). A file or folder without any
+    // write bit is read-only for every user, the administrator too.
+    struct stat folderInfo;
+    if ((info.st_mode & 0222) == 0 || ::faccessat(folder, name, W_OK, AT_EACCESS) != 0 ||
+        fstat(folder, &folderInfo) != 0 || (folderInfo.st_mode & 0222) == 0)
+        return false;
     TemporaryFile temporary(folder);
     if (!temporary.created()) return false;
     // The fresh temporary file is written through the descriptor that created it.
@@ -382,6 +411,18 @@ bool FileRewriter::writeBack(const std::string& path, const struct stat& opened,
 
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite) {
+    // A file too large for the memory there is fails alone; the run goes on with the next.
+    try {
+        return rewriteFile(path, row, beforeWrite);
+    } catch (const std::bad_alloc&) {
+        bytes_ = FileBytes();
+        text_ = Text();
+        return FileOutcome::failed;
+    }
+}
+
+FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow& row,
+                                      const BeforeWrite& beforeWrite) {
     struct stat opened;
     // A file already read or written in this run is not read again.
     bool seen = false;

@@ -50,9 +50,13 @@ public:
     FileRewriter(const FileRewriter&) = delete;
     FileRewriter& operator=(const FileRewriter&) = delete;
 
+    // Reading and replacing need memory for the whole file: a file for which there is not
+    // enough is left alone as "failed".
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
 
 private:
+    FileOutcome rewriteFile(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
+
     struct FileIdentity {
         dev_t device;
         ino_t inode;
@@ -96,11 +100,13 @@ private:
 };
 
 // Writes text as lines with CR LF after each (see above), after the mark of format, into a
-// temporary file in the folder of the file and renames it over the file: until the rename
-// the original is untouched, and on any failure it stays as it was and the temporary file
-// is removed. The new file keeps the original's permission bits and, where the process
-// may set them, its owner and group. A symbolic link stays a link: its target is
-// rewritten. A file that the process may not open for writing is refused.
+// new file in the folder of the file and renames it over the file: until the rename the
+// original is untouched, and on any failure it stays as it was and the new file is
+// removed. The new file has no name until it is complete where the file system allows
+// (so a crash leaves none behind). It keeps the original's permission bits and, where the
+// process may set them, its owner and group. A symbolic link stays a link: its target is
+// rewritten. A file that the process may not open for writing, and a file or folder
+// without any write bit (for every user, the administrator too), are refused.
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
 
 // Copies a file byte for byte to a new path, through a temporary file in the target's

@@ -7,11 +7,13 @@
 #include <iconv.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -325,6 +327,75 @@ TEST_F(FileRewriteTest, FailedWriteKeepsTheOriginalAndLeavesNoTemporaryFile) {
     }
     EXPECT_EQ(read("f.txt"), original);
     EXPECT_EQ(entries(), 1);
+}
+
+// Runs work in a child process and gives its exit status (as waitpid reports it).
+int inChildProcess(const std::function<int()>& work) {
+    const pid_t child = fork();
+    if (child == 0) _exit(work());
+    int status = -1;
+    waitpid(child, &status, 0);
+    return status;
+}
+
+// A process killed while it writes a file's new contents leaves the original as it was and
+// no other file beside it.
+TEST_F(FileRewriteTest, CrashWhileWritingLeavesNothingBehind) {
+    const std::string original = "old " + std::string(5000, 'x');
+    write("f.txt", original);
+    const int status = inChildProcess([&] {
+        // Writing past the limit raises SIGXFSZ, whose default action ends the process.
+        const rlimit noCore{0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
+        const rlimit small{1024, 1024};
+        setrlimit(RLIMIT_FSIZE, &small);
+        rewrite("f.txt", plain(u"old", u"new"));
+        return 0;
+    });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+    EXPECT_EQ(read("f.txt"), original);
+    EXPECT_EQ(entries(), 1);
+}
+
+// A file for which there is not memory enough fails alone: the run goes on with the next.
+TEST_F(FileRewriteTest, FileTooLargeForMemoryFailsAloneAndTheRunGoesOn) {
+    std::string large(64 * 1024 * 1024, 'x');
+    large.replace(0, 3, "old");
+    write("large.txt", large);
+    large.clear();
+    large.shrink_to_fit();
+    write("small.txt", "old");
+    const int status = inChildProcess([&] {
+        // Room for the file's bytes but not for its text as well.
+        std::ifstream statm("/proc/self/statm");
+        size_t pages = 0;
+        statm >> pages;
+        const rlim_t room = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + 96 * 1024 * 1024;
+        const rlimit limit{room, room};
+        setrlimit(RLIMIT_AS, &limit);
+        const std::vector<FileOutcome> outcomes = run({"large.txt", "small.txt"}, plain(u"old", u"new"));
+        return outcomes == std::vector<FileOutcome>{FileOutcome::failed, FileOutcome::changed} ? 0 : 1;
+    });
+    ASSERT_TRUE(WIFEXITED(status)) << "the process did not survive";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read("large.txt").substr(0, 4), "oldx");
+    EXPECT_EQ(read("small.txt"), "new\r\n");
+}
+
+// A file or folder without any write bit is refused also for the administrator, who passes
+// every permission check (the test is run as root by CI).
+TEST_F(FileRewriteTest, ReadOnlyFileAndFolderAreRefusedForEveryUser) {
+    write("f.txt", "old");
+    fs::permissions(at("f.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::create_directory(at("locked"));
+    write("locked/g.txt", "old");
+    fs::permissions(at("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new")), FileOutcome::failed);
+    EXPECT_EQ(rewrite("locked/g.txt", plain(u"old", u"new")), FileOutcome::failed);
+    EXPECT_EQ(read("f.txt"), "old");
+    EXPECT_EQ(read("locked/g.txt"), "old");
+    fs::permissions(at("locked"), fs::perms::owner_all);
 }
 
 TEST_F(FileRewriteTest, RefusalBeforeWritingLeavesTheFileAlone) {
