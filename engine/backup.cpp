@@ -1,24 +1,14 @@
 #include "engine/backup.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
+#include <unordered_map>
 
-#include "core/app_state.h"
 #include "core/startup.h"
 #include "engine/file_rewrite.h"
 #include "engine/messages.h"
-#include "engine/regex.h"
-#include "settings/languages.h"
-#include "ui/toolkit/toolkit.h"
-
-namespace {
-
-// Every folder name of a relative path: each run of characters that starts at the
-// beginning or after a "/" and is followed by a "/".
-const Text folderSplittingPattern = u"(?:^|(?<=/)).*?(?=/)";
-
-}  // namespace
 
 void ensureDefaultBackupFolder() {
     const Text folder = workingDirectory() + u"reserve/";
@@ -30,21 +20,110 @@ void ensureDefaultBackupFolder() {
     if (::mkdir(path.c_str(), 0777) != 0) showError(0, folder);
 }
 
+bool backupFolderHoldsFilesOf(const Text& backup, const Text& root, const std::vector<Text>& relatives) {
+    const std::string backupPath = resolvedPath(textToUtf8(backup));
+    if (backupPath.empty()) return false;
+    const std::string rootPath = textToUtf8(root);
+    const std::string resolvedRoot = resolvedPath(rootPath);
+    if (!resolvedRoot.empty() && pathIsWithin(resolvedRoot, backupPath)) return true;
+    // Whether each folder of the set lies in the backup folder, resolved once per folder.
+    std::unordered_map<std::string, bool> folderInside;
+    std::string path;
+    for (const Text& relative : relatives) {
+        path = rootPath;
+        appendTextToUtf8(relative, path);
+        const size_t slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+        auto known = folderInside.find(folder);
+        if (known == folderInside.end()) {
+            const std::string resolved = resolvedPath(folder);
+            known = folderInside.emplace(folder, !resolved.empty() && pathIsWithin(resolved, backupPath)).first;
+        }
+        if (known->second) return true;
+        // A link among the files is followed by the run, so its target counts.
+        struct stat info;
+        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            const std::string target = resolvedPath(path);
+            if (!target.empty() && pathIsWithin(target, backupPath)) return true;
+        }
+    }
+    return false;
+}
+
+BackupCopier::BackupCopier(const Text& root, const Text& backup)
+    : root_(textToUtf8(root)), backup_(textToUtf8(backup)) {
+    if (!backup_.empty() && backup_.back() != '/') backup_ += '/';
+}
+
+BackupCopier::~BackupCopier() { closeFolder(); }
+
+void BackupCopier::closeFolder() {
+    if (folderFd_ >= 0) ::close(folderFd_);
+    folderFd_ = -1;
+    folders_.clear();
+}
+
+namespace {
+
+// A descriptor of the folder name inside the folder at, made when it is missing; -1 when
+// name is a link or anything but a folder, or cannot be made.
+int openFolderBelow(int at, const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return -1;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd;
+        do {
+            fd = ::openat(at, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            struct stat info;
+            if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) return fd;
+            ::close(fd);
+            return -1;
+        }
+        // A folder made by someone else in between is fine: it is opened as it is.
+        if (errno != ENOENT || attempt > 0 || (::mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST))
+            return -1;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int BackupCopier::folderFor(std::string_view folders) {
+    if (folderFd_ >= 0 && folders == folders_) return folderFd_;
+    closeFolder();
+    int fd;
+    do {
+        // The backup folder itself may be a link: it is the user's choice.
+        fd = ::open(backup_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    size_t from = 0;
+    while (fd >= 0 && from < folders.size()) {
+        const size_t slash = folders.find('/', from);
+        const int below = openFolderBelow(fd, std::string(folders.substr(from, slash - from)));
+        ::close(fd);
+        fd = below;
+        from = slash + 1;
+    }
+    if (fd < 0) return -1;
+    folderFd_ = fd;
+    folders_.assign(folders);
+    return folderFd_;
+}
+
+bool BackupCopier::copy(const Text& relative) {
+    const std::string bytes = textToUtf8(relative);
+    const size_t slash = bytes.find_last_of('/');
+    // Every byte but "/" may stand in a name.
+    const std::string_view folders =
+        slash == std::string::npos ? std::string_view() : std::string_view(bytes).substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? bytes : bytes.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return false;
+    const int folder = folderFor(folders);
+    return folder >= 0 && copyFileIntoFolder(root_ + bytes, folder, name.c_str());
+}
+
 bool makeBackup(const Text& root, const Text& relative, const Text& backup) {
-    const std::string from = textToUtf8(root + relative);
-    const std::string to = textToUtf8(backup + relative);
-    if (copyFileSafely(from, to)) return true;
-    if (!compilePattern(pathSplitter, folderSplittingPattern, 0)) {
-        tk::messageBox(text("err"), compileError());
-        return false;
-    }
-    std::vector<Text> names;
-    if (extractAll(pathSplitter, relative, names) == 0) return false;
-    Text below;
-    for (const Text& name : names) {
-        below += name + u"/";
-        // A folder that exists already is fine; any other failure shows in the copy.
-        ::mkdir(textToUtf8(backup + below).c_str(), 0777);
-    }
-    return copyFileSafely(from, to);
+    BackupCopier copier(root, backup);
+    return copier.copy(relative);
 }

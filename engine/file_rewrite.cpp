@@ -155,14 +155,6 @@ private:
     int fd_;
 };
 
-// The file a path names, symbolic links resolved; empty when it does not resolve.
-std::string resolvedPath(const std::string& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return std::string();
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
-}
 
 constexpr size_t copyBufferSize = 256 * 1024;
 
@@ -253,12 +245,31 @@ bool writeTextByPath(const std::string& path, TextView text, TextFormat format, 
 
 }  // namespace
 
+std::string resolvedPath(const std::string& path) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::string();
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool pathIsWithin(std::string_view path, std::string_view folder) {
+    while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+    if (!path.starts_with(folder)) return false;
+    return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
+}
+
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
     struct stat written;
     return writeTextByPath(path, text, format, written);
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
+    const FolderDescriptor folder(folderOf(to));
+    return folder.fd() >= 0 && copyFileIntoFolder(from, folder.fd(), nameOf(to));
+}
+
+bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
     int source;
     do {
         source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -267,12 +278,7 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     struct stat info;
     bool ok = fstat(source, &info) == 0 && S_ISREG(info.st_mode);
     // A link at the copy's place is replaced by the copy, never written through.
-    const FolderDescriptor folder(folderOf(to));
-    if (folder.fd() < 0) {
-        ::close(source);
-        return false;
-    }
-    TemporaryFile temporary(folder.fd());
+    TemporaryFile temporary(folder);
     ok = ok && temporary.created();
     // The kernel copies without the bytes passing through the process where it can; where
     // it cannot (other file systems, older kernels), the bytes are read and written.
@@ -302,7 +308,7 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     if (!ok || fchmod(temporary.fd(), info.st_mode & 07777) != 0) return false;
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(temporary.fd(), times);
-    return temporary.moveTo(nameOf(to));
+    return temporary.moveTo(name);
 }
 
 void FileRewriter::prepareNeedles(const PreparedRow& row) {

@@ -67,15 +67,23 @@ void runFiles() {
     const bool backups = optionChecked("rez");
     const Text backupFolder = backups ? tk::getGadgetText(g.backupTree) : Text();
     const Text root = app.paths.root;
+    // Copies into a folder that holds the files being changed would overwrite originals or
+    // be changed themselves: such a run touches nothing.
+    if (backups && backupFolderHoldsFilesOf(backupFolder, root, app.filePaths)) {
+        showError(7, backupFolder);
+        lockWorkTab(false);
+        return;
+    }
     clearErrorMarks(static_cast<int>(total));
 
     FileRewriter rewriter;
+    BackupCopier copier(root, backupFolder);
     int64_t toGo = textToNumber(tk::getGadgetText(g.txt1));
     Clock::time_point lastDrain = Clock::now();
     for (size_t i = 0; i < total; ++i) {
         const Text& relative = app.filePaths[i];
         const std::string path = textToUtf8(root + relative);
-        const BeforeWrite backup = [&] { return !backups || makeBackup(root, relative, backupFolder); };
+        const BeforeWrite backup = [&] { return !backups || copier.copy(relative); };
         const int item = static_cast<int>(i);
         switch (rewriter.rewrite(path, row, backup)) {
             case FileOutcome::changed:
@@ -84,6 +92,7 @@ void runFiles() {
                 tk::setGadgetItemState(g.fileList, item, 1);
                 break;
             case FileOutcome::failed:
+            case FileOutcome::unreadable:
                 ++failedCount;
                 tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
                 break;
@@ -91,7 +100,6 @@ void runFiles() {
                 showError(6, root + relative);
                 lastDrain = Clock::time_point();
                 break;
-            case FileOutcome::unreadable:
             case FileOutcome::unchanged:
                 break;
         }

@@ -80,6 +80,7 @@ constexpr TextRow builtInRows[] = {
     {"err5", u"For removal of an empty line it is necessary to use regular expressions", nullptr},
     {"txt10", u"Not changed because of an error:", nullptr},
     {"err6", u"The encoding of this file is not supported (UTF-16 BE or UTF-32).", nullptr},
+    {"err7", u"The backup folder must not hold the files to be changed.", nullptr},
 };
 
 }  // namespace

@@ -31,8 +31,8 @@ TEST_F(TextTableTest, HoldsAllKeysInTableOrder) {
         "pop2",  "pop3",  "pop4",  "pop5",  "pop6",  "pop7",  "tit1", "tit2", "tit3", "tit4",
         "tit5",  "tit6",  "tit7",  "tit8",  "tit9",  "tit10", "tit11", "tit12", "tit13", "tit14",
         "tit15", "tit16", "tit17", "tit18", "tit19", "tit20", "tit21", "err",  "err0", "err1",
-        "err2",  "err3",  "err4",  "err5",  "txt10", "err6"};
-    EXPECT_EQ(table_.size(), 66u);
+        "err2",  "err3",  "err4",  "err5",  "txt10", "err6",  "err7"};
+    EXPECT_EQ(table_.size(), 67u);
     EXPECT_EQ(keys(), expected);
 }
 
@@ -61,6 +61,7 @@ TEST_F(TextTableTest, KeysCarryTheirExactEnglishTexts) {
         {"err5", u"For removal of an empty line it is necessary to use regular expressions"},
         {"txt10", u"Not changed because of an error:"},
         {"err6", u"The encoding of this file is not supported (UTF-16 BE or UTF-32)."},
+        {"err7", u"The backup folder must not hold the files to be changed."},
     };
     for (const auto& [key, text] : samples) EXPECT_EQ(table_.get(key), text) << key;
 }
@@ -93,7 +94,7 @@ TEST_F(TextTableTest, CopyTakesTheTextItsSourceHoldsWhenBuilt) {
     prefilled["tit14"] = u"earlier text";
     buildTextTable(prefilled);
     EXPECT_EQ(prefilled.get("tit15"), u"To search in files with expansion");
-    EXPECT_EQ(prefilled.size(), 66u);
+    EXPECT_EQ(prefilled.size(), 67u);
 }
 
 TEST_F(TextTableTest, KeyOutsideTheTableIsAbsent) {
