@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/app_state.h"
+#include "engine/file_rewrite.h"
 #include "engine/messages.h"
 #include "engine/regex.h"
 #include "ui/toolkit/toolkit.h"
@@ -17,13 +18,25 @@ namespace {
 struct WalkRules {
     bool extensionOn[4] = {false, false, false, false};
     bool filterActive = false;
+    std::string root;        // the chosen folder, links resolved
+    std::string backup;      // the backup folder in force, links resolved (empty if none)
+    std::string skipFolder;  // the backup folder as the walk meets it, when it lies below
+                             // the chosen folder: its files are copies, never the site's
 };
 
 const char* const extensionKeys[4] = {"txt", "hta", "htm", "htl"};
 const char16_t* const extensionNames[4] = {u"txt", u"hta", u"htm", u"html"};
 
-WalkRules readRules() {
+// folder is the chosen folder as the walk names it (with a final "/").
+WalkRules readRules(const std::string& folder) {
     WalkRules rules;
+    rules.root = resolvedPath(folder);
+    rules.backup = resolvedPath(textToUtf8(tk::getGadgetText(app.g.backupTree)));
+    if (!rules.root.empty() && !rules.backup.empty() && rules.backup != rules.root &&
+        pathIsWithin(rules.backup, rules.root))
+        // The walk goes into folders only, never through links, so the folder it meets at
+        // the backup folder's place below the root is the backup folder.
+        rules.skipFolder = folder + rules.backup.substr(rules.root.size() + (rules.root == "/" ? 0 : 1)) + "/";
     for (int k = 0; k < 4; ++k) rules.extensionOn[k] = tk::getGadgetState(app.extensions[extensionKeys[k]].gadget) == 1;
     const Text filter = lowerCase(tk::getGadgetText(app.g.workCombo));
     if (!filter.empty()) {
@@ -115,50 +128,74 @@ bool listFolder(const std::string& folder, Listing& listing) {
 
 // What an entry is, from readdir's type where it gives one (no status is read for a folder
 // or a plain file) and else from lstat.
-enum class Kind { folder, linkToFolder, file };
+enum class Kind { folder, link, file };
 
-Kind kindOf(const std::string& folder, const Listing& listing, const Entry& entry) {
+Kind kindOf(const std::string& path, const Entry& entry) {
     const unsigned char type = entry.type;
     if (type == DT_DIR) return Kind::folder;
-    if (type != DT_UNKNOWN && type != DT_LNK) return Kind::file;
-    const std::string path = folder + std::string(listing.bytes(entry));
+    if (type == DT_LNK) return Kind::link;
+    if (type != DT_UNKNOWN) return Kind::file;
     struct stat info;
-    if (type == DT_UNKNOWN) {
-        if (::lstat(path.c_str(), &info) != 0) return Kind::file;
-        if (S_ISDIR(info.st_mode)) return Kind::folder;
-        if (!S_ISLNK(info.st_mode)) return Kind::file;
-    }
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? Kind::linkToFolder : Kind::file;
+    if (::lstat(path.c_str(), &info) != 0) return Kind::file;
+    return S_ISDIR(info.st_mode) ? Kind::folder : S_ISLNK(info.st_mode) ? Kind::link : Kind::file;
 }
 
-// Depth first: a sub-folder's files come before the later entries of its parent. A
-// symbolic link to a folder is not followed (links could form a cycle); every other entry
-// counts as a file.
+// A symbolic link is taken as the file it points to when that lies inside the chosen
+// folder and outside the backup folder: a run rewrites the link's target, and must not
+// reach beyond the places the user chose. A link to a folder is not followed (links could
+// form a cycle). A link that points nowhere is taken: the run reports it as a file it
+// could not read.
+bool takesLink(const WalkRules& rules, const std::string& path) {
+    const std::string target = resolvedPath(path);
+    if (target.empty()) return true;
+    struct stat info;
+    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+    if (rules.root.empty() || !pathIsWithin(target, rules.root)) return false;
+    return rules.skipFolder.empty() || !pathIsWithin(target, rules.backup);
+}
+
+// Depth first: a sub-folder's files come before the later entries of its parent. Every
+// entry that is not a folder counts as a file. The backup folder is left out.
 void walk(const WalkRules& rules, const std::string& folder, const Text& relativeFolder,
           PendingFiles& pending) {
     Listing listing;
     if (!listFolder(folder, listing)) return;
+    std::string path;
     for (const Entry& entry : listing.entries) {
-        const Kind kind = kindOf(folder, listing, entry);
+        path.assign(folder).append(listing.bytes(entry));
+        const Kind kind = kindOf(path, entry);
         if (kind == Kind::folder) {
+            path += '/';
+            if (path == rules.skipFolder) continue;
             pending.flush();
-            walk(rules, folder + std::string(listing.bytes(entry)) + "/", relativeFolder + entry.name + u"/",
-                 pending);
+            walk(rules, path, relativeFolder + entry.name + u"/", pending);
             tk::setGadgetText(app.g.txt1, numberToText(static_cast<int64_t>(app.filePaths.size())));
             continue;
         }
-        if (kind == Kind::linkToFolder) continue;
-        if (takes(rules, entry.name)) pending.take(relativeFolder + entry.name);
+        if (!takes(rules, entry.name)) continue;
+        if (kind == Kind::link && !takesLink(rules, path)) continue;
+        pending.take(relativeFolder + entry.name);
     }
     pending.flush();
+}
+
+// The name of a chosen file and its folder: on Linux only "/" separates, every other
+// byte is part of a name.
+Text nameOfChosen(const Text& path) {
+    const size_t slash = path.find_last_of(u'/');
+    return slash == Text::npos ? path : path.substr(slash + 1);
+}
+Text folderOfChosen(const Text& path) {
+    const size_t slash = path.find_last_of(u'/');
+    return slash == Text::npos ? Text() : path.substr(0, slash + 1);
 }
 
 }  // namespace
 
 void walkFolder(const Text& folder) {
-    const WalkRules rules = readRules();
     std::string path = textToUtf8(folder);
     if (!path.empty() && path.back() != '/') path += '/';
+    const WalkRules rules = readRules(path);
     const Text& root = app.paths.root;
     const Text relative = folder.size() > root.size() && folder.compare(0, root.size(), root) == 0
                               ? folder.substr(root.size())
@@ -191,12 +228,12 @@ void addFiles() {
     app.filePaths.clear();
     tk::clearGadgetItems(app.g.fileList);
     for (size_t i = 1; i < chosen.size(); ++i) {
-        const Text name = fileNamePart(chosen[i], false);
+        const Text name = nameOfChosen(chosen[i]);
         if (!name.empty()) appendFile(name);
     }
     app.paths.files = chosen.front();
-    app.paths.root = pathPart(chosen.front());
-    const Text first = fileNamePart(chosen.front(), false);
+    app.paths.root = folderOfChosen(chosen.front());
+    const Text first = nameOfChosen(chosen.front());
     if (!first.empty()) appendFile(first);
     tk::setGadgetText(app.g.txt1, numberToText(static_cast<int64_t>(app.filePaths.size())));
 }

@@ -97,16 +97,67 @@ TEST_F(FileSetTest, NameThatIsOnlyAnExtensionIsNeverTaken) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
-TEST_F(FileSetTest, LinksToFoldersAreNotFollowedAndLinksToFilesAreFiles) {
+// A run rewrites a link's target, so a link is taken only when its target lies inside the
+// chosen folder: a run over an untrusted tree never writes elsewhere.
+TEST_F(FileSetTest, LinksToFoldersAreNotFollowedAndOnlyLinksToFilesInsideAreTaken) {
     setToggle("txt", true);
     writeFile("site/sub/a.txt", "");
     writeFile("elsewhere/b.txt", "");
+    writeFile("site-old/c.txt", "");
     fs::create_directory_symlink(at("site"), at("site/sub/loop"));
     fs::create_directory_symlink(at("elsewhere"), at("site/far"));
-    fs::create_symlink(at("elsewhere/b.txt"), at("site/link.txt"));
+    fs::create_symlink(at("elsewhere/b.txt"), at("site/outside.txt"));
+    fs::create_symlink("../site-old/c.txt", at("site/sibling.txt"));
+    fs::create_symlink("sub/a.txt", at("site/inside.txt"));
     fs::create_symlink(at("missing.txt"), at("site/dangling.txt"));
     addFolder();
-    expectSet({u"dangling.txt", u"link.txt", u"sub/a.txt"});
+    expectSet({u"dangling.txt", u"inside.txt", u"sub/a.txt"});
+}
+
+// The backup folder's copies are never part of the site's set, also when the chosen folder
+// is reached through a link; nor are links into it.
+TEST_F(FileSetTest, AddFoldersLeavesOutTheBackupFolderBelowTheChosenFolder) {
+    setToggle("htm", true);
+    writeFile("site/page.htm", "");
+    writeFile("site/reserve/page.htm", "");
+    writeFile("site/reserve/sub/deep.htm", "");
+    writeFile("site/sub/deep.htm", "");
+    fs::create_symlink("reserve/page.htm", at("site/copy.htm"));
+    fs::create_directory_symlink(at("site"), at("site-link"));
+    tk::setGadgetText(app.g.backupTree, folderText("site/reserve"));
+    processEvents();
+    ASSERT_EQ(tk::getGadgetText(app.g.backupTree), folderText("site/reserve"));
+    pathAnswer = folderText("site-link");
+    click(app.g.addFoldersButton);
+    expectSet({u"page.htm", u"sub/deep.htm"});
+}
+
+// "Add files" takes exactly the files chosen: only "/" separates, and "\\", "|" and '"'
+// are part of names.
+TEST_F(FileSetTest, AddFilesTakesExactlyTheChosenFilesWhateverTheirNamesHold) {
+    for (const char* name : {"site/a.txt", "site/x\\b.txt", "site/b.txt", "site/a|b/c.txt", "site/c.txt",
+                             "site/q\"d.txt", "site/d.txt"})
+        writeFile(name, "old");
+    fileAnswer = {folderText("site") + u"a.txt", folderText("site") + u"x\\b.txt"};
+    click(app.g.addFilesButton);
+    expectSet({u"x\\b.txt", u"a.txt"});
+    fileAnswer = {folderText("site/a|b") + u"c.txt"};
+    click(app.g.addFilesButton);
+    expectSet({u"c.txt"});
+    EXPECT_EQ(app.paths.root, folderText("site/a|b"));
+    fileAnswer = {folderText("site") + u"q\"d.txt"};
+    click(app.g.addFilesButton);
+    expectSet({u"q\"d.txt"});
+    EXPECT_EQ(app.paths.root, folderText("site"));
+
+    // A run changes the chosen file and no other.
+    for (const char* key : {"reg1", "spa1", "rez"}) tk::setGadgetState(option(key), 0);
+    tk::setGadgetText(app.g.searchEditor1, u"old");
+    tk::setGadgetText(app.g.replaceEditor1, u"new");
+    click(app.g.runButton1);
+    EXPECT_EQ(readFile("site/q\"d.txt"), "new\r\n");
+    EXPECT_EQ(readFile("site/d.txt"), "old");
+    EXPECT_EQ(readFile("site/c.txt"), "old");
 }
 
 TEST_F(FileSetTest, NamesThatAreNotUtf8ArePassedOnUnchanged) {
