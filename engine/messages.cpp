@@ -21,7 +21,9 @@ void showError(int code, const Text& detail) {
 }
 
 Text runResultMessage(int64_t changedCount, int64_t failedCount) {
-    Text message = changedCount > 0 ? text("txt8") + u" " + numberToText(changedCount) : text("txt9");
+    // "Not found" only when nothing failed either: a failed file may well hold the text.
+    Text message = changedCount > 0 || failedCount > 0 ? text("txt8") + u" " + numberToText(changedCount)
+                                                       : text("txt9");
     if (failedCount > 0) message += app.lineBreak + text("txt10") + u" " + numberToText(failedCount);
     return message;
 }

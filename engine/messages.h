@@ -10,13 +10,14 @@
 extern int resultDisplayMilliseconds;
 
 // Error sound, then a modal box titled with the "err" text showing the text of the error
-// code (0, 1, 2, 4, 5 or 6). A detail of code 2 is appended as it is; any other detail
+// code (0, 1, 2, 4, 5, 6 or 7). A detail of code 2 is appended as it is; any other detail
 // stands on its own line in double quotes.
 void showError(int code, const Text& detail);
 
-// The message of the result box: "txt8" + " " + count when files were changed, "txt9"
-// otherwise; when some files could not be changed because of an error, a second line
-// "txt10" + " " + that number.
+// The message of the result box: "txt8" + " " + count when files were changed or failed,
+// "txt9" when nothing was changed and nothing failed; when some files could not be read or
+// changed because of an error, a second line "txt10" + " " + that number. The box has the
+// success colours only when files were changed.
 Text runResultMessage(int64_t changedCount, int64_t failedCount);
 
 // Shows the result box with its colours and sound for resultDisplayMilliseconds, then

@@ -95,9 +95,14 @@ TEST_F(MessagesTest, ResultNamesFilesNotChangedBecauseOfAnErrorOnASecondLine) {
     showRunResult(3, 2);
     EXPECT_EQ(tk::getGadgetText(app.g.resultText), u"It is changed files 3\r\nNot changed because of an error: 2");
     EXPECT_EQ(tk::getGadgetColour(app.g.resultBox, tk::backColour), colour("Mgreen"));
+    // Nothing changed but files failed: not "not found", since a failed file may hold the
+    // text; the failure colours and sound all the same.
+    const int errorsBefore = voiceStarts(app.errorSound);
     showRunResult(0, 1);
-    EXPECT_EQ(tk::getGadgetText(app.g.resultText), u"Concurrences it is Not found\r\nNot changed because of an error: 1");
+    EXPECT_EQ(tk::getGadgetText(app.g.resultText), u"It is changed files 0\r\nNot changed because of an error: 1");
     EXPECT_EQ(tk::getGadgetColour(app.g.resultBox, tk::backColour), colour("Lpink"));
+    EXPECT_EQ(tk::getGadgetColour(app.g.resultText, tk::frontColour), colour("crim"));
+    EXPECT_EQ(voiceStarts(app.errorSound), errorsBefore + 2);
 }
 
 TEST_F(MessagesTest, ResultBoxKeepsItsPlace) {

@@ -175,7 +175,7 @@ TEST_F(RunFilesTest, ZeroByteFileIsLeftAloneAndReported) {
     EXPECT_TRUE(marked(0));
     EXPECT_FALSE(marked(1));
     EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"0");
-    EXPECT_EQ(result(), u"Concurrences it is Not found\r\nNot changed because of an error: 1");
+    EXPECT_EQ(result(), u"It is changed files 0\r\nNot changed because of an error: 1");
 }
 
 TEST_F(RunFilesTest, ReadOnlyFileAndFolderAreNotCountedButMarked) {
@@ -219,7 +219,7 @@ TEST_F(RunFilesTest, FailedWriteLeavesTheOriginalIntact) {
     EXPECT_EQ(readFile("site/a.txt"), original);
     EXPECT_EQ(std::distance(fs::directory_iterator(at("site")), fs::directory_iterator()), 1);
     EXPECT_TRUE(marked(0));
-    EXPECT_EQ(result(), u"Concurrences it is Not found\r\nNot changed because of an error: 1");
+    EXPECT_EQ(result(), u"It is changed files 0\r\nNot changed because of an error: 1");
 }
 
 TEST_F(RunFilesTest, MarkOfAFailedFileGoesOnceItIsChanged) {
@@ -244,17 +244,30 @@ TEST_F(RunFilesTest, FileNamedWithBytesThatAreNotUtf8IsRewritten) {
     EXPECT_EQ(readFile("site/caf\xE9.txt"), "new\r\n");
 }
 
-TEST_F(RunFilesTest, MissingFileIsSkippedSilentlyAndTheCountdownMoves) {
+// The user must learn which files were not searched: a file that vanished, cannot be
+// read, or is a link that points nowhere is marked and counted, without a box of its own.
+TEST_F(RunFilesTest, FilesThatCannotBeReadAreMarkedAndCountedAsErrors) {
     writeFile("site/a.txt", "old");
     writeFile("site/b.txt", "old");
+    writeFile("site/c.txt", "old");
+    fs::create_symlink(at("site/missing.txt"), at("site/d.txt"));
+    chmod(at("site").c_str(), 0777);
+    chmod(at("site/b.txt").c_str(), 0666);
+    chmod(at("site/c.txt").c_str(), 0);
     addSite();
     fs::remove(at("site/a.txt"));
-    run(u"old", u"new");
-    EXPECT_EQ(ticks(), (std::vector<int>{0, 1}));
-    EXPECT_FALSE(marked(0));
+    {
+        AsOrdinaryUser ordinary;
+        run(u"old", u"new");
+    }
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 1, 0, 0}));
+    EXPECT_TRUE(marked(0));
+    EXPECT_FALSE(marked(1));
+    EXPECT_TRUE(marked(2));
+    EXPECT_TRUE(marked(3));
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(result(), u"It is changed files 1");
-    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"2");
+    EXPECT_EQ(result(), u"It is changed files 1\r\nNot changed because of an error: 3");
+    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"4");
 }
 
 }  // namespace
