@@ -1,10 +1,12 @@
 #include "engine/backup.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/startup.h"
 #include "engine/file_rewrite.h"
@@ -20,29 +22,55 @@ void ensureDefaultBackupFolder() {
     if (::mkdir(path.c_str(), 0777) != 0) showError(0, folder);
 }
 
+namespace {
+
+// What the check needs of one folder of the set: whether it lies in the backup folder, and
+// the names of its entries that are symbolic links (read from one listing of the folder,
+// not from a status call per file).
+struct FolderFacts {
+    bool inBackup = false;
+    std::unordered_set<std::string> links;
+};
+
+FolderFacts factsOf(const std::string& folder, const std::string& backup) {
+    FolderFacts facts;
+    const std::string resolved = resolvedPath(folder);
+    facts.inBackup = !resolved.empty() && pathIsWithin(resolved, backup);
+    if (facts.inBackup) return facts;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return facts;
+    while (const dirent* entry = readdir(dir)) {
+        struct stat info;
+        if (entry->d_type == DT_LNK ||
+            (entry->d_type == DT_UNKNOWN && fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+             S_ISLNK(info.st_mode)))
+            facts.links.insert(entry->d_name);
+    }
+    closedir(dir);
+    return facts;
+}
+
+}  // namespace
+
 bool backupFolderHoldsFilesOf(const Text& backup, const Text& root, const std::vector<Text>& relatives) {
     const std::string backupPath = resolvedPath(textToUtf8(backup));
     if (backupPath.empty()) return false;
     const std::string rootPath = textToUtf8(root);
     const std::string resolvedRoot = resolvedPath(rootPath);
     if (!resolvedRoot.empty() && pathIsWithin(resolvedRoot, backupPath)) return true;
-    // Whether each folder of the set lies in the backup folder, resolved once per folder.
-    std::unordered_map<std::string, bool> folderInside;
+    std::unordered_map<std::string, FolderFacts> folders;
     std::string path;
     for (const Text& relative : relatives) {
         path = rootPath;
         appendTextToUtf8(relative, path);
         const size_t slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-        auto known = folderInside.find(folder);
-        if (known == folderInside.end()) {
-            const std::string resolved = resolvedPath(folder);
-            known = folderInside.emplace(folder, !resolved.empty() && pathIsWithin(resolved, backupPath)).first;
-        }
-        if (known->second) return true;
+        const std::string folder = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+        auto known = folders.find(folder);
+        if (known == folders.end()) known = folders.emplace(folder, factsOf(folder, backupPath)).first;
+        const FolderFacts& facts = known->second;
+        if (facts.inBackup) return true;
         // A link among the files is followed by the run, so its target counts.
-        struct stat info;
-        if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (!facts.links.empty() && facts.links.count(path.substr(slash + 1)) != 0) {
             const std::string target = resolvedPath(path);
             if (!target.empty() && pathIsWithin(target, backupPath)) return true;
         }
