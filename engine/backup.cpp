@@ -11,6 +11,7 @@
 #include "core/startup.h"
 #include "engine/file_rewrite.h"
 #include "engine/messages.h"
+#include "engine/real_path.h"
 
 void ensureDefaultBackupFolder() {
     const Text folder = workingDirectory() + u"reserve/";

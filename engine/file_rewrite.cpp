@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "engine/real_path.h"
 #include "engine/regex.h"
 
 #ifdef __SSE2__
@@ -244,20 +245,6 @@ bool writeTextByPath(const std::string& path, TextView text, TextFormat format, 
 }
 
 }  // namespace
-
-std::string resolvedPath(const std::string& path) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return std::string();
-    std::string result(resolved);
-    std::free(resolved);
-    return result;
-}
-
-bool pathIsWithin(std::string_view path, std::string_view folder) {
-    while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
-    if (!path.starts_with(folder)) return false;
-    return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
-}
 
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
     struct stat written;

@@ -116,8 +116,3 @@ bool copyFileSafely(const std::string& from, const std::string& to);
 // The same copy into the folder that folder (a descriptor) is, under name.
 bool copyFileIntoFolder(const std::string& from, int folder, const char* name);
 
-// The file or folder a path names, symbolic links resolved; empty when it does not resolve.
-std::string resolvedPath(const std::string& path);
-// True when path is folder itself or lies below it (both resolved paths; a final "/" of
-// folder does not matter).
-bool pathIsWithin(std::string_view path, std::string_view folder);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "engine/file_rewrite.h"
 #include "engine/messages.h"
+#include "engine/real_path.h"
 #include "engine/regex.h"
 #include "ui/toolkit/toolkit.h"
 

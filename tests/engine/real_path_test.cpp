@@ -1,0 +1,37 @@
+// Real paths: links resolved, and the "inside" test that keeps writes in the chosen places.
+
+#include "engine/real_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(RealPathTest, WithinMeansTheFolderItselfOrBelowItNotANameThatStartsAlike) {
+    EXPECT_TRUE(pathIsWithin("/site/reserve", "/site/reserve"));
+    EXPECT_TRUE(pathIsWithin("/site/reserve", "/site/reserve/"));
+    EXPECT_TRUE(pathIsWithin("/site/reserve/a/b.htm", "/site/reserve"));
+    EXPECT_TRUE(pathIsWithin("/anything", "/"));
+    EXPECT_FALSE(pathIsWithin("/site/reserve2/b.htm", "/site/reserve"));
+    EXPECT_FALSE(pathIsWithin("/site", "/site/reserve"));
+    EXPECT_FALSE(pathIsWithin("/sit", "/site"));
+}
+
+TEST(RealPathTest, LinksAreResolvedAndAPathThatLeadsNowhereIsEmpty) {
+    std::string pattern = (fs::temp_directory_path() / "real-path-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    const fs::path folder = fs::canonical(pattern);
+    fs::create_directories(folder / "site/sub");
+    fs::create_directory_symlink(folder / "site", folder / "link");
+    fs::create_symlink(folder / "missing", folder / "dangling");
+    EXPECT_EQ(resolvedPath((folder / "link/sub/").string()), (folder / "site/sub").string());
+    EXPECT_EQ(resolvedPath((folder / "link/../site").string()), (folder / "site").string());
+    EXPECT_EQ(resolvedPath((folder / "dangling").string()), "");
+    fs::remove_all(folder);
+}
+
+}  // namespace
