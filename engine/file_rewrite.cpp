@@ -207,7 +207,15 @@ namespace {
 
 // writeTextSafely for the regular file name in folder (a descriptor) whose status is info;
 // written is the new file's status (zeroed when unknown).
-bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, TextFormat format,
+// How a new text goes into a file: its encoding, the "ansi" character set (empty: the one
+// set by useAnsiCharset), and whether it is written as lines with CR LF after each or as it is.
+struct Encoding {
+    TextFormat format;
+    std::string_view charset;
+    bool asLines;
+};
+
+bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, const Encoding& encoding,
                        struct stat& written) {
     // A file that the process may not open for writing is refused, as writing in place
     // would be (with the effective IDs, as open checks them). A file or folder without any
@@ -219,9 +227,10 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
     TemporaryFile temporary(folder);
     if (!temporary.created()) return false;
     // The fresh temporary file is written through the descriptor that created it.
-    std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd());
-    writeMark(*file, format);
-    writeLines(*file, text, format);
+    std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd(), encoding.charset);
+    writeMark(*file, encoding.format);
+    if (encoding.asLines) writeLines(*file, text, encoding.format);
+    else writeText(*file, text, encoding.format);
     if (!closeFile(*file)) return false;
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
@@ -230,7 +239,7 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
 }
 
 // writeTextSafely, also giving the new file's status (zeroed when unknown).
-bool writeTextByPath(const std::string& path, TextView text, TextFormat format, struct stat& written) {
+bool writeTextByPath(const std::string& path, TextView text, const Encoding& encoding, struct stat& written) {
     written = {};
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0) return false;
@@ -241,14 +250,14 @@ bool writeTextByPath(const std::string& path, TextView text, TextFormat format, 
         !S_ISREG(info.st_mode))
         return false;
     const FolderDescriptor folder(folderOf(target));
-    return folder.fd() >= 0 && writeTextInFolder(folder.fd(), nameOf(target), info, text, format, written);
+    return folder.fd() >= 0 && writeTextInFolder(folder.fd(), nameOf(target), info, text, encoding, written);
 }
 
 }  // namespace
 
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
     struct stat written;
-    return writeTextByPath(path, text, format, written);
+    return writeTextByPath(path, text, Encoding{format, {}, true}, written);
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
@@ -297,6 +306,94 @@ bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
     futimens(temporary.fd(), times);
     return temporary.moveTo(name);
 }
+
+namespace {
+
+// Builds the new text of a file whose line ends are kept. The text searched is the file's
+// lines joined by CR LF, and a line holds no CR or LF, so every CR of it starts the CR LF
+// in place of the next line end the file had. Between edits the text is copied with each
+// such CR LF turned back into that line end; a line end belongs to the part its CR is in.
+// The line breaks of a replacement take the file's first line end, and the last line gets
+// its line end back when it had one.
+class LineEndKeeper {
+public:
+    LineEndKeeper(TextView text, const LineEnds& ends, Text& out) : text_(text), ends_(ends), out_(out) {
+        firstEnd_ = ends.kinds.empty() || ends.kinds.front() == LineEnds::zero ? TextView(u"\n")
+                                                                                : lineEnd(ends.kinds.front());
+        out_.clear();
+        out_.reserve(text.size() + text.size() / 16);
+    }
+
+    void edit(size_t start, size_t length, TextView replacement) {
+        keep(done_, start);
+        for (size_t i = start; i < start + length; ++i) next_ += text_[i] == u'\r' ? 1 : 0;
+        size_t from = 0;
+        for (size_t i = 0; i < replacement.size(); ++i) {
+            if (replacement[i] != u'\r' && replacement[i] != u'\n') continue;
+            out_.append(replacement.substr(from, i - from));
+            out_.append(firstEnd_);
+            if (replacement[i] == u'\r' && i + 1 < replacement.size() && replacement[i + 1] == u'\n') ++i;
+            from = i + 1;
+        }
+        out_.append(replacement.substr(from));
+        done_ = start + length;
+    }
+
+    void finish() {
+        keep(done_, text_.size());
+        if (ends_.last && !ends_.kinds.empty()) out_.append(lineEnd(ends_.kinds.back()));
+    }
+
+private:
+    static TextView lineEnd(LineEnds::Kind kind) {
+        switch (kind) {
+            case LineEnds::crLf: return u"\r\n";
+            case LineEnds::lf: return u"\n";
+            case LineEnds::cr: return u"\r";
+            case LineEnds::zero: break;
+        }
+        return TextView(u"\0", 1);
+    }
+
+    void keep(size_t from, size_t to) {
+        size_t i = from;
+        // The LF of a line end whose CR went with the edit before.
+        if (i < to && i > 0 && text_[i] == u'\n' && text_[i - 1] == u'\r') ++i;
+        while (i < to) {
+            const size_t cr = text_.substr(0, to).find(u'\r', i);
+            if (cr == TextView::npos) {
+                out_.append(text_.substr(i, to - i));
+                break;
+            }
+            out_.append(text_.substr(i, cr - i));
+            out_.append(next_ < ends_.kinds.size() ? lineEnd(ends_.kinds[next_]) : TextView(u"\r\n"));
+            ++next_;
+            i = cr + 2;
+        }
+    }
+
+    TextView text_;
+    const LineEnds& ends_;
+    Text& out_;
+    TextView firstEnd_;
+    size_t done_ = 0;  // the text before this is in out_ or replaced
+    size_t next_ = 0;  // the line end the next CR of the text stands for
+};
+
+}  // namespace
+
+ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
+    LineEndKeeper keeper(text_, lineEnds_, newText_);
+    const ReplaceResult result = findReplacements(
+        text_, row, [&](size_t start, size_t length, TextView replacement) { keeper.edit(start, length, replacement); });
+    if (result != ReplaceResult::changed) return result;
+    keeper.finish();
+    text_.swap(newText_);
+    if (newText_.capacity() > largeFileBytes) newText_ = Text();
+    return result;
+}
+
+FileRewriter::FileRewriter(RewriteOptions options) : options_(std::move(options)) {}
 
 void FileRewriter::prepareNeedles(const PreparedRow& row) {
     if (needlesReady_ && needleSearch_ == row.search && needleRegex_ == row.options.useRegex) return;
@@ -369,6 +466,7 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
 }
 
 bool FileRewriter::writeBack(const std::string& path, const struct stat& opened, TextFormat format) {
+    const Encoding encoding{format, options_.ansiCharset, !options_.keepLineEnds};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -389,14 +487,14 @@ bool FileRewriter::writeBack(const std::string& path, const struct stat& opened,
             if (::fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (!S_ISREG(entry.st_mode)) break;
                 if (entry.st_dev == opened.st_dev && entry.st_ino == opened.st_ino) {
-                    ok = writeTextInFolder(fd, name, entry, text_, format, written);
+                    ok = writeTextInFolder(fd, name, entry, text_, encoding, written);
                     tried = true;
                     break;
                 }
             }
         }
     }
-    if (!tried) ok = writeTextByPath(path, text_, format, written);
+    if (!tried) ok = writeTextByPath(path, text_, encoding, written);
     // A later name of the new file (a link to it) is known as this file too.
     if (ok && written.st_ino != 0) handled_.insert({written.st_dev, written.st_ino});
     return ok;
@@ -419,10 +517,13 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
     struct stat opened;
     // A file already read or written in this run is not read again.
     bool seen = false;
-    std::unique_ptr<TextFile> file = openWholeFile(path, bytes_, opened, [&](const struct stat& info) {
-        seen = !handled_.insert({info.st_dev, info.st_ino}).second;
-        return !seen;
-    });
+    std::unique_ptr<TextFile> file = openWholeFile(
+        path, bytes_, opened,
+        [&](const struct stat& info) {
+            seen = !handled_.insert({info.st_dev, info.st_ino}).second;
+            return !seen;
+        },
+        options_.ansiCharset);
     if (!file) return seen ? FileOutcome::unchanged : FileOutcome::unreadable;
     const TextFormat format = detectFormat(*file);
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
@@ -431,14 +532,15 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
         prepareNeedles(row);
         if (!mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
     }
-    readText(*file, format, text_);
+    if (options_.keepLineEnds) readText(*file, format, text_, lineEnds_);
+    else readText(*file, format, text_);
     const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file) &&
                        !sawIrreversibleBytes(*file);
     file.reset();
     // A large file's bytes are not kept beside its text and the new text.
     if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
 
-    switch (replaceInText(text_, row)) {
+    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;
         case ReplaceResult::failed: return FileOutcome::failed;
         case ReplaceResult::changed: break;

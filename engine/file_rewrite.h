@@ -43,9 +43,20 @@ using BeforeWrite = std::function<bool()>;
 // same file under another name (a symbolic link to it, another hard link) is left alone
 // and "unchanged". A file is known by its device and inode, both as it was read and as
 // the new file written over it.
+// How a run reads and writes its files.
+struct RewriteOptions {
+    // The character set of files without a byte-order mark (an iconv name); empty: the one
+    // set by useAnsiCharset.
+    std::string ansiCharset;
+    // Write each line's own line end back (CR LF, LF or CR as it was read; a last line
+    // without one stays so), and the replacement's line breaks as the file's first line
+    // end, instead of CR LF after every line: every byte outside the replaced text stays.
+    bool keepLineEnds = false;
+};
+
 class FileRewriter {
 public:
-    FileRewriter() = default;
+    explicit FileRewriter(RewriteOptions options = {});
     ~FileRewriter();
     FileRewriter(const FileRewriter&) = delete;
     FileRewriter& operator=(const FileRewriter&) = delete;
@@ -55,6 +66,8 @@ public:
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
 
 private:
+    RewriteOptions options_;
+
     FileOutcome rewriteFile(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
 
     struct FileIdentity {
@@ -90,8 +103,13 @@ private:
     // characters every match of the regular expression begins with) are not there.
     bool mayHold(std::string_view bytes, TextFormat format, bool ansiAsUtf8) const;
 
-    FileBytes bytes_;  // the file's bytes; storage reused from file to file
-    Text text_;        // the file's text; storage reused from file to file
+    FileBytes bytes_;    // the file's bytes; storage reused from file to file
+    Text text_;          // the file's text; storage reused from file to file
+    LineEnds lineEnds_;  // the file's line ends, when they are kept
+    Text newText_;       // the new text built beside text_ when line ends are kept
+
+    // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
+    ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);
     bool needlesReady_ = false;
     Text needleSearch_;        // the search text the needles below are for
     bool needleRegex_ = false;  // and whether it is a regular expression

@@ -21,37 +21,23 @@ ReplaceResult replaceExact(Text& text, const PreparedRow& row) {
     return ReplaceResult::changed;
 }
 
-// Plain mode ignoring letter case: the search compares code units after lowerCaseUnit, so
-// the text itself is never lower-cased; the output is built in the same single pass. The
-// text counts as changed only when some occurrence differs from the replacement.
-ReplaceResult replaceIgnoringCase(Text& text, const PreparedRow& row) {
-    size_t found = findTextFrom(text, row.search, 0, 1);
-    if (found == TextView::npos) return ReplaceResult::unchanged;
-    Text out;
-    out.reserve(text.size() + row.replacement.size());
-    size_t done = 0;
+// Every occurrence of the search text, leftmost first and without overlap (letter case as
+// the row says).
+ReplaceResult findOccurrences(TextView text, const PreparedRow& row, const EditSink& edit) {
     bool changed = false;
-    while (found != TextView::npos) {
-        changed = changed || TextView(text).substr(found, row.search.size()) != row.replacement;
-        out.append(text, done, found - done);
-        out.append(row.replacement);
-        done = found + row.search.size();
-        found = findTextFrom(text, row.search, done, 1);
-    }
-    if (!changed) return ReplaceResult::unchanged;
-    out.append(text, done, Text::npos);
-    text = std::move(out);
-    return ReplaceResult::changed;
+    const size_t length = row.search.size();
+    forEachOccurrence(text, row.search, findMode(row.options), [&](size_t at) {
+        changed = changed || text.substr(at, length) != row.replacement;
+        edit(at, length, row.replacement);
+    });
+    return changed ? ReplaceResult::changed : ReplaceResult::unchanged;
 }
 
-// The text counts as changed only when some match differs from its replacement: an empty
-// match, or one replaced by its own text, leaves the text as it was.
-ReplaceResult replaceMatches(Text& text, const PreparedRow& row) {
+// Every non-empty match of the compiled row pattern, with "\1" put in for group 1.
+ReplaceResult findMatches(TextView text, const PreparedRow& row, const EditSink& edit) {
     if (!beginMatches(rowPattern, text)) return ReplaceResult::failed;
     const bool usesGroup = row.replacement.find(u"\\1") != Text::npos;
-    Text out;
     Text withGroup;
-    size_t done = 0;
     bool changed = false;
     while (nextMatch(rowPattern)) {
         const size_t length = matchLength(rowPattern);
@@ -59,14 +45,24 @@ ReplaceResult replaceMatches(Text& text, const PreparedRow& row) {
         const size_t start = matchStart(rowPattern);
         if (usesGroup) withGroup = replaceAll(row.replacement, u"\\1", matchGroup(rowPattern, 1));
         const TextView replacement = usesGroup ? TextView(withGroup) : TextView(row.replacement);
-        changed = changed || TextView(text).substr(start, length) != replacement;
-        if (out.capacity() == 0) out.reserve(text.size() + row.replacement.size());
+        changed = changed || text.substr(start, length) != replacement;
+        edit(start, length, replacement);
+    }
+    if (matchFailed(rowPattern)) return ReplaceResult::failed;
+    return changed ? ReplaceResult::changed : ReplaceResult::unchanged;
+}
+
+// The new text built from the edits in one pass beside the old one.
+ReplaceResult replaceByEdits(Text& text, const PreparedRow& row) {
+    Text out;
+    size_t done = 0;
+    const ReplaceResult result = findReplacements(text, row, [&](size_t start, size_t length, TextView replacement) {
+        if (out.capacity() == 0) out.reserve(text.size() + replacement.size());
         out.append(text, done, start - done);
         out.append(replacement);
         done = start + length;
-    }
-    if (matchFailed(rowPattern)) return ReplaceResult::failed;
-    if (!changed) return ReplaceResult::unchanged;
+    });
+    if (result != ReplaceResult::changed) return result;
     out.append(text, done, Text::npos);
     text = std::move(out);
     return ReplaceResult::changed;
@@ -83,8 +79,16 @@ uint32_t compileFlags(const RowOptions& options) {
     return flags;
 }
 
-ReplaceResult replaceInText(Text& text, const PreparedRow& row) {
-    if (row.options.useRegex) return replaceMatches(text, row);
+ReplaceResult findReplacements(TextView text, const PreparedRow& row, const EditSink& edit) {
+    if (row.options.useRegex) return findMatches(text, row, edit);
     if (row.search.empty()) return ReplaceResult::unchanged;
-    return findMode(row.options) == 0 ? replaceExact(text, row) : replaceIgnoringCase(text, row);
+    return findOccurrences(text, row, edit);
+}
+
+ReplaceResult replaceInText(Text& text, const PreparedRow& row) {
+    if (!row.options.useRegex && findMode(row.options) == 0) {
+        if (row.search.empty()) return ReplaceResult::unchanged;
+        return replaceExact(text, row);
+    }
+    return replaceByEdits(text, row);
 }

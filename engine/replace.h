@@ -2,6 +2,7 @@
 // The replacement applied to one text, shared by both search rows. Pure: no gadgets.
 
 #include <cstdint>
+#include <functional>
 
 #include "engine/text.h"
 
@@ -39,3 +40,11 @@ enum class ReplaceResult { unchanged, changed, failed };
 // ended in an error (the match limit and the like); the text is then left as it was. Texts
 // of any length are searched to their end.
 ReplaceResult replaceInText(Text& text, const PreparedRow& row);
+
+// Called for each place of the text that the replacement changes, in order: the place's
+// start and length (in code units) and what goes there.
+using EditSink = std::function<void(size_t start, size_t length, TextView replacement)>;
+// What replaceInText would do, as edits of the text instead of a new text; the result is
+// replaceInText's. The edits are reported as they are found, also when the result turns
+// out "unchanged" or "failed": the caller uses them only on "changed".
+ReplaceResult findReplacements(TextView text, const PreparedRow& row, const EditSink& edit);

@@ -7,6 +7,7 @@
 #include "engine/file_rewrite.h"
 #include "engine/messages.h"
 #include "engine/search.h"
+#include "settings/code_pages.h"
 #include "ui/colours.h"
 #include "ui/toolkit/toolkit.h"
 
@@ -76,7 +77,7 @@ void runFiles() {
     }
     clearErrorMarks(static_cast<int>(total));
 
-    FileRewriter rewriter;
+    FileRewriter rewriter(RewriteOptions{chosenCharset(), optionChecked("lin")});
     BackupCopier copier(root, backupFolder);
     int64_t toGo = textToNumber(tk::getGadgetText(g.txt1));
     Clock::time_point lastDrain = Clock::now();

@@ -189,6 +189,17 @@ size_t findTextFrom(TextView text, TextView pattern, size_t from, int mode) {
   return Searcher(pattern, Identity{}).find(text, from, Identity{});
 }
 
+void forEachOccurrence(TextView text, TextView pattern, int mode, const std::function<void(size_t)>& found) {
+  if (pattern.empty()) return;
+  const auto each = [&](const auto& map) {
+    const Searcher searcher(pattern, map);
+    for (size_t at = searcher.find(text, 0, map); at != TextView::npos; at = searcher.find(text, at + pattern.size(), map))
+      found(at);
+  };
+  if (mode == 1) each(LowerCase{lowerUnits()});
+  else each(Identity{});
+}
+
 int32_t findText(TextView text, TextView pattern, int32_t start, int mode) {
   if (start <= 0) start = 1;
   const size_t found = findTextFrom(text, pattern, static_cast<size_t>(start) - 1, mode);
@@ -508,6 +519,17 @@ bool isUtf8Codeset(const char* codeset) {
   const std::string name = normalizedCodeset(codeset);
   return name.empty() || name == "UTF8" || name == "ANSIX3.41968" || name == "ASCII" ||
          name == "USASCII" || name == "C" || name == "POSIX";
+}
+
+std::string localeCharset() {
+  // A locale object of its own: the process's LC_CTYPE (which start-up puts on UTF-8 for
+  // the letter-case mapping) is neither read nor changed.
+  const locale_t locale = newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) return "UTF-8";
+  const char* codeset = nl_langinfo_l(CODESET, locale);
+  std::string name = codeset != nullptr && !isUtf8Codeset(codeset) ? std::string(codeset) : std::string("UTF-8");
+  freelocale(locale);
+  return name;
 }
 
 void useUtf8Locale() {

@@ -4,6 +4,7 @@
 // 0 means "not found". Everything here is a pure function of its arguments.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,10 @@ int32_t findText(TextView text, TextView pattern, int32_t start, int mode);
 // The same search from the 0-based offset from, giving the 0-based offset of the occurrence
 // or TextView::npos: positions are not limited to the 32-bit range of findText.
 size_t findTextFrom(TextView text, TextView pattern, size_t from, int mode);
+
+// Calls found with the 0-based offset of every occurrence of pattern in text, leftmost first
+// and without overlap, in linear time; mode as findText. Nothing for an empty pattern.
+void forEachOccurrence(TextView text, TextView pattern, int mode, const std::function<void(size_t)>& found);
 
 // Exact-case, non-overlapping, leftmost; inserted text is never scanned again. Linear time.
 Text replaceAll(TextView text, TextView find, TextView replacement);
@@ -62,6 +67,11 @@ void appendTextToUtf8(TextView text, std::string& out);
 // True when a character set name as nl_langinfo(CODESET) gives it is handled as UTF-8: UTF-8
 // itself and the ASCII of the C and POSIX locales ("ANSI_X3.4-1968").
 bool isUtf8Codeset(const char* codeset);
+
+// The character set of the user's locale as the environment gives it (LC_ALL, LC_CTYPE,
+// LANG), whatever the process's own locale is: "UTF-8" for UTF-8, the C and POSIX locales
+// and a locale that is not installed, else its name as nl_langinfo gives it ("ISO-8859-1").
+std::string localeCharset();
 
 // Puts LC_CTYPE on a UTF-8 locale (the environment's when it names one, else C.UTF-8) so
 // that lowerCaseUnit maps more than ASCII. Called once at start-up and by tests.

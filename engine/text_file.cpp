@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
-#include <langinfo.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +21,7 @@ constexpr size_t writeBufferSize = 64 * 1024;
 const iconv_t noConverter = reinterpret_cast<iconv_t>(-1);
 const char* const nativeUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
-// The character set named by useAnsiCharset; empty means the locale's.
+// The character set named by useAnsiCharset; empty means UTF-8.
 std::string& ansiOverride() {
   static std::string name;
   return name;
@@ -140,11 +139,19 @@ class TextFile {
   TextFile& operator=(const TextFile&) = delete;
 
   // The "ansi" character set in force when the file is opened.
-  void takeAnsiCharset() {
-    const std::string& forced = ansiOverride();
-    codeset_ = forced.empty() ? std::string(nl_langinfo(CODESET)) : forced;
+  void takeAnsiCharset() { useCharset(ansiOverride()); }
+
+  // The "ansi" character set of this file: the name given, or UTF-8 for none.
+  void useCharset(std::string_view name) {
+    codeset_ = name.empty() ? std::string("UTF-8") : std::string(name);
     ansiIsUtf8_ = isUtf8Codeset(codeset_.c_str());
+    if (decoder_ != noConverter) iconv_close(decoder_);
+    if (encoder_ != noConverter) iconv_close(encoder_);
+    decoder_ = encoder_ = noConverter;
   }
+
+  // Where the line ends that readText meets are recorded; null for none.
+  void recordLineEndsIn(LineEnds* ends) { lineEnds_ = ends; }
 
   bool close() {
     if (fd_ >= 0) {
@@ -261,15 +268,18 @@ class TextFile {
     else room += room / 8;
     text.reserve(room);
     bool first = true;
+    size_t lines = 0;
     for (;;) {
       const size_t before = text.size();
       if (!first) text += u"\r\n";
       if (!appendLine(format, text)) {
         text.resize(before);
-        return;
+        break;
       }
       first = false;
+      ++lines;
     }
+    if (lineEnds_ != nullptr) lineEnds_->last = lines > 0 && lineEnds_->kinds.size() == lines;
   }
 
   // readText for a whole file in memory decoded as UTF-8: the lines are split by the same
@@ -285,21 +295,32 @@ class TextFile {
     char16_t* const begin = text.data();
     char16_t* out = begin;
     bool first = true;
+    size_t lines = 0;
     while (p < stop) {
       if (!first) {
         *out++ = u'\r';
         *out++ = u'\n';
       }
       first = false;
+      ++lines;
       const char* const end = findLineEndByte(p, stop);
       out = decodeUtf8Into(std::string_view(p, static_cast<size_t>(end - p)), out);
       if (end == stop) break;
       if (*end == 0) sawZero_ = true;
       p = end + 1;
-      if (*end == '\r' && p < stop && *p == '\n') ++p;
+      const bool pair = *end == '\r' && p < stop && *p == '\n';
+      if (pair) ++p;
+      if (lineEnds_ != nullptr) recordLineEnd(*end, pair);
     }
     pos_ = end_;
     text.resize(static_cast<size_t>(out - begin));
+    if (lineEnds_ != nullptr) lineEnds_->last = lines > 0 && lineEnds_->kinds.size() == lines;
+  }
+
+  // Notes one line end: the unit that ended the line, and whether an LF after a CR was
+  // taken with it.
+  void recordLineEnd(char32_t ending, bool pair) {
+    lineEnds_->kinds.push_back(pair ? LineEnds::crLf : ending == u'\n' ? LineEnds::lf : ending == u'\r' ? LineEnds::cr : LineEnds::zero);
   }
 
   bool readByteLine(TextFormat format, Text& line) {
@@ -319,7 +340,9 @@ class TextFile {
         }
         pos_ = static_cast<size_t>(p - data_) + 1;
         if (ending == 0) sawZero_ = true;
-        if (ending == '\r' && ensure(1) && data_[pos_] == '\n') ++pos_;
+        const bool pair = ending == '\r' && ensure(1) && data_[pos_] == '\n';
+        if (pair) ++pos_;
+        if (lineEnds_ != nullptr) recordLineEnd(static_cast<unsigned char>(ending), pair);
         return true;
       }
       if (inMemory_ && !spanned) {
@@ -382,8 +405,9 @@ class TextFile {
         const char32_t ending = unitAt(pos_ + k * unitSize_, bigEndian);
         pos_ += (k + 1) * unitSize_;
         if (ending == 0) sawZero_ = true;
-        if (ending == u'\r' && ensure(unitSize_) && unitAt(pos_, bigEndian) == u'\n')
-          pos_ += unitSize_;
+        const bool pair = ending == u'\r' && ensure(unitSize_) && unitAt(pos_, bigEndian) == u'\n';
+        if (pair) pos_ += unitSize_;
+        if (lineEnds_ != nullptr) recordLineEnd(ending, pair);
         return true;
       }
       pos_ += units * unitSize_;
@@ -461,22 +485,33 @@ class TextFile {
 
   void writeLine(TextView text, TextFormat format) {
     if (fd_ < 0 || !writing_) return;
+    encode(text, format);
+    if (format == TextFormat::utf16le) out_.append("\r\0\n\0", 4);
+    else out_.append("\r\n");
+    if (out_.size() >= writeBufferSize) flush();
+  }
+
+  void writeText(TextView text, TextFormat format) {
+    if (fd_ < 0 || !writing_) return;
+    encode(text, format);
+    if (out_.size() >= writeBufferSize) flush();
+  }
+
+  // Appends the text in the format's encoding to what is to be written.
+  void encode(TextView text, TextFormat format) {
     if (format == TextFormat::utf16le) {
       const size_t old = out_.size();
-      out_.resize(old + text.size() * 2 + 4);
+      out_.resize(old + text.size() * 2);
       unsigned char* d = reinterpret_cast<unsigned char*>(out_.data() + old);
       for (const char16_t unit : text) {
         *d++ = static_cast<unsigned char>(unit & 0xFF);
         *d++ = static_cast<unsigned char>(unit >> 8);
       }
-      const unsigned char crlf[4] = {0x0D, 0x00, 0x0A, 0x00};
-      std::memcpy(d, crlf, 4);
+    } else if (format == TextFormat::utf8 || ansiIsUtf8_) {
+      appendTextToUtf8(text, out_);
     } else {
-      if (format == TextFormat::utf8 || ansiIsUtf8_) appendTextToUtf8(text, out_);
-      else encodeAnsi(text);
-      out_.append("\r\n");
+      encodeAnsi(text);
     }
-    if (out_.size() >= writeBufferSize) flush();
   }
 
   // Converts to the ansi character set: a lone U+DC00..U+DCFF goes back to its byte, and a
@@ -558,6 +593,7 @@ class TextFile {
   bool sawZero_ = false;
   bool incomplete_ = false;
   bool irreversible_ = false;
+  LineEnds* lineEnds_ = nullptr;
   std::string lineBytes_;
 
   std::string out_;
@@ -609,7 +645,8 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 }
 
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
-                                        const std::function<bool(const struct stat&)>& admit) {
+                                        const std::function<bool(const struct stat&)>& admit,
+                                        std::string_view charset) {
   const int fd = openLocked(path, info);
   if (fd < 0) return nullptr;
   if (admit && !admit(info)) {
@@ -638,7 +675,9 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
     if (static_cast<size_t>(got) < wanted && size == expected) break;
   }
   bytes.size = size;
-  return std::make_unique<TextFile>(fd, bytes.view(), readError);
+  auto file = std::make_unique<TextFile>(fd, bytes.view(), readError);
+  if (!charset.empty()) file->useCharset(charset);
+  return file;
 }
 
 void FileBytes::reserve(size_t n) {
@@ -651,9 +690,21 @@ void FileBytes::reserve(size_t n) {
 
 void readText(TextFile& file, TextFormat format, Text& text) { file.readText(format, text); }
 
+void readText(TextFile& file, TextFormat format, Text& text, LineEnds& ends) {
+  ends.kinds.clear();
+  ends.last = false;
+  file.recordLineEndsIn(&ends);
+  file.readText(format, text);
+  file.recordLineEndsIn(nullptr);
+}
+
 bool decodesAnsiAsUtf8(const TextFile& file) { return file.ansiIsUtf8_; }
 
-std::unique_ptr<TextFile> writeToDescriptor(int fd) { return TextFile::borrowing(fd); }
+std::unique_ptr<TextFile> writeToDescriptor(int fd, std::string_view charset) {
+  auto file = TextFile::borrowing(fd);
+  if (!charset.empty()) file->useCharset(charset);
+  return file;
+}
 
 TextFormat detectFormat(TextFile& file) { return file.detectFormat(); }
 
@@ -699,8 +750,17 @@ void writeMark(TextFile& file, TextFormat format) {
 
 void writeLine(TextFile& file, TextView text, TextFormat format) { file.writeLine(text, format); }
 
+void writeText(TextFile& file, TextView text, TextFormat format) { file.writeText(text, format); }
+
 bool closeFile(TextFile& file) { return file.close(); }
 
 void std::default_delete<TextFile>::operator()(TextFile* file) const noexcept { delete file; }
 
 void useAnsiCharset(const std::string& codeset) { ansiOverride() = codeset; }
+
+bool charsetIsAvailable(const std::string& codeset) {
+  const iconv_t probe = iconv_open(nativeUtf16, codeset.c_str());
+  if (probe == noConverter) return false;
+  iconv_close(probe);
+  return true;
+}

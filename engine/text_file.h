@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 #include "engine/text.h"
 
@@ -44,11 +46,23 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 // The same, also giving the status (fstat) of the file that was opened.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status);
 // The same, but once the file is open admit is given its status; when it says false the
-// file is closed unread and null is returned.
+// file is closed unread and null is returned. A charset given here is the file's "ansi"
+// character set instead of the one set by useAnsiCharset.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status,
-                                        const std::function<bool(const struct stat&)>& admit);
+                                        const std::function<bool(const struct stat&)>& admit,
+                                        std::string_view charset = {});
 // Reads all lines that are left, joined by CR LF (no break after the last), into text.
 void readText(TextFile& file, TextFormat format, Text& text);
+
+// The line ends of a file as they were read: one entry per line end, in order, and whether
+// the last line had one.
+struct LineEnds {
+  enum Kind : unsigned char { crLf, lf, cr, zero };
+  std::vector<Kind> kinds;
+  bool last = false;
+};
+// readText, also noting each line end met in ends.
+void readText(TextFile& file, TextFormat format, Text& text, LineEnds& ends);
 // True when the file's "ansi" character set is decoded as UTF-8 (see useAnsiCharset).
 bool decodesAnsiAsUtf8(const TextFile& file);
 // Reads at most 4 bytes at the start and moves past a recognised mark.
@@ -72,20 +86,25 @@ bool sawIrreversibleBytes(const TextFile& file);
 // Creates the file or empties an existing one (nullptr on failure).
 std::unique_ptr<TextFile> createForWriting(const std::string& path);
 // A writer on a descriptor open for writing that the caller keeps: closeFile flushes what
-// is buffered but does not close the descriptor.
-std::unique_ptr<TextFile> writeToDescriptor(int fd);
+// is buffered but does not close the descriptor. A charset given here is the "ansi"
+// character set instead of the one set by useAnsiCharset.
+std::unique_ptr<TextFile> writeToDescriptor(int fd, std::string_view charset = {});
 // Writes the byte-order mark of the format (nothing for ansi).
 void writeMark(TextFile& file, TextFormat format);
 // Writes the text, then CR LF, in the format's encoding.
 void writeLine(TextFile& file, TextView text, TextFormat format);
+// Writes the text as it is (its line ends included) in the format's encoding.
+void writeText(TextFile& file, TextView text, TextFormat format);
 // Flushes and releases the file. False when any write or the flush failed.
 bool closeFile(TextFile& file);
 
-// The character set of "ansi" files: by default the locale's (nl_langinfo(CODESET), read
-// when a file is opened); a name given here (an iconv name such as "CP1252") takes its
-// place, the empty text goes back to the locale's. UTF-8 and the C/POSIX locale's ASCII
-// use the lossless UTF-8 conversion of text.h. Other sets convert through iconv: a byte
-// that does not convert is kept as U+DC00 + byte and written back unchanged, and a
-// character the set cannot represent is written as "?". A set that iconv does not know is
-// handled as UTF-8.
+// The character set of "ansi" files opened without one of their own: a name given here (an
+// iconv name such as "CP1252"; the program hands over the locale's, taken once at start-up,
+// or the user's choice); the empty text is UTF-8, the default. The process's locale is
+// never read for it. UTF-8 and the C/POSIX locale's ASCII use the lossless UTF-8
+// conversion of text.h. Other sets convert through iconv: a byte that does not convert is
+// kept as U+DC00 + byte and written back unchanged, and a character the set cannot
+// represent is written as "?". A set that iconv does not know is handled as UTF-8.
 void useAnsiCharset(const std::string& codeset);
+// True when iconv converts between the character set and UTF-16 here.
+bool charsetIsAvailable(const std::string& codeset);

@@ -329,6 +329,39 @@ TEST_F(FileRewriteTest, FailedWriteKeepsTheOriginalAndLeavesNoTemporaryFile) {
     EXPECT_EQ(entries(), 1);
 }
 
+// With line ends kept, every byte outside the replaced text stays: each line end as it was
+// read, a last line without one; line breaks of the replacement take the first line end.
+TEST_F(FileRewriteTest, KeptLineEndsStayAsTheyWereAndReplacementBreaksTakeTheFirst) {
+    const RewriteOptions keep{"", true};
+    const struct {
+        std::string before;
+        PreparedRow row;
+        std::string after;
+    } cases[] = {
+        {"one\r\ntwo\nthree\rfour", plain(u"two", u"2a\r\n2b"), "one\r\n2a\r\n2b\nthree\rfour"},
+        {"a\nb\r\nc\n", plain(u"b", u"x\ry\nz"), "a\nx\ny\nz\r\nc\n"},
+        // A search across a line end takes that line end with it.
+        {"a\nb\r\nc\n", plain(u"a\r\nb", u"z"), "z\r\nc\n"},
+        {"a\nb\r\nc\n", plain(u"b\r", u"B"), "a\nBc\n"},
+        {"abc", plain(u"b", u"x\r\ny"), "ax\nyc"},
+        {"x\r\r\n\n", plain(u"x", u"y"), "y\r\r\n\n"},
+    };
+    for (const auto& c : cases) {
+        write("f.txt", c.before);
+        FileRewriter rewriter(keep);
+        EXPECT_EQ(rewriter.rewrite(at("f.txt"), c.row, nullptr), FileOutcome::changed) << c.before;
+        EXPECT_EQ(read("f.txt"), c.after) << c.before;
+    }
+    // UTF-16LE, with its mark, and a regular expression.
+    write("w.txt", std::string("\xFF\xFEo\0l\0d\0\n\0x\0", 12));
+    PreparedRow regex = plain(u"o(l)d", u"\\1\r\n");
+    regex.options.useRegex = true;
+    ASSERT_TRUE(compilePattern(rowPattern, regex.search, compileFlags(regex.options)));
+    FileRewriter rewriter(keep);
+    EXPECT_EQ(rewriter.rewrite(at("w.txt"), regex, nullptr), FileOutcome::changed);
+    EXPECT_EQ(read("w.txt"), std::string("\xFF\xFEl\0\n\0\n\0x\0", 10));
+}
+
 // Runs work in a child process and gives its exit status (as waitpid reports it).
 int inChildProcess(const std::function<int()>& work) {
     const pid_t child = fork();
