@@ -80,7 +80,7 @@ struct Gadgets {
     Gadget replaceBox2 = 0, replaceLabel2 = 0, replaceSave2 = 0, replaceDelete2 = 0,
            replaceCombo2 = 0, edi6 = 0;
     // Setting tab
-    Gadget languageCombo = 0, backupPathText = 0, backupTree = 0;
+    Gadget languageCombo = 0, codePageLabel = 0, codePageCombo = 0, backupPathText = 0, backupTree = 0;
     // The editor on which the popup menu was opened last.
     Gadget popupEditor = 0;
 };
@@ -105,6 +105,11 @@ struct AppState {
 
     Text languageName = u"Embedded";
     std::vector<Text> languageList;
+
+    // The character set of the user's locale, taken at start-up: the code page "System".
+    std::string systemCharset = "UTF-8";
+    // The stored choice of code page for files without a mark ("System" or a set's name).
+    Text codePage = u"System";
 
     Paths paths;
 

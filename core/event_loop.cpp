@@ -100,7 +100,7 @@ void gadgetCommand(Gadget gadget, int type) {
 
 bool isDropDownCombo(Gadget gadget) {
     const Gadgets& g = app.g;
-    return gadget != 0 && (gadget == g.languageCombo || gadget == g.workCombo ||
+    return gadget != 0 && (gadget == g.languageCombo || gadget == g.codePageCombo || gadget == g.workCombo ||
                            gadget == g.searchCombo1 || gadget == g.replaceCombo1);
 }
 
@@ -126,9 +126,9 @@ void handCursorRule() {
             }
             break;
         case 2:
-            hand = cursorInsideGadget(g.languageCombo);
+            hand = cursorInsideGadget(g.languageCombo) || cursorInsideGadget(g.codePageCombo);
             if (!comboClicked) {
-                for (const char* key : {"ton", "tip", "esc", "rez", "hek"}) {
+                for (const char* key : {"ton", "tip", "esc", "rez", "hek", "lin"}) {
                     hand = hand || cursorInsideGadget(app.options[key].gadget);
                 }
             }

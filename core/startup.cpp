@@ -43,7 +43,7 @@ void initialiseAppState(const Text& directory, int desktopWidth, int desktopHeig
         {"tip", "tips", 1},      {"esc", "esc", 1},       {"ton", "sound", 1},
         {"reg1", "reg_exp1", 0}, {"cas1", "case1", 1},    {"spa1", "space1", 0},
         {"reg2", "reg_exp2", 0}, {"cas2", "case2", 1},    {"spa2", "space2", 0},
-        {"hek", "check", 1},     {"rez", "reserve", 1},
+        {"hek", "check", 1},     {"rez", "reserve", 1},   {"lin", "lineends", 0},
     };
     for (const auto& option : optionTable) app.options[option.key].iniKey = option.iniKey;
     for (const auto& option : optionTable) app.options[option.key].state = option.state;
@@ -52,6 +52,9 @@ void initialiseAppState(const Text& directory, int desktopWidth, int desktopHeig
     app.minWindowWidth = 700;
     app.minWindowHeight = 600;
     app.languageName = u"Embedded";
+    // Read from the environment, whatever LC_CTYPE the program has put itself on.
+    app.systemCharset = localeCharset();
+    app.codePage = u"System";
 
     app.windowRect = WindowRect{0, 0, app.minWindowWidth, app.minWindowHeight, 0};
     if (desktopWidth > 0 && desktopHeight > 0) {

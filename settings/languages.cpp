@@ -72,9 +72,10 @@ void relabelWindow() {
     const Gadgets& g = app.g;
     tk::setWindowTitle(composeWindowTitle());
 
-    for (const char* key : {"esc", "tip", "ton", "rez", "hek"}) {
+    for (const char* key : {"esc", "tip", "ton", "rez", "hek", "lin"}) {
         tk::setGadgetText(app.options[key].gadget, text(key));
     }
+    tk::setGadgetText(g.codePageLabel, text("txt11"));
 
     const char* const tabKeys[] = {"tabW", "tabP", "tabS"};
     for (int tab = 0; tab < 3; ++tab) {

@@ -4,6 +4,7 @@
 #include "settings/settings.h"
 
 #include "core/app_state.h"
+#include "settings/code_pages.h"
 #include "settings/histories.h"
 #include "settings/languages.h"
 #include "settings/settings_file.h"
@@ -24,6 +25,7 @@ void writeWindowGeometry() {
 bool anyOptionChanged() {
     const Gadgets& g = app.g;
     if (tk::getGadgetText(g.languageCombo) != app.languageName) return true;
+    if (chosenCodePage() != app.codePage) return true;
     if (tk::getGadgetState(g.mainPanel) != app.activePanel) return true;
     for (const auto& [key, option] : app.options) {
         if (tk::getGadgetState(option.gadget) != option.state) return true;
@@ -42,6 +44,7 @@ void writeLiveOptions() {
     const Gadgets& g = app.g;
     ini::useGroup("COMBOBOX");
     ini::setText("language", tk::getGadgetText(g.languageCombo));
+    ini::setText("codepage", chosenCodePage());
     ini::useGroup("CHECKBOX");
     for (const auto& [key, option] : app.options) {
         ini::setInt(option.iniKey, tk::getGadgetState(option.gadget) == 1 ? 1 : 0);
@@ -123,6 +126,7 @@ void loadSettings() {
 
     ini::useGroup("COMBOBOX");
     app.languageName = normaliseLanguageName(ini::getText("language", u"Embedded"));
+    app.codePage = knownCodePage(ini::getText("codepage", systemCodePage));
     loadHistories();
 
     ini::useGroup("CHECKBOX");

@@ -81,6 +81,10 @@ constexpr TextRow builtInRows[] = {
     {"txt10", u"Not changed because of an error:", nullptr},
     {"err6", u"The encoding of this file is not supported (UTF-16 BE or UTF-32).", nullptr},
     {"err7", u"The backup folder must not hold the files to be changed.", nullptr},
+    {"lin", u"Keep line ends", nullptr},
+    {"txt11", u"Code page of files without a mark", nullptr},
+    {"tit22", u"To write each line of a changed file with its own line end (CR LF, LF or CR) instead of CR LF", nullptr},
+    {"tit23", u"The character set in which files without a byte-order mark are read and written", nullptr},
 };
 
 }  // namespace

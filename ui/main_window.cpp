@@ -5,6 +5,7 @@
 
 #include "core/app_state.h"
 #include "engine/backup.h"
+#include "settings/code_pages.h"
 #include "settings/histories.h"
 #include "settings/languages.h"
 #include "ui/colours.h"
@@ -18,6 +19,9 @@ constexpr int gap = 5;
 constexpr int iconSize = 48;
 constexpr int comboWidth = 4 * iconSize + 3 * gap;  // 207
 constexpr int toolBarHeight = iconSize + 2 * rowHeight + 2 * gap;  // 118
+
+// The switches of the Setting tab, top to bottom.
+constexpr const char* settingSwitches[] = {"ton", "tip", "esc", "hek", "rez", "lin"};
 
 int bottom(Gadget gadget) { return tk::gadgetY(gadget) + tk::gadgetHeight(gadget); }
 int right(Gadget gadget) { return tk::gadgetX(gadget) + tk::gadgetWidth(gadget); }
@@ -196,10 +200,14 @@ void buildSettingPage(int pw, int ph) {
     tk::addGadgetItem(g.languageCombo, -1, u"Embedded");
     tk::setGadgetState(g.languageCombo, 0);
     int y = bottom(g.languageCombo) + app.margin;
-    for (const char* key : {"ton", "tip", "esc", "hek", "rez"}) {
+    for (const char* key : settingSwitches) {
         app.options[key].gadget = tk::checkBoxGadget(7, y, pw - 14, rowHeight, builtIn(key));
         y += rowHeight;
     }
+    g.codePageLabel = tk::textGadget(7, y, pw - 14, captionHeight - gap, builtIn("txt11"), tk::textVCentre);
+    g.codePageCombo = tk::comboBoxGadget(7, bottom(g.codePageLabel), pw - 14, rowHeight);
+    fillCodePageSelector();
+    y = bottom(g.codePageCombo) + gap;
     useFont(5);
     g.backupPathText = tk::textGadget(7, y, pw - 14, captionHeight - gap, app.paths.backup, tk::textVCentre);
     tk::setGadgetColour(g.backupPathText, tk::frontColour, colour("blue"));
@@ -321,9 +329,11 @@ int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
 
     // Setting tab.
     tk::resizeGadget(g.languageCombo, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
-    for (const char* key : {"ton", "tip", "esc", "hek", "rez"}) {
+    for (const char* key : settingSwitches) {
         tk::resizeGadget(app.options[key].gadget, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
     }
+    tk::resizeGadget(g.codePageLabel, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
+    tk::resizeGadget(g.codePageCombo, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
     tk::resizeGadget(g.backupPathText, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
     tk::resizeGadget(g.backupTree, tk::ignoreValue, tk::ignoreValue, pw - 14, ph - bottom(g.backupPathText) - 7);
     return tk::processDefault;

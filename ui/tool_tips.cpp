@@ -31,6 +31,9 @@ void buildToolTips() {
         {"tit19", g.replaceLabel1, text("tit19")},
         {"tit20", g.searchLabel2, text("tit18")},
         {"tit21", g.replaceLabel2, text("tit18")},
+        {"tit22", option("lin"), text("tit22")},
+        {"tit23", g.codePageCombo, text("tit23")},
+        {"tit24", g.codePageLabel, text("tit23")},
     };
     for (const auto& row : table) {
         ToolTipEntry& entry = app.toolTips[row.key];

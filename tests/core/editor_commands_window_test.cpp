@@ -277,7 +277,10 @@ TEST_F(EditorCommands, RightClickOnTheSettingTabOpensNoMenuEvenOverAnEditorsPlac
     openWindow(settingTab);
     const Gadgets& g = app.g;
     // The tree lies where the Work tab's editors are: the rule must look at the tab shown.
-    rightClickGadget(g.backupTree);
+    int editorX, editorY, editorWidth, editorHeight, treeX, treeY, treeWidth, treeHeight;
+    ASSERT_TRUE(tk::gadgetScreenRect(g.replaceEditor1, editorX, editorY, editorWidth, editorHeight));
+    ASSERT_TRUE(tk::gadgetScreenRect(g.backupTree, treeX, treeY, treeWidth, treeHeight));
+    tk::testing::rightClickGadgetAt(g.backupTree, treeWidth / 2, editorY + editorHeight / 2 - treeY);
     ASSERT_TRUE(cursorInsideGadget(g.searchEditor1) || cursorInsideGadget(g.replaceEditor1) ||
                 cursorInsideGadget(g.edi5) || cursorInsideGadget(g.edi6));
     processEvents();

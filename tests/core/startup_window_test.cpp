@@ -24,10 +24,10 @@ const OptionDefault optionDefaults[] = {
     {"tip", "tips", 1},      {"esc", "esc", 1},    {"ton", "sound", 1},
     {"reg1", "reg_exp1", 0}, {"cas1", "case1", 1}, {"spa1", "space1", 0},
     {"reg2", "reg_exp2", 0}, {"cas2", "case2", 1}, {"spa2", "space2", 0},
-    {"hek", "check", 1},     {"rez", "reserve", 1},
+    {"hek", "check", 1},     {"rez", "reserve", 1}, {"lin", "lineends", 0},
 };
 
-TEST_F(StartupTest, OptionsHoldTheElevenOptionsInOrderWithTheirKeysAndDefaults) {
+TEST_F(StartupTest, OptionsHoldTheTwelveOptionsInOrderWithTheirKeysAndDefaults) {
     initialiseAppState(u"/data/work/", 1280, 1024);
     ASSERT_EQ(app.options.size(), std::size(optionDefaults));
     size_t i = 0;
@@ -145,7 +145,7 @@ TEST_F(StartupTest, InitialisingAgainForgetsEarlierChanges) {
     EXPECT_EQ(app.activePanel, 2);
     EXPECT_TRUE(app.filePaths.empty());
     EXPECT_EQ(app.windowRect.maximised, 0);
-    EXPECT_EQ(app.options.size(), 11u);
+    EXPECT_EQ(app.options.size(), 12u);
     EXPECT_EQ(app.paths.files, u"/data/other/");
 }
 

@@ -4,6 +4,7 @@
 #include "tests/support/program_window.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <sys/resource.h>
 
 #include "ui/colours.h"
@@ -268,6 +269,78 @@ TEST_F(RunFilesTest, FilesThatCannotBeReadAreMarkedAndCountedAsErrors) {
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(result(), u"It is changed files 1\r\nNot changed because of an error: 3");
     EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"4");
+}
+
+// Chooses a code page in the Setting tab's selector by the name it shows.
+void chooseCodePage(const Text& shown) {
+    const Gadget selector = app.g.codePageCombo;
+    for (int item = 0; item < tk::countGadgetItems(selector); ++item) {
+        if (tk::getGadgetItemText(selector, item) == shown) {
+            choose(selector, item);
+            return;
+        }
+    }
+    FAIL() << "code page not offered: " << textToUtf8(shown);
+}
+
+// Files without a mark are read and written in the chosen code page; a file whose bytes
+// that code page would not give back is left alone and counted as an error.
+TEST_F(RunFilesTest, ChosenCodePageReadsAndWritesFilesWithoutAMark) {
+    const std::string cp1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0!\r\n";  // "Привет, мир!"
+    writeFile("site/a.txt", cp1251);
+    addSite();
+    chooseCodePage(u"CP1251");
+    run(u"\u043C\u0438\u0440", u"\u0441\u0432\u0435\u0442");  // "мир" -> "свет"
+    EXPECT_EQ(readFile("site/a.txt"), "\xCF\xF0\xE8\xE2\xE5\xF2, \xF1\xE2\xE5\xF2!\r\n");
+    EXPECT_EQ(ticks(), std::vector<int>{1});
+
+    // ED 40 reads as U+7E8A, which CP932 writes back as FA 5C.
+    writeFile("site/a.txt", "old \xED\x40\r\n");
+    chooseCodePage(u"CP932");
+    run(u"old", u"new");
+    EXPECT_EQ(readFile("site/a.txt"), "old \xED\x40\r\n");
+    EXPECT_TRUE(marked(0));
+    EXPECT_EQ(result(), u"It is changed files 0\r\nNot changed because of an error: 1");
+}
+
+// "Keep line ends" writes each line's own line end back; off, every line ends with CR LF.
+TEST_F(RunFilesTest, KeepLineEndsSwitchKeepsEachLineEnd) {
+    const std::string mixed = "a old\r\nb\nold c";
+    writeFile("site/a.txt", mixed);
+    addSite();
+    setOption("lin", true);
+    run(u"old", u"new\r\nx");
+    EXPECT_EQ(readFile("site/a.txt"), "a new\r\nx\r\nb\nnew\r\nx c");
+    writeFile("site/a.txt", mixed);
+    setOption("lin", false);
+    run(u"old", u"new\r\nx");
+    EXPECT_EQ(readFile("site/a.txt"), "a new\r\nx\r\nb\r\nnew\r\nx c\r\n");
+}
+
+// "System" is the character set of the user's locale: a Latin-1 locale reads and writes
+// Latin-1 files, whatever locale the program puts itself on for its own use.
+TEST_F(RunFilesTest, SystemCodePageIsTheCharacterSetOfTheUsersLocale) {
+    const std::string locales = at("locales");
+    fs::create_directories(locales);
+    const std::string make = "localedef -i en_US -f ISO-8859-1 " + locales + "/en_US.ISO-8859-1 >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef or the locale sources (package locales) are missing";
+    const char* const saved = std::getenv("LC_ALL");
+    const std::string savedAll = saved ? saved : "";
+    setenv("LOCPATH", locales.c_str(), 1);
+    setenv("LC_ALL", "en_US.ISO-8859-1", 1);
+    stop();
+    start();
+    unsetenv("LOCPATH");
+    if (saved) setenv("LC_ALL", savedAll.c_str(), 1);
+    else unsetenv("LC_ALL");
+    EXPECT_EQ(tk::getGadgetItemText(app.g.codePageCombo, 0), u"System (ISO-8859-1)");
+    EXPECT_EQ(tk::getGadgetState(app.g.codePageCombo), 0);
+    writeFile("site/a.txt", "caf\xE9 old\r\n");
+    for (const char* key : {"reg1", "spa1", "hek", "rez", "lin"}) setOption(key, false);
+    setToggle("txt", true);
+    addSite();
+    run(u"old", u"\u00E9t\u00E9");
+    EXPECT_EQ(readFile("site/a.txt"), "caf\xE9 \xE9t\xE9\r\n");
 }
 
 }  // namespace

@@ -33,7 +33,7 @@ TEST_F(SettingsTest, FirstStartWritesTheDefaultFile) {
         "[COMBOBOX]", "language = Embedded",
         "[CHECKBOX]", "tips = 1", "esc = 1", "sound = 1", "reg_exp1 = 0", "case1 = 1",
         "space1 = 0", "reg_exp2 = 0", "case2 = 1", "space2 = 0", "check = 1", "reserve = 1",
-        "[PANELS]", "panel = 2",
+        "lineends = 0", "[PANELS]", "panel = 2",
         "[EXPANSION]", "butTXT = 0", "butHTA = 0", "butHTM = 0", "butHTML = 1",
         "[PATH]"});
     EXPECT_EQ(settings(), expected + "files = " + dir + "\r\nfolders = " + dir +
@@ -186,13 +186,37 @@ TEST_F(SettingsTest, FileDeletedDuringTheRunIsWrittenAnewWithTheCurrentChoices) 
     EXPECT_EQ(settings(), iniBytes({"[WINDOW]", "left = 100", "top = 80", "width = 800",
                                     "height = 650", "full = 0", "[COMBOBOX]",
                                     "language = Embedded", "what00 = kept with the file",
-                                    "[CHECKBOX]", "tips = 1", "esc = 0", "sound = 0",
+                                    "codepage = System", "[CHECKBOX]", "tips = 1", "esc = 0", "sound = 0",
                                     "reg_exp1 = 0", "case1 = 1", "space1 = 0", "reg_exp2 = 0",
                                     "case2 = 1", "space2 = 0", "check = 1", "reserve = 1",
-                                    "[PANELS]", "panel = 2", "[EXPANSION]", "butTXT = 0",
+                                    "lineends = 0", "[PANELS]", "panel = 2", "[EXPANSION]", "butTXT = 0",
                                     "butHTA = 0", "butHTM = 0", "butHTML = 1", "[PATH]"}) +
                               "files = " + dir + "\r\nfolders = " + dir + "\r\nsystem = " +
                               dir + "reserve/\r\n");
+}
+
+// The code page is kept by the name the selector shows; a name it does not offer reads as
+// "System".
+TEST_F(SettingsTest, CodePageSurvivesARestartAndAnUnknownNameReadsAsSystem) {
+    start();
+    const Gadget selector = app.g.codePageCombo;
+    EXPECT_EQ(tk::getGadgetItemText(selector, 0), u"System (" + textFromUtf8(app.systemCharset) + u")");
+    int cp1251 = -1;
+    for (int item = 0; item < tk::countGadgetItems(selector); ++item)
+        if (tk::getGadgetItemText(selector, item) == u"CP1251") cp1251 = item;
+    ASSERT_GT(cp1251, 0);
+    choose(selector, cp1251);
+    restart();
+    EXPECT_TRUE(contains(settings(), "codepage = CP1251\r\n"));
+    EXPECT_EQ(tk::getGadgetText(app.g.codePageCombo), u"CP1251");
+
+    stop();
+    std::string edited = settings();
+    edited.replace(edited.find("codepage = CP1251"), 17, "codepage = EBCDIC-X");
+    writeFile("tuning.ini", edited);
+    start();
+    EXPECT_EQ(app.codePage, u"System");
+    EXPECT_EQ(tk::getGadgetState(app.g.codePageCombo), 0);
 }
 
 TEST_F(SettingsTest, FileDeletedDuringAnUnchangedRunStaysAbsent) {

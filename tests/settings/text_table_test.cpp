@@ -31,8 +31,8 @@ TEST_F(TextTableTest, HoldsAllKeysInTableOrder) {
         "pop2",  "pop3",  "pop4",  "pop5",  "pop6",  "pop7",  "tit1", "tit2", "tit3", "tit4",
         "tit5",  "tit6",  "tit7",  "tit8",  "tit9",  "tit10", "tit11", "tit12", "tit13", "tit14",
         "tit15", "tit16", "tit17", "tit18", "tit19", "tit20", "tit21", "err",  "err0", "err1",
-        "err2",  "err3",  "err4",  "err5",  "txt10", "err6",  "err7"};
-    EXPECT_EQ(table_.size(), 67u);
+        "err2",  "err3",  "err4",  "err5",  "txt10", "err6",  "err7",  "lin",   "txt11", "tit22", "tit23"};
+    EXPECT_EQ(table_.size(), 71u);
     EXPECT_EQ(keys(), expected);
 }
 
@@ -62,6 +62,8 @@ TEST_F(TextTableTest, KeysCarryTheirExactEnglishTexts) {
         {"txt10", u"Not changed because of an error:"},
         {"err6", u"The encoding of this file is not supported (UTF-16 BE or UTF-32)."},
         {"err7", u"The backup folder must not hold the files to be changed."},
+        {"lin", u"Keep line ends"},
+        {"txt11", u"Code page of files without a mark"},
     };
     for (const auto& [key, text] : samples) EXPECT_EQ(table_.get(key), text) << key;
 }
@@ -94,11 +96,11 @@ TEST_F(TextTableTest, CopyTakesTheTextItsSourceHoldsWhenBuilt) {
     prefilled["tit14"] = u"earlier text";
     buildTextTable(prefilled);
     EXPECT_EQ(prefilled.get("tit15"), u"To search in files with expansion");
-    EXPECT_EQ(prefilled.size(), 67u);
+    EXPECT_EQ(prefilled.size(), 71u);
 }
 
 TEST_F(TextTableTest, KeyOutsideTheTableIsAbsent) {
-    EXPECT_FALSE(table_.contains("tit22"));
+    EXPECT_FALSE(table_.contains("tit24"));
     EXPECT_FALSE(table_.contains("TIT9"));
     EXPECT_EQ(table_.get("unknown"), u"");
 }

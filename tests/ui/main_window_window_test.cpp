@@ -147,12 +147,15 @@ protected:
         const Gadgets& g = app.g;
         EXPECT_EQ(rectOf(g.languageCombo), (Rect{7, 7, pw - 14, 30}));
         int y = 44;
-        for (const char* key : {"ton", "tip", "esc", "hek", "rez"}) {
+        for (const char* key : {"ton", "tip", "esc", "hek", "rez", "lin"}) {
             EXPECT_EQ(rectOf(app.options[key].gadget), (Rect{7, y, pw - 14, 30})) << key;
             y += 30;
         }
-        EXPECT_EQ(rectOf(g.backupPathText), (Rect{7, 194, pw - 14, 22}));
-        EXPECT_EQ(rectOf(g.backupTree), (Rect{7, 216, pw - 14, ph - 223}));
+        // The code-page caption and selector under the switches; the tree gives up the room.
+        EXPECT_EQ(rectOf(g.codePageLabel), (Rect{7, 224, pw - 14, 22}));
+        EXPECT_EQ(rectOf(g.codePageCombo), (Rect{7, 246, pw - 14, 30}));
+        EXPECT_EQ(rectOf(g.backupPathText), (Rect{7, 281, pw - 14, 22}));
+        EXPECT_EQ(rectOf(g.backupTree), (Rect{7, 303, pw - 14, ph - 310}));
         EXPECT_EQ(bottom(g.backupTree), ph - 7);
     }
 };

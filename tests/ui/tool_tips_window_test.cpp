@@ -64,6 +64,9 @@ protected:
             {g.replaceLabel1, toRange},
             {g.searchLabel2, toWork},
             {g.replaceLabel2, toWork},
+            {option("lin"), u" To write each line of a changed file with its own line end (CR LF, LF or CR) instead of CR LF "},
+            {g.codePageCombo, u" The character set in which files without a byte-order mark are read and written "},
+            {g.codePageLabel, u" The character set in which files without a byte-order mark are read and written "},
         };
     }
 
@@ -74,12 +77,12 @@ protected:
     }
 };
 
-TEST_F(ToolTips, AllTwentyOneGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
+TEST_F(ToolTips, AllTwentyFourGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
     openWindow();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
-    EXPECT_EQ(app.toolTips.size(), 21u);
+    EXPECT_EQ(app.toolTips.size(), 24u);
     const std::vector<ExpectedTip> tips = englishTips();
-    ASSERT_EQ(tips.size(), 21u);
+    ASSERT_EQ(tips.size(), 24u);
     for (size_t i = 0; i < tips.size(); ++i) {
         EXPECT_EQ(tk::gadgetToolTipText(tips[i].gadget), tips[i].text) << "tip " << i + 1;
     }
@@ -116,7 +119,7 @@ TEST_F(ToolTips, HelpsUncheckedAtStartUpShowsNoTipUntilItIsChecked) {
 
     clickHelps();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
-    EXPECT_EQ(gadgetsWithTips(), 21);
+    EXPECT_EQ(gadgetsWithTips(), 24);
     for (const ExpectedTip& tip : englishTips()) EXPECT_EQ(tk::gadgetToolTipText(tip.gadget), tip.text);
 
     clickHelps();
@@ -140,7 +143,7 @@ TEST_F(ToolTips, LanguageChangeReplacesTheTipsAndMissingKeysKeepTheEnglishText) 
     EXPECT_EQ(tk::gadgetToolTipText(option("rez")), u" To choose a folder for backup copies ");
     EXPECT_EQ(tk::gadgetToolTipText(option("spa1")), u" To delete an empty line ");
     EXPECT_EQ(tk::gadgetToolTipText(app.g.searchLabel1), u" On a clique to copy in the same editor of range ");
-    EXPECT_EQ(gadgetsWithTips(), 21);
+    EXPECT_EQ(gadgetsWithTips(), 24);
 
     chooseLanguage(u"Embedded");
     for (const ExpectedTip& tip : englishTips()) EXPECT_EQ(tk::gadgetToolTipText(tip.gadget), tip.text);
@@ -155,7 +158,7 @@ TEST_F(ToolTips, LanguageChangeWhileHelpsIsUncheckedAttachesNothing) {
 
     clickHelps();
     EXPECT_EQ(tk::gadgetToolTipText(option("tip")), u" Hilfen ein und aus ");
-    EXPECT_EQ(gadgetsWithTips(), 21);
+    EXPECT_EQ(gadgetsWithTips(), 24);
 }
 
 }  // namespace

@@ -54,6 +54,15 @@ void rightClickGadget(Gadget gadget) {
     QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, local);
 }
 
+void rightClickGadgetAt(Gadget gadget, int x, int y) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    QWidget* target = clickTarget(widget);
+    QPoint local = target->mapFrom(widget, QPoint(x, y));
+    QCursor::setPos(target->mapToGlobal(local));
+    QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, local);
+}
+
 void moveMouseOver(Gadget gadget) {
     QWidget* widget = widgetOf(gadget);
     if (!widget) return;

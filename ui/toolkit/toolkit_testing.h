@@ -10,6 +10,7 @@ namespace tk::testing {
 void clickGadget(Gadget gadget);
 void clickGadgetAt(Gadget gadget, int x, int y);
 void rightClickGadget(Gadget gadget);
+void rightClickGadgetAt(Gadget gadget, int x, int y);
 // Moves the mouse cursor over the middle of a gadget (cursorPosition follows).
 void moveMouseOver(Gadget gadget);
 void moveMouseTo(int screenX, int screenY);
