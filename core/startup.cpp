@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <string>
 
 #include "core/app_state.h"
@@ -133,7 +134,12 @@ void closeProgramWindow() {
 
 int runProgram(int argc, char** argv) {
     useUtf8Locale();
-    tk::startToolkit(argc, argv);
+    std::string problem;
+    if (!tk::startToolkit(argc, argv, &problem)) {
+        // Without a window there is nothing to do: the settings stay as they are.
+        std::fprintf(stderr, "replace-in-files: %s\n", problem.c_str());
+        return 0;
+    }
     int desktopWidth = 0;
     int desktopHeight = 0;
     tk::desktopSize(desktopWidth, desktopHeight);

@@ -66,12 +66,13 @@ TEST_F(EditorCommands, CopyPutsTheSelectedTextOnTheClipboardWhicheverWayItWasSel
     EXPECT_EQ(end, 6);
 }
 
-TEST_F(EditorCommands, CopyOfSeveralLinesGivesTheLinesWithCrLf) {
+// Linux programs take LF line ends from the clipboard.
+TEST_F(EditorCommands, CopyOfSeveralLinesGivesTheLinesWithLf) {
     openWindow(polygonTab);
     tk::setGadgetText(app.g.edi4, u"one\r\ntwo\r\nthree");
     select(app.g.edi4, 0, 6);  // the editor counts a line break as one character
     useMenu(app.g.edi4, copyItem);
-    EXPECT_EQ(tk::getClipboardText(), u"one\r\ntw");
+    EXPECT_EQ(tk::getClipboardText(), u"one\ntw");
 }
 
 TEST_F(EditorCommands, CopyWithNothingSelectedLeavesTheClipboardAsItWas) {
@@ -89,7 +90,7 @@ TEST_F(EditorCommands, CopyAllCopiesTheWholeTextAndLeavesItSelected) {
     tk::setGadgetText(editor, u"first line\r\nsecond line");
     select(editor, 2, 2);
     useMenu(editor, copyAllItem);
-    EXPECT_EQ(tk::getClipboardText(), u"first line\r\nsecond line");
+    EXPECT_EQ(tk::getClipboardText(), u"first line\nsecond line");
     EXPECT_EQ(tk::editorSelectedText(editor), u"first line\r\nsecond line");
     EXPECT_EQ(tk::getActiveGadget(), editor);
 }
@@ -128,7 +129,7 @@ TEST_F(EditorCommands, PasteReplacesTheSelectionWithTheClipboardText) {
     useMenu(editor, pasteItem);
     EXPECT_EQ(tk::getGadgetText(editor), u"alpha one\r\ntwo gamma");
     EXPECT_EQ(tk::getActiveGadget(), editor);
-    EXPECT_EQ(tk::getClipboardText(), u"one\r\ntwo");
+    EXPECT_EQ(tk::getClipboardText(), u"one\ntwo");
 }
 
 TEST_F(EditorCommands, PasteWithoutSelectionInsertsAtTheCaret) {

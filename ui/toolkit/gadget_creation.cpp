@@ -120,7 +120,7 @@ Gadget imageButtonGadget(int x, int y, int width, int height, int image, int fla
     if (found != state().images.end()) {
         record(number)->releasedIcon = QIcon(found->second);
         button->setIcon(record(number)->releasedIcon);
-        button->setIconSize(found->second.size());
+        button->setIconSize(found->second.deviceIndependentSize().toSize());
     }
     QObject::connect(button, &QToolButton::clicked, [number] { queueEvent(gadgetEvent, number); });
     return number;

@@ -442,7 +442,7 @@ void setGadgetAttribute(Gadget gadget, int attribute, int value) {
         if (found == state().images.end()) return;
         r->pressedPixmap = found->second;
         QIcon icon;
-        QSize size = found->second.size();
+        QSize size = found->second.deviceIndependentSize().toSize();
         icon.addPixmap(r->releasedIcon.pixmap(size), QIcon::Normal, QIcon::Off);
         icon.addPixmap(found->second, QIcon::Normal, QIcon::On);
         static_cast<QToolButton*>(r->widget.data())->setIcon(icon);

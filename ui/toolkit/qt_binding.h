@@ -95,6 +95,8 @@ struct State {
 };
 
 State& state();
+// Puts the platform's own cursor back where the program had set the hand.
+void dropHandCursor();
 GadgetRecord* record(Gadget gadget);
 QWidget* widgetOf(Gadget gadget);
 Gadget gadgetOfWidget(const QWidget* widget);

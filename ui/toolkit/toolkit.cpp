@@ -18,6 +18,8 @@
 #include <QSvgRenderer>
 
 #include <chrono>
+#include <dlfcn.h>
+#include <string>
 #include <thread>
 
 #include "ui/toolkit/qt_binding.h"
@@ -79,6 +81,13 @@ Colour fromQColor(const QColor& colour) {
            (static_cast<Colour>(colour.blue()) << 16);
 }
 
+void dropHandCursor() {
+    auto& s = state();
+    if (!s.handCursorShown) return;
+    QGuiApplication::restoreOverrideCursor();
+    s.handCursorShown = false;
+}
+
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
     if (reportsClicks_ && event->button() == Qt::LeftButton && isEnabled()) {
         queueEvent(gadgetEvent, number_);
@@ -110,7 +119,12 @@ protected:
         auto type = event->type();
         if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove) return false;
         auto* widget = qobject_cast<QWidget*>(target);
-        if (!widget || !state().window || widget->window() != state().window) return false;
+        if (!widget || !state().window) return false;
+        // The hand belongs to the gadgets of window 0, never to a dialog or box over it.
+        if (widget->window() != state().window) {
+            if (type == QEvent::MouseMove) dropHandCursor();
+            return false;
+        }
         auto* mouse = static_cast<QMouseEvent*>(event);
         // A press that a child ignores is offered to its parents as a new event object:
         // count each press once.
@@ -125,10 +139,7 @@ protected:
         lastGlobal = mouse->globalPosition();
         lastType = type;
         if (type == QEvent::MouseMove) {
-            if (state().handCursorShown) {
-                QGuiApplication::restoreOverrideCursor();
-                state().handCursorShown = false;
-            }
+            dropHandCursor();
             queueEvent(mouseMove, 0);
         } else if (mouse->button() == Qt::LeftButton) {
             queueEvent(leftButtonDown, 0);
@@ -141,6 +152,36 @@ protected:
 
 QApplication* application = nullptr;
 
+// Why the X display cannot be reached, or empty when it can (or when the window system is
+// another one, which reports for itself). The widget library ends the process when it
+// cannot reach its display, so this is asked first.
+std::string displayProblem() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty() && !platform.startsWith("xcb")) return {};
+    const QByteArray display = qgetenv("DISPLAY");
+    if (display.isEmpty()) {
+        if (platform.isEmpty() && !qgetenv("WAYLAND_DISPLAY").isEmpty()) return {};
+        return "cannot open the window: no display (DISPLAY is not set)";
+    }
+    // The X client library is loaded where it is needed, as the platform plugin loads it.
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (xcb == nullptr) return {};
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    std::string problem;
+    if (connect && hasError && disconnect) {
+        void* connection = connect(display.constData(), nullptr);
+        if (hasError(connection) != 0) problem = "cannot open the window: no X display answers at " + display.toStdString();
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    return problem;
+}
+
 }  // namespace
 }  // namespace binding
 
@@ -148,8 +189,13 @@ using namespace binding;
 
 // ---- Application and window 0 ---------------------------------------------------------
 
-bool startToolkit(int& argc, char** argv) {
+bool startToolkit(int& argc, char** argv, std::string* problem) {
     if (QApplication::instance()) return true;
+    const std::string why = displayProblem();
+    if (!why.empty()) {
+        if (problem) *problem = why;
+        return false;
+    }
     application = new QApplication(argc, argv);
     registerEmbeddedResources();
     application->installEventFilter(new MouseFilter);
@@ -237,10 +283,7 @@ void shutDown() {
     s.images.clear();
     s.fonts.clear();
     s.names.clear();
-    if (s.handCursorShown) {
-        QGuiApplication::restoreOverrideCursor();
-        s.handCursorShown = false;
-    }
+    dropHandCursor();
 }
 
 // ---- Screen -----------------------------------------------------------------------------
@@ -297,14 +340,19 @@ int loadFont(const Text& face, int points, int style) {
 
 void setDefaultGadgetFont(int font) { state().defaultFont = font; }
 
+// Drawings are rendered at the screen's device pixel ratio, so they stay sharp at any scale;
+// the pixmap's size in the program's pixels stays size × size.
 int catchImage(const std::string& resource, int size) {
     QSvgRenderer renderer(QString::fromStdString(resource));
     QPixmap pixmap;
     if (renderer.isValid()) {
-        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+        const int pixels = static_cast<int>(size * ratio + 0.5);
+        QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(ratio);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        renderer.render(&painter);
+        renderer.render(&painter, QRectF(0, 0, size, size));
         painter.end();
         pixmap = QPixmap::fromImage(image);
     } else if (!pixmap.load(QString::fromStdString(resource))) {
@@ -365,6 +413,7 @@ Text menuItemText(int item) {
 }
 
 void showPopupMenu(int x, int y) {
+    dropHandCursor();
     if (state().popupMenu) state().popupMenu->popup(QPoint(x, y));
 }
 
@@ -422,6 +471,7 @@ void delay(int milliseconds) {
 
 void messageBox(const Text& title, const Text& text) {
     auto& s = state();
+    dropHandCursor();
     if (s.messageBoxHook) {
         s.messageBoxHook(title, text);
         return;
@@ -461,6 +511,7 @@ std::vector<Text> openFileRequester(const Text& title, const Text& startPath, co
                                     bool multiple) {
     auto& s = state();
     if (s.fileRequesterHook) return s.fileRequesterHook(title, startPath, filter);
+    dropHandCursor();
     QFileDialog dialog(s.window, toQString(title), toQString(startPath), qtFilter(filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
@@ -476,6 +527,7 @@ Text pathRequester(const Text& title, const Text& startPath) {
     if (s.pathRequesterHook) {
         chosen = s.pathRequesterHook(title, startPath);
     } else {
+        dropHandCursor();
         QFileDialog dialog(s.window, toQString(title), toQString(startPath));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setOption(QFileDialog::ShowDirsOnly);
@@ -488,7 +540,14 @@ Text pathRequester(const Text& title, const Text& startPath) {
     return chosen;
 }
 
-void setClipboardText(const Text& text) { QGuiApplication::clipboard()->setText(toQString(text)); }
+// The clipboard holds LF line ends, as Linux programs expect; the program's CR LF and lone
+// CR become LF.
+void setClipboardText(const Text& text) {
+    QString lines = toQString(text);
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(QChar(u'\r'), QChar(u'\n'));
+    QGuiApplication::clipboard()->setText(lines);
+}
 
 Text getClipboardText() { return fromQString(QGuiApplication::clipboard()->text()); }
 

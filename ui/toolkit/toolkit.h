@@ -72,8 +72,9 @@ constexpr int keyEscape = 27;
 
 // ---- Application and window 0 -------------------------------------------------------
 
-// Starts the widget library; call once before anything else. argv is kept.
-bool startToolkit(int& argc, char** argv);
+// Starts the widget library; call once before anything else. argv is kept. False, with the
+// reason in problem, when there is no display to open a window on.
+bool startToolkit(int& argc, char** argv, std::string* problem = nullptr);
 // Opens window 0 with the given inner (client) rectangle; false when it cannot be opened.
 bool openWindow(int x, int y, int width, int height, const Text& title);
 bool windowIsOpen();
