@@ -50,8 +50,10 @@ void applyRegexLook(Gadget checkBox, Gadget firstEditor, Gadget secondEditor) {
         background = colour("mistR");
         front = colour("Dpink");
     } else {
-        background = firstEditor == app.g.searchEditor1 ? tk::systemWindowColour() : colour("Lyellow");
-        front = colour("black");
+        // The Work editors have the platform's colours, the Polygon's black on light yellow.
+        const bool workTab = firstEditor == app.g.searchEditor1;
+        background = workTab ? tk::systemWindowColour() : colour("Lyellow");
+        front = workTab ? tk::systemTextColour() : colour("black");
     }
     for (Gadget editor : {firstEditor, secondEditor}) {
         tk::setGadgetColour(editor, tk::backColour, background);

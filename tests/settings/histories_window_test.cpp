@@ -107,6 +107,31 @@ TEST_F(HistoryTest, SavedEntriesComeBackNewestFirstAfterARestart) {
     EXPECT_EQ(items(app.g.workCombo), (std::vector<Text>{u"index", u"*.htm"}));
 }
 
+// A wheel turned over a history combo that does not have the focus scrolls past it: it
+// chooses no entry and the editor keeps the text typed there. Once the combo has the
+// focus, the wheel chooses as the drop-down list does.
+TEST_F(HistoryTest, WheelOverAnUnfocusedHistoryComboLeavesTheEditorsText) {
+    start();
+    showTab(0);
+    for (const char16_t* value : {u"first", u"second"}) saveFrom(app.g.searchEditor1, app.g.searchSave1, value);
+    tk::setGadgetText(app.g.searchEditor1, u"typed by the user");
+    tk::setActiveGadget(app.g.searchEditor1);
+    processEvents();
+    const int before = tk::getGadgetState(app.g.searchCombo1);
+    tk::testing::turnWheelOver(app.g.searchCombo1, -1);
+    processEvents();
+    EXPECT_EQ(tk::getGadgetState(app.g.searchCombo1), before);
+    EXPECT_EQ(tk::getGadgetText(app.g.searchEditor1), u"typed by the user");
+
+    tk::setActiveGadget(app.g.searchCombo1);
+    processEvents();
+    tk::testing::turnWheelOver(app.g.searchCombo1, -1);
+    processEvents();
+    EXPECT_NE(tk::getGadgetState(app.g.searchCombo1), before);
+    EXPECT_EQ(tk::getGadgetText(app.g.searchEditor1),
+              tk::getGadgetItemText(app.g.searchCombo1, tk::getGadgetState(app.g.searchCombo1)));
+}
+
 // ---- Saving --------------------------------------------------------------------------
 
 TEST_F(HistoryTest, SearchTextSavedInRowTwoReachesBothRowsAndTheFile) {

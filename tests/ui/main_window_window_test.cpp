@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/program_window.h"
+#include "ui/colours.h"
 
 namespace {
 
@@ -273,6 +274,39 @@ TEST_F(MainWindowTest, TheFileListLeavesRoomForAVerticalScrollBar) {
     resizeTo(950, 700);
     EXPECT_EQ(tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 1),
               pageWidth() - app.scrollBarAllowance - 55);
+}
+
+// Every text the program colours reads on its background (a contrast ratio of 4.5 or
+// more) under the platform's light palette and under a dark one, also when the desktop
+// switches while the window is open.
+TEST_F(MainWindowTest, EveryColouredTextReadsUnderALightAndADarkPalette) {
+    openWindowOnly();
+    const Gadgets& g = app.g;
+    tk::addGadgetItem(g.fileList, -1, u"\nfailed.htm");
+    tk::setGadgetItemColour(g.fileList, 0, tk::frontColour, colour("crim"));
+    for (bool dark : {false, true, false}) {
+        tk::testing::useDarkPalette(dark);
+        for (bool regex : {false, true}) {
+            for (const char* key : {"reg1", "reg2"}) {
+                tk::setGadgetState(app.options[key].gadget, regex ? 1 : 0);
+                applyRegexLook(app.options[key].gadget, key[3] == '1' ? g.searchEditor1 : g.edi5,
+                               key[3] == '1' ? g.replaceEditor1 : g.edi6);
+            }
+            for (int changed : {0, 2}) {
+                showRunResult(changed, 1);
+                tk::testing::settle();
+                SCOPED_TRACE(std::string(dark ? "dark" : "light") + (regex ? ", regex look" : "") +
+                             (changed ? ", success box" : ", failure box"));
+                for (Gadget gadget : {g.txt1, g.txt2, g.txt3, g.backupPathText, g.edi4, g.edi5, g.edi6,
+                                      g.searchEditor1, g.replaceEditor1, g.resultText, g.codePageLabel})
+                    EXPECT_GE(tk::testing::shownContrast(gadget), 4.5) << "gadget " << gadget;
+                EXPECT_GE(tk::testing::shownRowContrast(g.fileList, 0), 4.5);
+            }
+        }
+    }
+    // The program's own colours are what it asks for, whatever is painted.
+    EXPECT_EQ(tk::getGadgetItemColour(g.fileList, 0, tk::frontColour), colour("crim"));
+    EXPECT_EQ(tk::getGadgetColour(g.resultText, tk::frontColour), colour("Sgreen"));
 }
 
 // ---- What the gadgets show -------------------------------------------------------------

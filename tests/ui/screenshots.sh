@@ -28,7 +28,7 @@ cleanup() {
 trap cleanup EXIT
 cp -r "$(dirname "$0")/../../language" "$work/language"
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work/server.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" >"$work/server.log" 2>&1 &
 server_pid=$!
 for _ in $(seq 1 100); do
   [ -s "$work/display" ] && break

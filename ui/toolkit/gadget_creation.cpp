@@ -62,6 +62,22 @@ protected:
     bool hitButton(const QPoint& position) const override { return rect().contains(position); }
 };
 
+// A combo box takes the mouse wheel only while it has the focus: a wheel turned to scroll
+// past it must not choose an entry (and with it replace the text of an editor).
+class WheelGuard : public QObject {
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() != QEvent::Wheel) return false;
+        auto* combo = qobject_cast<QComboBox*>(target);
+        return combo && !combo->hasFocus();
+    }
+};
+
+QObject* wheelGuard() {
+    static WheelGuard guard;
+    return &guard;
+}
+
 // A folder tree that brings its selected folder into view whenever it is shown: scrolling
 // while it sits on a page not shown yet has no effect.
 class FolderTree : public QTreeView {
@@ -158,6 +174,9 @@ Gadget comboBoxGadget(int x, int y, int width, int height, int flags) {
     auto* combo = new QComboBox(currentParent());
     combo->setEditable((flags & comboEditable) == comboEditable);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // The focus comes by click or keyboard, never by the wheel.
+    combo->setFocusPolicy(Qt::StrongFocus);
+    combo->installEventFilter(wheelGuard());
     Gadget number = adopt(combo, Kind::comboBox, x, y, width, height);
     QObject::connect(combo, &QComboBox::activated,
                      [number](int) { queueEvent(gadgetEvent, number, changeType); });

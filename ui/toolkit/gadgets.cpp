@@ -21,6 +21,9 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
+#include <cmath>
+
 #include "ui/toolkit/qt_binding.h"
 
 namespace tk {
@@ -451,28 +454,95 @@ void setGadgetAttribute(Gadget gadget, int attribute, int value) {
     }
 }
 
-void setGadgetColour(Gadget gadget, int slot, Colour colour) {
-    GadgetRecord* r = record(gadget);
-    if (!r) return;
-    QWidget* w = r->widget.data();
+namespace binding {
+
+namespace {
+double channel(int value) {
+    const double c = value / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+double luminance(const QColor& c) {
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+}  // namespace
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor readableOn(const QColor& front, const QColor& back) {
+    constexpr double enough = 4.5;
+    if (contrastRatio(front, back) >= enough) return front;
+    const QColor target = contrastRatio(Qt::black, back) >= contrastRatio(Qt::white, back) ? QColor(Qt::black)
+                                                                                           : QColor(Qt::white);
+    for (int step = 1; step < 32; ++step) {
+        const double t = step / 32.0;
+        const QColor mixed(static_cast<int>(front.red() + (target.red() - front.red()) * t + 0.5),
+                           static_cast<int>(front.green() + (target.green() - front.green()) * t + 0.5),
+                           static_cast<int>(front.blue() + (target.blue() - front.blue()) * t + 0.5));
+        if (contrastRatio(mixed, back) >= enough) return mixed;
+    }
+    return target;
+}
+
+// What a gadget's text is painted on: its own background from the program, else that of
+// the nearest gadget around it with one, else the application palette's (asked directly,
+// since widgets take a new palette only after the application has it).
+QColor backgroundBehind(const GadgetRecord& r, QPalette::ColorRole backRole) {
+    if (r.wantedBack.isValid()) return r.wantedBack;
+    for (QWidget* around = r.widget->parentWidget(); around; around = around->parentWidget()) {
+        const QVariant number = around->property("tkGadget");
+        if (!number.isValid()) continue;
+        const GadgetRecord* outer = record(number.toInt());
+        if (outer && outer->wantedBack.isValid() && outer->client != outer->widget.data()) return outer->wantedBack;
+    }
+    return QApplication::palette(r.widget.data()).color(backRole);
+}
+
+void applyColours(GadgetRecord& r) {
+    QWidget* w = r.widget.data();
+    if (!w || (!r.wantedFront.isValid() && !r.wantedBack.isValid())) return;
+    const QPalette::ColorRole frontRole = roleFor(r.kind, frontColour);
+    const QPalette::ColorRole backRole = roleFor(r.kind, backColour);
     QPalette palette = w->palette();
-    palette.setColor(roleFor(r->kind, slot), toQColor(colour));
-    w->setPalette(palette);
-    if (slot == backColour) {
+    if (r.wantedBack.isValid()) {
+        palette.setColor(backRole, r.wantedBack);
         w->setAutoFillBackground(true);
-        if (r->client && r->client != w) {
-            QPalette clientPalette = r->client->palette();
-            clientPalette.setColor(QPalette::Window, toQColor(colour));
-            r->client->setPalette(clientPalette);
-            r->client->setAutoFillBackground(true);
+        if (r.client && r.client != w) {
+            QPalette clientPalette = r.client->palette();
+            clientPalette.setColor(QPalette::Window, r.wantedBack);
+            r.client->setPalette(clientPalette);
+            r.client->setAutoFillBackground(true);
         }
     }
+    const QColor back = backgroundBehind(r, backRole);
+    if (r.wantedFront.isValid()) palette.setColor(frontRole, readableOn(r.wantedFront, back));
+    else palette.setColor(frontRole, contrastRatio(Qt::black, back) >= contrastRatio(Qt::white, back) ? Qt::black : Qt::white);
+    w->setPalette(palette);
     w->update();
 }
 
+void applyAllColours() {
+    for (auto& [number, r] : state().gadgets) applyColours(r);
+}
+
+}  // namespace binding
+
+void setGadgetColour(Gadget gadget, int slot, Colour colour) {
+    GadgetRecord* r = record(gadget);
+    if (!r) return;
+    (slot == backColour ? r->wantedBack : r->wantedFront) = toQColor(colour);
+    applyColours(*r);
+}
+
+// The colour the program gave; the palette's where it gave none.
 Colour getGadgetColour(Gadget gadget, int slot) {
     GadgetRecord* r = record(gadget);
     if (!r) return 0;
+    const QColor& wanted = slot == backColour ? r->wantedBack : r->wantedFront;
+    if (wanted.isValid()) return fromQColor(wanted);
     return fromQColor(r->widget->palette().color(roleFor(r->kind, slot)));
 }
 

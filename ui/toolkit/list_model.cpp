@@ -22,7 +22,15 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
         case Qt::CheckStateRole:
             if (checkable && index.column() == 0) return row.checked ? Qt::Checked : Qt::Unchecked;
             return {};
-        case Qt::ForegroundRole: return row.front.isValid() ? QVariant(row.front) : QVariant();
+        case Qt::ForegroundRole: {
+            if (!row.front.isValid()) return {};
+            // Painted readable on the row's background, whatever the palette.
+            const QWidget* view = widgetOf(owner_);
+            const QColor back = row.back.isValid() ? row.back
+                                : view               ? view->palette().color(QPalette::Base)
+                                                     : QColor(Qt::white);
+            return QVariant(readableOn(row.front, back));
+        }
         case Qt::BackgroundRole: return row.back.isValid() ? QVariant(row.back) : QVariant();
         default: return {};
     }

@@ -40,7 +40,23 @@ struct GadgetRecord {
     std::vector<QWidget*> pages;  // panel pages
     QIcon releasedIcon;
     QPixmap pressedPixmap;
+    // The colours the program gave the gadget (invalid: the palette's). What is painted may
+    // differ: see applyColours.
+    QColor wantedFront;
+    QColor wantedBack;
 };
+
+// The contrast ratio of two colours as WCAG defines it, from 1 to 21.
+double contrastRatio(const QColor& a, const QColor& b);
+// front itself when it reads on back (a ratio of 4.5 or more), else the nearest colour on
+// the way from it to black or white (whichever reads better on back) that does.
+QColor readableOn(const QColor& front, const QColor& back);
+// Paints a gadget in the colours the program gave it, each text readable on its background
+// whatever the palette: a background of the program's own gets a black or white text when
+// the program gave no text colour.
+void applyColours(GadgetRecord& r);
+// applyColours for every gadget, after the palette changed.
+void applyAllColours();
 
 // Opens a folder tree at a folder (or, while it does not exist, at its nearest parent).
 void selectFolder(GadgetRecord& r, const QString& path);

@@ -117,6 +117,10 @@ class MouseFilter : public QObject {
 protected:
     bool eventFilter(QObject* target, QEvent* event) override {
         auto type = event->type();
+        if (type == QEvent::ApplicationPaletteChange && target == QCoreApplication::instance()) {
+            applyAllColours();
+            return false;
+        }
         if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove) return false;
         auto* widget = qobject_cast<QWidget*>(target);
         if (!widget || !state().window) return false;
@@ -174,9 +178,19 @@ std::string displayProblem() {
     auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
     std::string problem;
     if (connect && hasError && disconnect) {
-        void* connection = connect(display.constData(), nullptr);
-        if (hasError(connection) != 0) problem = "cannot open the window: no X display answers at " + display.toStdString();
-        disconnect(connection);
+        // A server that is starting, or resetting after its last client left, answers a
+        // moment later.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            void* connection = connect(display.constData(), nullptr);
+            const bool answered = hasError(connection) == 0;
+            disconnect(connection);
+            if (answered) {
+                problem.clear();
+                break;
+            }
+            problem = "cannot open the window: no X display answers at " + display.toStdString();
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
     }
     dlclose(xcb);
     return problem;
@@ -304,6 +318,8 @@ int screenDpiY() {
 int scrollBarWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
 
 Colour systemWindowColour() { return fromQColor(QApplication::palette().color(QPalette::Base)); }
+
+Colour systemTextColour() { return fromQColor(QApplication::palette().color(QPalette::Text)); }
 
 void cursorPosition(int& x, int& y) {
     QPoint position = QCursor::pos();

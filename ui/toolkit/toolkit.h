@@ -101,8 +101,9 @@ bool desktopSize(int& width, int& height);
 int screenDpiY();
 // Width of the platform's vertical scroll bar.
 int scrollBarWidth();
-// The platform's window background colour.
+// The platform's window background colour, and the colour of text on it.
 Colour systemWindowColour();
+Colour systemTextColour();
 // Screen position of the mouse cursor now.
 void cursorPosition(int& x, int& y);
 // A gadget's rectangle in screen coordinates; false for an unknown gadget.

@@ -12,6 +12,8 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeView>
+#include <QPalette>
+#include <QWheelEvent>
 
 #include "ui/toolkit/qt_binding.h"
 #include "ui/toolkit/toolkit_testing.h"
@@ -61,6 +63,63 @@ void rightClickGadgetAt(Gadget gadget, int x, int y) {
     QPoint local = target->mapFrom(widget, QPoint(x, y));
     QCursor::setPos(target->mapToGlobal(local));
     QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, local);
+}
+
+void useDarkPalette(bool dark) {
+    static const QPalette platform = QApplication::palette();
+    if (!dark) {
+        QApplication::setPalette(platform);
+        return;
+    }
+    QPalette palette;
+    const QColor window(53, 53, 53), base(42, 42, 42), text(235, 235, 235);
+    palette.setColor(QPalette::Window, window);
+    palette.setColor(QPalette::WindowText, text);
+    palette.setColor(QPalette::Base, base);
+    palette.setColor(QPalette::AlternateBase, window);
+    palette.setColor(QPalette::Text, text);
+    palette.setColor(QPalette::Button, window);
+    palette.setColor(QPalette::ButtonText, text);
+    palette.setColor(QPalette::ToolTipBase, base);
+    palette.setColor(QPalette::ToolTipText, text);
+    QApplication::setPalette(palette);
+}
+
+double shownContrast(Gadget gadget) {
+    GadgetRecord* r = record(gadget);
+    if (!r) return 0;
+    const QPalette palette = r->widget->palette();
+    QPalette::ColorRole front = QPalette::WindowText, back = QPalette::Window;
+    if (r->kind == Kind::editor || r->kind == Kind::list || r->kind == Kind::comboBox || r->kind == Kind::folderTree) {
+        front = QPalette::Text;
+        back = QPalette::Base;
+    } else if (r->kind == Kind::button || r->kind == Kind::imageButton) {
+        front = QPalette::ButtonText;
+        back = QPalette::Button;
+    }
+    return contrastRatio(palette.color(front), palette.color(back));
+}
+
+double shownRowContrast(Gadget list, int row) {
+    GadgetRecord* r = record(list);
+    if (!r || !r->listModel) return 0;
+    const QModelIndex index = r->listModel->index(row, 1);
+    const QVariant front = r->listModel->data(index, Qt::ForegroundRole);
+    const QVariant back = r->listModel->data(index, Qt::BackgroundRole);
+    const QPalette palette = r->widget->palette();
+    return contrastRatio(front.isValid() ? front.value<QColor>() : palette.color(QPalette::Text),
+                         back.isValid() ? back.value<QColor>() : palette.color(QPalette::Base));
+}
+
+void turnWheelOver(Gadget gadget, int notches) {
+    QWidget* widget = widgetOf(gadget);
+    if (!widget) return;
+    const QPoint local(widget->width() / 2, widget->height() / 2);
+    const QPoint global = widget->mapToGlobal(local);
+    QCursor::setPos(global);
+    QWheelEvent wheel(local, global, QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &wheel);
 }
 
 void moveMouseOver(Gadget gadget) {

@@ -16,6 +16,9 @@ void moveMouseOver(Gadget gadget);
 void moveMouseTo(int screenX, int screenY);
 void pressKey(int key);
 void typeText(Gadget gadget, const Text& text);
+// Turns the mouse wheel over the middle of a gadget by whole notches (negative: towards
+// the user), as a person does without clicking first.
+void turnWheelOver(Gadget gadget, int notches);
 // Chooses an entry of a combo box as the user does with the drop-down list.
 void chooseComboItem(Gadget combo, int item);
 // Selects a folder in a folder tree as the user does.
@@ -33,5 +36,13 @@ void clickCloseBox();
 void dragWindowSize(int width, int height);
 // Runs pending platform work (layout, paint) without taking events off the queue.
 void settle();
+
+// Puts the whole application on a dark palette (text light on dark) or back on the
+// platform's own, as a desktop theme switch does.
+void useDarkPalette(bool dark);
+// The contrast ratio of a gadget's text as it is painted against what is behind it, and
+// of one list row's text against the row's background.
+double shownContrast(Gadget gadget);
+double shownRowContrast(Gadget list, int row);
 
 }  // namespace tk::testing
