@@ -18,6 +18,7 @@
 #include "core/startup.h"
 #include "core/window_title.h"
 #include "settings/settings_file.h"
+#include "ui/accessible_names.h"
 #include "ui/tool_tips.h"
 
 namespace {
@@ -100,6 +101,7 @@ void relabelWindow() {
 
     buildToolTips();
     if (optionChecked("tip")) applyToolTips();
+    nameGadgetsForAssistiveTechnology();
 }
 
 }  // namespace

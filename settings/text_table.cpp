@@ -85,6 +85,9 @@ constexpr TextRow builtInRows[] = {
     {"txt11", u"Code page of files without a mark", nullptr},
     {"tit22", u"To write each line of a changed file with its own line end (CR LF, LF or CR) instead of CR LF", nullptr},
     {"tit23", u"The character set in which files without a byte-order mark are read and written", nullptr},
+    {"txt12", u"File name pattern", nullptr},
+    {"txt13", u"Interface language", nullptr},
+    {"txt14", u"File list", nullptr},
 };
 
 }  // namespace

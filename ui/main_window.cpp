@@ -264,6 +264,8 @@ void buildMainWindow() {
     g.focusSink = tk::buttonGadget(0, 0, 0, 0, Text());
     g.scratchEditor = tk::editorGadget(0, 0, 0, 0);
     for (Gadget& buffer : g.editorBuffer) buffer = tk::editorGadget(0, 0, 0, 0);
+    for (Gadget service : {g.focusSink, g.scratchEditor}) tk::makeServiceGadget(service);
+    for (Gadget buffer : g.editorBuffer) tk::makeServiceGadget(buffer);
 
     useFont(1);
     g.mainPanel = tk::panelGadget(app.margin, app.margin, app.clientWidth - app.doubleMargin,

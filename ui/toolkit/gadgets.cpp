@@ -583,11 +583,24 @@ int gadgetY(Gadget gadget) { QWidget* w = widgetOf(gadget); return w ? w->y() : 
 int gadgetWidth(Gadget gadget) { QWidget* w = widgetOf(gadget); return w ? w->width() : 0; }
 int gadgetHeight(Gadget gadget) { QWidget* w = widgetOf(gadget); return w ? w->height() : 0; }
 
+// A service gadget is hidden and cannot hold the focus itself: giving it the focus takes
+// the focus from every gadget, and the service gadget counts as active until another
+// gadget takes it.
 void setActiveGadget(Gadget gadget) {
-    if (QWidget* w = widgetOf(gadget)) w->setFocus(Qt::OtherFocusReason);
+    GadgetRecord* r = record(gadget);
+    if (!r) return;
+    if (r->service) {
+        state().parkedFocus = gadget;
+        if (QWidget* focused = QApplication::focusWidget()) focused->clearFocus();
+        return;
+    }
+    r->widget->setFocus(Qt::OtherFocusReason);
 }
 
-Gadget getActiveGadget() { return gadgetOfWidget(QApplication::focusWidget()); }
+Gadget getActiveGadget() {
+    const Gadget focused = gadgetOfWidget(QApplication::focusWidget());
+    return focused != 0 ? focused : state().parkedFocus;
+}
 
 void gadgetToolTip(Gadget gadget, const Text& text) {
     if (QWidget* w = widgetOf(gadget)) w->setToolTip(toQString(text));

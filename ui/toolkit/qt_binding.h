@@ -44,6 +44,7 @@ struct GadgetRecord {
     // differ: see applyColours.
     QColor wantedFront;
     QColor wantedBack;
+    bool service = false;  // kept by the program for itself: see makeServiceGadget
 };
 
 // The contrast ratio of two colours as WCAG defines it, from 1 to 21.
@@ -104,6 +105,8 @@ struct State {
     std::map<int, QAction*> menuItems;
     std::map<std::string, Gadget*> names;
     bool handCursorShown = false;
+    Gadget lastClicked = 0;  // the gadget of the last mouse press in window 0
+    Gadget parkedFocus = 0;  // the service gadget the program gave the focus to
     int programmatic = 0;  // >0 while the program itself changes a gadget
     MessageBoxHook messageBoxHook;
     FileRequesterHook fileRequesterHook;
@@ -113,6 +116,9 @@ struct State {
 State& state();
 // Puts the platform's own cursor back where the program had set the hand.
 void dropHandCursor();
+// Tab and Shift+Tab through the visible gadgets of window 0 in reading order: installed
+// once when the toolkit starts.
+void installKeyboardWalk();
 GadgetRecord* record(Gadget gadget);
 QWidget* widgetOf(Gadget gadget);
 Gadget gadgetOfWidget(const QWidget* widget);

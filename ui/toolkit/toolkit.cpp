@@ -146,6 +146,7 @@ protected:
             dropHandCursor();
             queueEvent(mouseMove, 0);
         } else if (mouse->button() == Qt::LeftButton) {
+            state().lastClicked = gadgetOfWidget(widget);
             queueEvent(leftButtonDown, 0);
         } else if (mouse->button() == Qt::RightButton) {
             queueEvent(rightButtonDown, 0);
@@ -213,6 +214,7 @@ bool startToolkit(int& argc, char** argv, std::string* problem) {
     application = new QApplication(argc, argv);
     registerEmbeddedResources();
     application->installEventFilter(new MouseFilter);
+    installKeyboardWalk();
     return true;
 }
 

@@ -130,6 +130,12 @@ void freeGadget(Gadget gadget);
 bool isGadget(Gadget gadget);
 // Moves a gadget into another gadget's face (positions become relative to the host).
 void hostGadget(Gadget gadget, Gadget host);
+// Marks a gadget the program keeps for itself (the focus sink, the hidden editors): the
+// keyboard never reaches it (the program may still give it the focus), assistive
+// technology is not offered it, and an editor is hidden (it keeps its text).
+void makeServiceGadget(Gadget gadget);
+// The name assistive technology reads for a gadget (a screen reader speaks it).
+void setGadgetAccessibleName(Gadget gadget, const Text& name);
 
 // ---- Gadget operations (unknown numbers: nothing happens, results are 0 / empty) ----
 

@@ -1,6 +1,7 @@
 // User input for tests, delivered to the real widgets through Qt's test functions.
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
@@ -63,6 +64,40 @@ void rightClickGadgetAt(Gadget gadget, int x, int y) {
     QPoint local = target->mapFrom(widget, QPoint(x, y));
     QCursor::setPos(target->mapToGlobal(local));
     QTest::mouseClick(target, Qt::RightButton, Qt::NoModifier, local);
+}
+
+void pressTab(bool shift, bool control) {
+    QWidget* window = state().window;
+    if (!window) return;
+    window->activateWindow();
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+    if (shift) modifiers |= Qt::ShiftModifier;
+    if (control) modifiers |= Qt::ControlModifier;
+    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
+    QTest::keyClick(target, shift ? Qt::Key_Backtab : Qt::Key_Tab, modifiers);
+}
+
+Text accessibleName(Gadget gadget) {
+    QWidget* widget = widgetOf(gadget);
+    QAccessibleInterface* face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    return face ? fromQString(face->text(QAccessible::Name)) : Text();
+}
+
+bool offeredToAssistiveTechnology(Gadget gadget) {
+    QWidget* widget = widgetOf(gadget);
+    QAccessibleInterface* face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    return face && !face->state().invisible;
+}
+
+std::vector<Gadget> shownGadgets() {
+    std::vector<Gadget> shown;
+    for (auto& [number, r] : state().gadgets) {
+        if (!r.widget || r.widget->window() != state().window || !r.widget->isVisible()) continue;
+        if (r.kind == Kind::container || r.kind == Kind::scrollArea || r.kind == Kind::panel || r.widget->width() == 0)
+            continue;
+        shown.push_back(number);
+    }
+    return shown;
 }
 
 void useDarkPalette(bool dark) {

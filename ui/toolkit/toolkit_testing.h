@@ -2,6 +2,8 @@
 // Input as a user would give it, for tests: clicks, keys and menu choices delivered to the
 // real widgets, so that the toolkit turns them into events exactly as for a person.
 
+#include <vector>
+
 #include "ui/toolkit/toolkit.h"
 
 namespace tk::testing {
@@ -15,6 +17,8 @@ void rightClickGadgetAt(Gadget gadget, int x, int y);
 void moveMouseOver(Gadget gadget);
 void moveMouseTo(int screenX, int screenY);
 void pressKey(int key);
+// Tab, Shift+Tab, Ctrl+Tab and Ctrl+Shift+Tab, delivered to whatever has the focus.
+void pressTab(bool shift = false, bool control = false);
 void typeText(Gadget gadget, const Text& text);
 // Turns the mouse wheel over the middle of a gadget by whole notches (negative: towards
 // the user), as a person does without clicking first.
@@ -44,5 +48,12 @@ void useDarkPalette(bool dark);
 // of one list row's text against the row's background.
 double shownContrast(Gadget gadget);
 double shownRowContrast(Gadget list, int row);
+
+// What assistive technology is told of a gadget through the accessibility interface: its
+// name, and whether it is offered to the user at all (present and not invisible).
+Text accessibleName(Gadget gadget);
+bool offeredToAssistiveTechnology(Gadget gadget);
+// Every gadget of window 0 that is shown now and has a face of its own (not a container).
+std::vector<Gadget> shownGadgets();
 
 }  // namespace tk::testing
