@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ordered_map.h"
+#include "settings/ordered_map.h"
 #include "engine/text.h"
 #include "settings/text_table.h"
 #include "ui/colours.h"

@@ -4,11 +4,11 @@
 
 #include "core/app_state.h"
 #include "core/editor_commands.h"
-#include "engine/file_set.h"
-#include "engine/run.h"
-#include "engine/search.h"
-#include "settings/histories.h"
-#include "settings/languages.h"
+#include "core/file_set.h"
+#include "core/run.h"
+#include "core/search.h"
+#include "core/histories.h"
+#include "core/languages.h"
 #include "ui/colours.h"
 #include "ui/tool_tips.h"
 

@@ -11,7 +11,7 @@
 #include "core/app_state.h"
 #include "core/event_loop.h"
 #include "core/window_title.h"
-#include "settings/settings.h"
+#include "core/settings.h"
 #include "settings/text_table.h"
 #include "ui/colours.h"
 #include "ui/main_window.h"

@@ -3,7 +3,7 @@
 #include "core/window_title.h"
 
 #include "core/app_state.h"
-#include "settings/languages.h"
+#include "core/languages.h"
 
 Text composeWindowTitle(const std::tm& date) {
     static const char* const monthKeys[12] = {"jan", "feb", "mar", "apr", "may", "jun",

@@ -8,20 +8,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/startup.h"
 #include "engine/file_rewrite.h"
-#include "engine/messages.h"
 #include "engine/real_path.h"
-
-void ensureDefaultBackupFolder() {
-    const Text folder = workingDirectory() + u"reserve/";
-    std::string path = textToUtf8(folder);
-    while (!path.empty() && (path.back() == '/' || path.back() == ' ' || path.back() == '\\')) path.pop_back();
-    struct stat info;
-    // Whatever is there already (a folder, a file, a link) is left alone.
-    if (::lstat(path.c_str(), &info) == 0) return;
-    if (::mkdir(path.c_str(), 0777) != 0) showError(0, folder);
-}
 
 namespace {
 

@@ -6,10 +6,6 @@
 
 #include "engine/text.h"
 
-// Creates the working directory's "reserve/" folder if nothing exists at that path (error
-// 0 with the path when it cannot be created).
-void ensureDefaultBackupFolder();
-
 // True when a run with backups into the folder backup would overwrite the files it
 // changes: backup is the root folder, holds it, or holds a file of the set (links
 // resolved). Copies would then land on originals, or the run would change copies. A

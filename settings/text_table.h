@@ -1,7 +1,7 @@
 #pragma once
 // The built-in English text table: every text the interface shows, by key.
 
-#include "core/ordered_map.h"
+#include "settings/ordered_map.h"
 #include "engine/text.h"
 
 using TextMap = OrderedMap<Text>;

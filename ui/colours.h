@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "core/ordered_map.h"
+#include "settings/ordered_map.h"
 
 using ColourMap = OrderedMap<uint32_t>;
 

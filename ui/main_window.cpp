@@ -4,10 +4,11 @@
 #include "ui/main_window.h"
 
 #include "core/app_state.h"
+#include "core/backup_folder.h"
 #include "engine/backup.h"
-#include "settings/code_pages.h"
-#include "settings/histories.h"
-#include "settings/languages.h"
+#include "core/code_pages.h"
+#include "core/histories.h"
+#include "core/languages.h"
 #include "ui/colours.h"
 #include "ui/tool_tips.h"
 

@@ -3,7 +3,7 @@
 #include "ui/tool_tips.h"
 
 #include "core/app_state.h"
-#include "settings/languages.h"
+#include "core/languages.h"
 
 void buildToolTips() {
     const Gadgets& g = app.g;

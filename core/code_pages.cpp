@@ -1,4 +1,4 @@
-#include "settings/code_pages.h"
+#include "core/code_pages.h"
 
 #include <vector>
 

@@ -1,12 +1,12 @@
 // The settings file tuning.ini: reading it at start-up, the default file, and writing back
 // at exit what the user changed.
 
-#include "settings/settings.h"
+#include "core/settings.h"
 
 #include "core/app_state.h"
-#include "settings/code_pages.h"
-#include "settings/histories.h"
-#include "settings/languages.h"
+#include "core/code_pages.h"
+#include "core/histories.h"
+#include "core/languages.h"
 #include "settings/settings_file.h"
 
 namespace {

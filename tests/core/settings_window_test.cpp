@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "settings/settings.h"
+#include "core/settings.h"
 #include "tests/support/program_window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 // app.languageList keeps the real file name of every selector item after "Embedded", so
 // that the file is always opened by the name it has on disk.
 
-#include "settings/languages.h"
+#include "core/languages.h"
 
 #include <algorithm>
 #include <cwctype>

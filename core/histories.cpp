@@ -3,14 +3,14 @@
 // the same entry. The list is written to the group COMBOBOX of tuning.ini at once on every
 // save and delete, as prefix + position: name00 … name09, name10 … name29.
 
-#include "settings/histories.h"
+#include "core/histories.h"
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/app_state.h"
-#include "settings/settings.h"
+#include "core/settings.h"
 #include "settings/settings_file.h"
 #include "ui/sounds.h"
 

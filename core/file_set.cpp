@@ -1,4 +1,4 @@
-#include "engine/file_set.h"
+#include "core/file_set.h"
 
 #include <algorithm>
 #include <dirent.h>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/app_state.h"
-#include "engine/messages.h"
+#include "core/messages.h"
 #include "engine/real_path.h"
 #include "engine/regex.h"
 #include "ui/toolkit/toolkit.h"

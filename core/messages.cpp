@@ -1,9 +1,9 @@
-#include "engine/messages.h"
+#include "core/messages.h"
 
 #include <string>
 
 #include "core/app_state.h"
-#include "settings/languages.h"
+#include "core/languages.h"
 #include "ui/colours.h"
 #include "ui/sounds.h"
 #include "ui/toolkit/toolkit.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/histories.h"
+#include "core/histories.h"
 #include "tests/support/program_window.h"
 
 namespace {

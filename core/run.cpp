@@ -1,13 +1,13 @@
-#include "engine/run.h"
+#include "core/run.h"
 
 #include <chrono>
 
 #include "core/app_state.h"
 #include "engine/backup.h"
 #include "engine/file_rewrite.h"
-#include "engine/messages.h"
-#include "engine/search.h"
-#include "settings/code_pages.h"
+#include "core/messages.h"
+#include "core/search.h"
+#include "core/code_pages.h"
 #include "ui/colours.h"
 #include "ui/toolkit/toolkit.h"
 

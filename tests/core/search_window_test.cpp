@@ -3,7 +3,7 @@
 
 #include "tests/support/program_window.h"
 
-#include "engine/search.h"
+#include "core/search.h"
 
 namespace {
 

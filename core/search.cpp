@@ -1,9 +1,9 @@
-#include "engine/search.h"
+#include "core/search.h"
 
 #include "core/app_state.h"
-#include "engine/messages.h"
+#include "core/messages.h"
 #include "engine/regex.h"
-#include "settings/languages.h"
+#include "core/languages.h"
 #include "ui/toolkit/toolkit.h"
 
 namespace {

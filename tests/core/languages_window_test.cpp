@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/window_title.h"
-#include "settings/languages.h"
+#include "core/languages.h"
 #include "settings/settings_file.h"
 #include "tests/support/program_window.h"
 
