@@ -17,7 +17,7 @@
 #include "core/app_state.h"
 #include "core/event_loop.h"
 #include "core/startup.h"
-#include "engine/messages.h"
+#include "core/messages.h"
 #include "ui/toolkit/toolkit.h"
 #include "ui/toolkit/toolkit_testing.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/languages.h"
+#include "core/languages.h"
 #include "tests/support/program_window.h"
 
 namespace {
