@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "engine/backup.h"
 #include "engine/file_rewrite.h"
+#include "engine/run.h"
 #include "core/messages.h"
 #include "core/search.h"
 #include "core/code_pages.h"
@@ -56,8 +57,6 @@ void runFiles() {
     const Gadgets& g = app.g;
     lockWorkTab(true);
     const size_t total = app.filePaths.size();
-    int32_t changedCount = 0;
-    int64_t failedCount = 0;
     tk::setGadgetText(g.txt3, u"0");
     if (optionChecked("hek")) clearListChecks();
     PreparedRow row;
@@ -68,50 +67,64 @@ void runFiles() {
     const bool backups = optionChecked("rez");
     const Text backupFolder = backups ? tk::getGadgetText(g.backupTree) : Text();
     const Text root = app.paths.root;
+    // The list is unmarked only once the run goes ahead.
+    class Rows : public RunObserver {
+    public:
+        Rows(const Text& root, size_t total) : root_(root), total_(total) {
+            toGo_ = textToNumber(tk::getGadgetText(app.g.txt1));
+            lastDrain_ = Clock::now();
+        }
+        void started() override { clearErrorMarks(static_cast<int>(total_)); }
+        void fileDone(size_t index, FileOutcome outcome, const FileRewriter&) override {
+            const Gadgets& g = app.g;
+            const int item = static_cast<int>(index);
+            switch (outcome) {
+                case FileOutcome::changed:
+                    ++changed;
+                    tk::setGadgetText(g.txt3, numberToText(changed));
+                    tk::setGadgetItemState(g.fileList, item, 1);
+                    break;
+                case FileOutcome::failed:
+                case FileOutcome::unreadable:
+                    ++failed;
+                    tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
+                    break;
+                case FileOutcome::unsupported:
+                    showError(6, root_ + app.filePaths[index]);
+                    lastDrain_ = Clock::time_point();
+                    break;
+                case FileOutcome::unchanged:
+                    break;
+            }
+            --toGo_;
+            const Clock::time_point now = Clock::now();
+            if (now - lastDrain_ >= drainInterval || index + 1 == total_) {
+                tk::discardPendingEvents();
+                lastDrain_ = now;
+            }
+            tk::setGadgetText(g.txt1, numberToText(toGo_));
+        }
+        int32_t changed = 0;
+        int64_t failed = 0;
+
+    private:
+        const Text& root_;
+        size_t total_;
+        int64_t toGo_ = 0;
+        Clock::time_point lastDrain_;
+    };
+    Rows rows(root, total);
+    RunTotals totals;
     // Copies into a folder that holds the files being changed would overwrite originals or
     // be changed themselves: such a run touches nothing.
-    if (backups && backupFolderHoldsFilesOf(backupFolder, root, app.filePaths)) {
+    if (runOverFiles(root, app.filePaths, row, RewriteOptions{chosenCharset(), optionChecked("lin")}, backupFolder,
+                     rows, totals) == RunStart::backupOverlap) {
         showError(7, backupFolder);
         lockWorkTab(false);
         return;
     }
-    clearErrorMarks(static_cast<int>(total));
-
-    FileRewriter rewriter(RewriteOptions{chosenCharset(), optionChecked("lin")});
-    BackupCopier copier(root, backupFolder);
-    int64_t toGo = textToNumber(tk::getGadgetText(g.txt1));
-    Clock::time_point lastDrain = Clock::now();
-    for (size_t i = 0; i < total; ++i) {
-        const Text& relative = app.filePaths[i];
-        const std::string path = textToUtf8(root + relative);
-        const BeforeWrite backup = [&] { return !backups || copier.copy(relative); };
-        const int item = static_cast<int>(i);
-        switch (rewriter.rewrite(path, row, backup)) {
-            case FileOutcome::changed:
-                ++changedCount;
-                tk::setGadgetText(g.txt3, numberToText(changedCount));
-                tk::setGadgetItemState(g.fileList, item, 1);
-                break;
-            case FileOutcome::failed:
-            case FileOutcome::unreadable:
-                ++failedCount;
-                tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
-                break;
-            case FileOutcome::unsupported:
-                showError(6, root + relative);
-                lastDrain = Clock::time_point();
-                break;
-            case FileOutcome::unchanged:
-                break;
-        }
-        --toGo;
-        const Clock::time_point now = Clock::now();
-        if (now - lastDrain >= drainInterval || i + 1 == total) {
-            tk::discardPendingEvents();
-            lastDrain = now;
-        }
-        tk::setGadgetText(g.txt1, numberToText(toGo));
-    }
+    const int32_t changedCount = rows.changed;
+    const int64_t failedCount = rows.failed;
     showRunResult(changedCount, failedCount);
     tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total)));
     lockWorkTab(false);

@@ -384,9 +384,13 @@ private:
 
 ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
     LineEndKeeper keeper(text_, lineEnds_, newText_);
-    const ReplaceResult result = findReplacements(
-        text_, row, [&](size_t start, size_t length, TextView replacement) { keeper.edit(start, length, replacement); });
+    size_t count = 0;
+    const ReplaceResult result = findReplacements(text_, row, [&](size_t start, size_t length, TextView replacement) {
+        ++count;
+        keeper.edit(start, length, replacement);
+    });
     if (result != ReplaceResult::changed) return result;
+    replacements_ = count;
     keeper.finish();
     text_.swap(newText_);
     if (newText_.capacity() > largeFileBytes) newText_ = Text();
@@ -514,6 +518,8 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
 
 FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow& row,
                                       const BeforeWrite& beforeWrite) {
+    replacements_ = 0;
+    oldText_.clear();
     struct stat opened;
     // A file already read or written in this run is not read again.
     bool seen = false;
@@ -540,12 +546,14 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
     // A large file's bytes are not kept beside its text and the new text.
     if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
 
-    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row)) {
+    if (options_.keepOldText) oldText_ = text_;
+    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;
         case ReplaceResult::failed: return FileOutcome::failed;
         case ReplaceResult::changed: break;
     }
     if (!whole) return FileOutcome::failed;
+    if (options_.dryRun) return FileOutcome::changed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
     return writeBack(path, opened, format) ? FileOutcome::changed : FileOutcome::failed;
 }

@@ -52,6 +52,10 @@ struct RewriteOptions {
     // without one stays so), and the replacement's line breaks as the file's first line
     // end, instead of CR LF after every line: every byte outside the replaced text stays.
     bool keepLineEnds = false;
+    // Find and replace, but write nothing and make no copy: "changed" says what would be.
+    bool dryRun = false;
+    // Keep each file's text before the replacement (lastOldText), for showing the change.
+    bool keepOldText = false;
 };
 
 class FileRewriter {
@@ -64,6 +68,13 @@ public:
     // Reading and replacing need memory for the whole file: a file for which there is not
     // enough is left alone as "failed".
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
+
+    // Of the last file rewritten: how many places were replaced (0 unless "changed"), and
+    // its text before and after (the text as it is searched, for a change that was made or
+    // would be; before only with keepOldText).
+    size_t lastReplacements() const { return replacements_; }
+    const Text& lastOldText() const { return oldText_; }
+    const Text& lastNewText() const { return text_; }
 
 private:
     RewriteOptions options_;
@@ -107,6 +118,8 @@ private:
     Text text_;          // the file's text; storage reused from file to file
     LineEnds lineEnds_;  // the file's line ends, when they are kept
     Text newText_;       // the new text built beside text_ when line ends are kept
+    Text oldText_;       // the text before the replacement, with keepOldText
+    size_t replacements_ = 0;
 
     // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
     ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);

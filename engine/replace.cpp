@@ -9,14 +9,16 @@ namespace {
 // Plain mode with letter case: one linear pass that builds the new text directly, in the
 // text's own storage when the replacement is not longer than the search text (a large file
 // then needs no second copy of its text).
-ReplaceResult replaceExact(Text& text, const PreparedRow& row) {
+ReplaceResult replaceExact(Text& text, const PreparedRow& row, size_t& count) {
     // Replacing a text by itself changes nothing, however often it occurs.
     if (row.replacement == row.search) return ReplaceResult::unchanged;
-    if (row.replacement.size() <= row.search.size())
-        return replaceAllInPlace(text, row.search, row.replacement) ? ReplaceResult::changed
-                                                                    : ReplaceResult::unchanged;
+    if (row.replacement.size() <= row.search.size()) {
+        count = replaceAllInPlace(text, row.search, row.replacement);
+        return count > 0 ? ReplaceResult::changed : ReplaceResult::unchanged;
+    }
     Text out;
-    if (!appendReplacingAll(text, row.search, row.replacement, out)) return ReplaceResult::unchanged;
+    count = appendReplacingAll(text, row.search, row.replacement, out);
+    if (count == 0) return ReplaceResult::unchanged;
     text = std::move(out);
     return ReplaceResult::changed;
 }
@@ -53,10 +55,11 @@ ReplaceResult findMatches(TextView text, const PreparedRow& row, const EditSink&
 }
 
 // The new text built from the edits in one pass beside the old one.
-ReplaceResult replaceByEdits(Text& text, const PreparedRow& row) {
+ReplaceResult replaceByEdits(Text& text, const PreparedRow& row, size_t& count) {
     Text out;
     size_t done = 0;
     const ReplaceResult result = findReplacements(text, row, [&](size_t start, size_t length, TextView replacement) {
+        ++count;
         if (out.capacity() == 0) out.reserve(text.size() + replacement.size());
         out.append(text, done, start - done);
         out.append(replacement);
@@ -85,10 +88,14 @@ ReplaceResult findReplacements(TextView text, const PreparedRow& row, const Edit
     return findOccurrences(text, row, edit);
 }
 
-ReplaceResult replaceInText(Text& text, const PreparedRow& row) {
+ReplaceResult replaceInText(Text& text, const PreparedRow& row, size_t* replacements) {
+    size_t count = 0;
+    ReplaceResult result = ReplaceResult::unchanged;
     if (!row.options.useRegex && findMode(row.options) == 0) {
-        if (row.search.empty()) return ReplaceResult::unchanged;
-        return replaceExact(text, row);
+        if (!row.search.empty()) result = replaceExact(text, row, count);
+    } else {
+        result = replaceByEdits(text, row, count);
     }
-    return replaceByEdits(text, row);
+    if (replacements) *replacements = result == ReplaceResult::changed ? count : 0;
+    return result;
 }

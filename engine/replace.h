@@ -39,7 +39,8 @@ enum class ReplaceResult { unchanged, changed, failed };
 // text, or only empty matches, leave it "unchanged" (and as it was). "failed" means a match
 // ended in an error (the match limit and the like); the text is then left as it was. Texts
 // of any length are searched to their end.
-ReplaceResult replaceInText(Text& text, const PreparedRow& row);
+// replacements, when given, receives how many places were replaced (0 unless "changed").
+ReplaceResult replaceInText(Text& text, const PreparedRow& row, size_t* replacements = nullptr);
 
 // Called for each place of the text that the replacement changes, in order: the place's
 // start and length (in code units) and what goes there.

@@ -209,35 +209,39 @@ int32_t findText(TextView text, TextView pattern, int32_t start, int mode) {
   return static_cast<int32_t>(found + 1);
 }
 
-bool appendReplacingAll(TextView text, TextView find, TextView replacement, Text& out) {
-  if (find.empty()) return false;
+size_t appendReplacingAll(TextView text, TextView find, TextView replacement, Text& out) {
+  if (find.empty()) return 0;
   const Searcher searcher(find, Identity{});
   size_t done = 0;
   size_t hit = searcher.find(text, 0, Identity{});
-  if (hit == TextView::npos) return false;
+  if (hit == TextView::npos) return 0;
+  size_t count = 0;
   out.reserve(out.size() + text.size() +
               (replacement.size() > find.size() ? replacement.size() - find.size() : 0));
   while (hit != TextView::npos) {
+    ++count;
     out.append(text.data() + done, hit - done);
     out.append(replacement);
     done = hit + find.size();
     hit = searcher.find(text, done, Identity{});
   }
   out.append(text.data() + done, text.size() - done);
-  return true;
+  return count;
 }
 
-bool replaceAllInPlace(Text& text, TextView find, TextView replacement) {
-  if (find.empty() || replacement.size() > find.size()) return false;
+size_t replaceAllInPlace(Text& text, TextView find, TextView replacement) {
+  if (find.empty() || replacement.size() > find.size()) return 0;
   const Searcher searcher(find, Identity{});
   size_t hit = searcher.find(text, 0, Identity{});
-  if (hit == TextView::npos) return false;
+  if (hit == TextView::npos) return 0;
+  size_t count = 0;
   char16_t* const data = text.data();
   // The text up to put is final; the search reads only from done on, and put never passes
   // done because no replacement is longer than what it replaces.
   size_t put = hit;
   size_t done = hit;
   while (hit != TextView::npos) {
+    ++count;
     if (put != done) std::memmove(data + put, data + done, (hit - done) * sizeof(char16_t));
     put += hit - done;
     std::memcpy(data + put, replacement.data(), replacement.size() * sizeof(char16_t));
@@ -247,7 +251,7 @@ bool replaceAllInPlace(Text& text, TextView find, TextView replacement) {
   }
   if (put != done) std::memmove(data + put, data + done, (text.size() - done) * sizeof(char16_t));
   text.resize(put + (text.size() - done));
-  return true;
+  return count;
 }
 
 Text replaceAll(TextView text, TextView find, TextView replacement) {

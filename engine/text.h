@@ -26,12 +26,13 @@ void forEachOccurrence(TextView text, TextView pattern, int mode, const std::fun
 
 // Exact-case, non-overlapping, leftmost; inserted text is never scanned again. Linear time.
 Text replaceAll(TextView text, TextView find, TextView replacement);
-// replaceAll appending its result to out; false, and out as it was, when find does not
-// occur (or is empty).
-bool appendReplacingAll(TextView text, TextView find, TextView replacement, Text& out);
-// replaceAll within text's own storage, for a replacement no longer than find; false, and
-// text as it was, when find does not occur (or is empty, or the replacement is longer).
-bool replaceAllInPlace(Text& text, TextView find, TextView replacement);
+// replaceAll appending its result to out; the number of occurrences replaced: 0, and out
+// as it was, when find does not occur (or is empty).
+size_t appendReplacingAll(TextView text, TextView find, TextView replacement, Text& out);
+// replaceAll within text's own storage, for a replacement no longer than find; the number
+// of occurrences replaced: 0, and text as it was, when find does not occur (or is empty,
+// or the replacement is longer).
+size_t replaceAllInPlace(Text& text, TextView find, TextView replacement);
 
 Text leftPart(TextView text, int64_t count);
 Text midPart(TextView text, int64_t start);

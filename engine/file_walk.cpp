@@ -1,0 +1,193 @@
+#include "engine/file_walk.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+
+#include "engine/real_path.h"
+#include "engine/regex.h"
+
+namespace {
+
+// The rules of one walk, made ready once.
+struct Rules {
+    std::vector<Text> extensions;  // lower-cased
+    bool everyExtension = false;
+    bool filterActive = false;
+    std::string root;        // the walked folder, links resolved
+    std::string backup;      // the backup folder, links resolved (empty if none)
+    std::string skipFolder;  // the backup folder as the walk meets it, when it lies below
+                             // the walked folder: its files are copies, never the site's
+};
+
+Text filterPattern(const Text& namePattern) {
+    // The group makes the filter match the whole name even when it has alternatives:
+    // 'index|main' takes 'index' and 'main' but not 'index2'.
+    return u"^(?:" + lowerCase(namePattern) + u")$";
+}
+
+// folder is the walked folder as the walk names it (with a final "/").
+Rules prepare(const std::string& folder, const WalkRules& given) {
+    Rules rules;
+    rules.root = resolvedPath(folder);
+    rules.backup = given.backupFolder.empty() ? std::string() : resolvedPath(textToUtf8(given.backupFolder));
+    if (!rules.root.empty() && !rules.backup.empty() && rules.backup != rules.root &&
+        pathIsWithin(rules.backup, rules.root))
+        // The walk goes into folders only, never through links, so the folder it meets at
+        // the backup folder's place below the root is the backup folder.
+        rules.skipFolder = folder + rules.backup.substr(rules.root.size() + (rules.root == "/" ? 0 : 1)) + "/";
+    for (const Text& extension : given.extensions) {
+        if (extension == u"*") rules.everyExtension = true;
+        rules.extensions.push_back(lowerCase(extension));
+    }
+    if (!given.namePattern.empty()) {
+        rules.filterActive = true;
+        // A filter that does not compile leaves the slot empty, so it takes no file.
+        compilePattern(nameFilter, filterPattern(given.namePattern), 0);
+    }
+    return rules;
+}
+
+// name is the file's own name (its extension is that of its path below the root folder).
+bool takes(const Rules& rules, const Text& name) {
+    if (!rules.everyExtension) {
+        const Text extension = lowerCase(extensionPart(name));
+        if (std::find(rules.extensions.begin(), rules.extensions.end(), extension) == rules.extensions.end())
+            return false;
+    }
+    return !rules.filterActive || matchesAnywhere(nameFilter, lowerCase(fileNamePart(name, true)));
+}
+
+struct Entry {
+    Text name;
+    size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in the listing
+    size_t bytesSize;
+    unsigned char type;  // readdir's d_type: DT_UNKNOWN where the file system does not tell
+};
+
+// A folder's entries; their file-system names are kept together in one string.
+struct Listing {
+    std::string names;
+    std::vector<Entry> entries;
+    std::string_view bytes(const Entry& entry) const {
+        return std::string_view(names).substr(entry.bytesAt, entry.bytesSize);
+    }
+};
+
+// Compares as lowerCase(a) with lowerCase(b) would, without making either.
+int compareIgnoringCase(TextView a, TextView b) {
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const char16_t x = lowerCaseUnit(a[i]);
+        const char16_t y = lowerCaseUnit(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+// The entries of a folder sorted by name ignoring case (names that differ only in case by
+// their bytes), "." and ".." left out; false when the folder cannot be read.
+bool listFolder(const std::string& folder, Listing& listing) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view bytes(entry->d_name);
+        if (bytes == "." || bytes == "..") continue;
+        listing.entries.push_back({textFromUtf8(bytes), listing.names.size(), bytes.size(), entry->d_type});
+        listing.names += bytes;
+    }
+    closedir(dir);
+    std::sort(listing.entries.begin(), listing.entries.end(), [&](const Entry& a, const Entry& b) {
+        const int order = compareIgnoringCase(a.name, b.name);
+        return order != 0 ? order < 0 : listing.bytes(a) < listing.bytes(b);
+    });
+    return true;
+}
+
+// What an entry is, from readdir's type where it gives one (no status is read for a folder
+// or a plain file) and else from lstat.
+enum class Kind { folder, link, file };
+
+Kind kindOf(const std::string& path, const Entry& entry) {
+    const unsigned char type = entry.type;
+    if (type == DT_DIR) return Kind::folder;
+    if (type == DT_LNK) return Kind::link;
+    if (type != DT_UNKNOWN) return Kind::file;
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) return Kind::file;
+    return S_ISDIR(info.st_mode) ? Kind::folder : S_ISLNK(info.st_mode) ? Kind::link : Kind::file;
+}
+
+// A symbolic link is taken as the file it points to when that lies inside the chosen
+// folder and outside the backup folder: a run rewrites the link's target, and must not
+// reach beyond the places the user chose. A link to a folder is not followed (links could
+// form a cycle). A link that points nowhere is taken: the run reports it as a file it
+// could not read.
+bool takesLink(const Rules& rules, const std::string& path) {
+    const std::string target = resolvedPath(path);
+    if (target.empty()) return true;
+    struct stat info;
+    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+    if (rules.root.empty() || !pathIsWithin(target, rules.root)) return false;
+    return rules.skipFolder.empty() || !pathIsWithin(target, rules.backup);
+}
+
+// The files taken, handed to the observer in runs: before the walk goes into a folder and
+// when it leaves one.
+class Taken {
+public:
+    Taken(std::vector<Text>& files, WalkObserver* observer) : files_(files), observer_(observer), shown_(files.size()) {}
+    void take(Text relative) { files_.push_back(std::move(relative)); }
+    void flush() {
+        if (observer_ && shown_ < files_.size()) observer_->taken(shown_, files_.size());
+        shown_ = files_.size();
+    }
+    void leftFolder() {
+        if (observer_) observer_->leftFolder(files_.size());
+    }
+
+private:
+    std::vector<Text>& files_;
+    WalkObserver* observer_;
+    size_t shown_;
+};
+
+// Depth first: a sub-folder's files come before the later entries of its parent. Every
+// entry that is not a folder counts as a file. The backup folder is left out.
+void walk(const Rules& rules, const std::string& folder, const Text& relativeFolder, Taken& taken) {
+    Listing listing;
+    if (!listFolder(folder, listing)) return;
+    std::string path;
+    for (const Entry& entry : listing.entries) {
+        path.assign(folder).append(listing.bytes(entry));
+        const Kind kind = kindOf(path, entry);
+        if (kind == Kind::folder) {
+            path += '/';
+            if (path == rules.skipFolder) continue;
+            taken.flush();
+            walk(rules, path, relativeFolder + entry.name + u"/", taken);
+            taken.leftFolder();
+            continue;
+        }
+        if (!takes(rules, entry.name)) continue;
+        if (kind == Kind::link && !takesLink(rules, path)) continue;
+        taken.take(relativeFolder + entry.name);
+    }
+    taken.flush();
+}
+
+}  // namespace
+
+bool namePatternCompiles(const WalkRules& rules) {
+    return rules.namePattern.empty() || compilePattern(nameFilter, filterPattern(rules.namePattern), 0);
+}
+
+void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
+                WalkObserver* observer) {
+    std::string path = textToUtf8(folder);
+    if (!path.empty() && path.back() != '/') path += '/';
+    const Rules prepared = prepare(path, rules);
+    Taken taken(files, observer);
+    walk(prepared, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", taken);
+}
