@@ -1,0 +1,282 @@
+// rif: find and replace in many text files from the command line, on the same engine as
+// the window: the same walk, the same search, the same safe rewrite and backups.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <dtl/dtl.hpp>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+
+#include "engine/backup.h"
+#include "engine/file_walk.h"
+#include "engine/regex.h"
+#include "engine/run.h"
+#include "engine/text_file.h"
+
+namespace {
+
+// Exit statuses.
+constexpr int someChanged = 0;
+constexpr int nothingFound = 1;
+constexpr int usageError = 2;
+constexpr int someFailed = 3;
+
+struct Settings {
+    std::string search;
+    std::string replacement;
+    std::vector<std::string> paths;
+    bool regex = false;
+    bool ignoreCase = false;
+    bool emptyLines = false;
+    std::string extensions = "txt,hta,htm,html";
+    std::string name;
+    std::string backup;
+    std::string codepage;
+    bool crlf = false;
+    bool dryRun = false;
+    bool diff = false;
+    bool json = false;
+    bool quiet = false;
+};
+
+// The files of one PATH argument: the folder they are relative to, and their paths below it.
+struct Batch {
+    Text root;
+    std::vector<Text> relatives;
+};
+
+std::string jsonLine(const nlohmann::json& object) {
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// A text's lines, whatever ends them, in UTF-8: what a unified diff compares.
+std::vector<std::string> linesOf(const Text& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find_first_of(u"\r\n", start);
+        if (end == Text::npos) end = text.size();
+        lines.push_back(textToUtf8(TextView(text).substr(start, end - start)));
+        if (end == text.size()) break;
+        start = end + (text[end] == u'\r' && end + 1 < text.size() && text[end + 1] == u'\n' ? 2 : 1);
+        if (start == text.size()) break;
+    }
+    return lines;
+}
+
+void printDiff(const std::string& path, const Text& before, const Text& after) {
+    dtl::Diff<std::string> diff(linesOf(before), linesOf(after));
+    diff.onHuge();
+    diff.compose();
+    diff.composeUnifiedHunks();
+    std::cout << "--- " << path << "\n+++ " << path << "\n";
+    diff.printUnifiedFormat(std::cout);
+}
+
+// Reports each file as the run is done with it, and draws the progress line.
+class Report : public RunObserver {
+public:
+    Report(const Settings& settings, size_t total) : settings_(settings), total_(total) {
+        progress_ = isatty(STDERR_FILENO) == 1;
+        start_ = Clock::now();
+    }
+    void useBatch(const Batch& batch) { batch_ = &batch; }
+
+    void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override {
+        ++done_;
+        const std::string path = textToUtf8(batch_->root + batch_->relatives[index]);
+        std::string reason;
+        if (outcome == FileOutcome::unreadable) reason = "it could not be read";
+        if (outcome == FileOutcome::failed) reason = "it could not be changed safely and was left as it was";
+        if (outcome == FileOutcome::unsupported) reason = "its encoding is not supported (UTF-16 BE or UTF-32)";
+        clearProgress();
+        if (outcome == FileOutcome::changed) {
+            ++changed;
+            if (settings_.json) {
+                std::cout << jsonLine({{"path", path}, {"outcome", "changed"}, {"replacements", rewriter.lastReplacements()}})
+                          << "\n";
+            } else if (settings_.diff) {
+                printDiff(path, rewriter.lastOldText(), rewriter.lastNewText());
+            } else if (!settings_.quiet) {
+                std::cout << path << ": " << rewriter.lastReplacements() << "\n";
+            }
+        } else if (!reason.empty()) {
+            ++failed;
+            if (settings_.json) {
+                std::cout << jsonLine({{"path", path}, {"outcome", "failed"}, {"replacements", 0}, {"error", reason}})
+                          << "\n";
+            } else {
+                std::cerr << path << ": error: " << reason << "\n";
+            }
+        }
+        drawProgress();
+    }
+
+    // Takes the progress line off the terminal.
+    void clearProgress() {
+        if (!shown_) return;
+        std::cerr << "\r\033[K" << std::flush;
+        shown_ = false;
+    }
+
+    int64_t changed = 0;
+    int64_t failed = 0;
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    // At most ten times a second, once the run has taken more than a second.
+    void drawProgress() {
+        if (!progress_) return;
+        const Clock::time_point now = Clock::now();
+        if (now - start_ < std::chrono::seconds(1) || now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+        lastDrawn_ = now;
+        std::cout << std::flush;
+        std::cerr << "\r" << done_ << " of " << total_ << " files, " << changed << " changed" << std::flush;
+        shown_ = true;
+    }
+
+    const Settings& settings_;
+    const Batch* batch_ = nullptr;
+    size_t total_;
+    size_t done_ = 0;
+    bool progress_;
+    bool shown_ = false;
+    Clock::time_point start_;
+    Clock::time_point lastDrawn_;
+};
+
+std::vector<Text> extensionList(const std::string& list) {
+    std::vector<Text> extensions;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        std::string extension = list.substr(start, comma - start);
+        if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
+        if (!extension.empty()) extensions.push_back(textFromUtf8(extension));
+        start = comma + 1;
+    }
+    return extensions;
+}
+
+int usage(const std::string& message) {
+    std::cerr << "rif: " << message << "\n";
+    return usageError;
+}
+
+int run(const Settings& settings) {
+    PreparedRow row;
+    row.options = {settings.regex, !settings.ignoreCase, settings.emptyLines};
+    row.search = textFromUtf8(settings.search);
+    row.replacement = textFromUtf8(settings.replacement);
+    // The same checks as the window's, in the same order.
+    if (settings.emptyLines) {
+        if (!settings.regex) return usage("--empty-lines needs --regex");
+        row.search += u"\r\n";
+    }
+    if (row.search.empty()) return usage("the search text is empty");
+    if (settings.regex && !compilePattern(rowPattern, row.search, compileFlags(row.options)))
+        return usage("the regular expression does not compile: " + textToUtf8(compileError()));
+
+    RewriteOptions options;
+    options.ansiCharset = settings.codepage.empty() ? localeCharset() : settings.codepage;
+    if (!charsetIsAvailable(options.ansiCharset)) return usage("unknown code page: " + options.ansiCharset);
+    options.keepLineEnds = !settings.crlf;
+    options.dryRun = settings.dryRun;
+    options.keepOldText = settings.diff;
+
+    WalkRules rules;
+    rules.extensions = extensionList(settings.extensions);
+    rules.namePattern = textFromUtf8(settings.name);
+    rules.backupFolder = textFromUtf8(settings.backup);
+    if (!namePatternCompiles(rules)) return usage("the name pattern does not compile: " + textToUtf8(compileError()));
+
+    std::vector<Batch> batches;
+    size_t total = 0;
+    for (const std::string& path : settings.paths) {
+        struct stat info;
+        if (::stat(path.c_str(), &info) != 0) return usage("no such file or folder: " + path);
+        Batch batch;
+        if (S_ISDIR(info.st_mode)) {
+            batch.root = textFromUtf8(path.back() == '/' ? path : path + "/");
+            walkFolder(batch.root, Text(), rules, batch.relatives);
+        } else {
+            const size_t slash = path.find_last_of('/');
+            batch.root = slash == std::string::npos ? Text() : textFromUtf8(path.substr(0, slash + 1));
+            batch.relatives.push_back(textFromUtf8(slash == std::string::npos ? path : path.substr(slash + 1)));
+        }
+        total += batch.relatives.size();
+        batches.push_back(std::move(batch));
+    }
+
+    Report report(settings, total);
+    RunTotals totals;
+    int64_t searched = 0;
+    for (const Batch& batch : batches) {
+        report.useBatch(batch);
+        if (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals) ==
+            RunStart::backupOverlap)
+            return usage("the backup folder must not hold the files to be changed: " + settings.backup);
+        searched += totals.searched;
+    }
+    report.clearProgress();
+    std::cout << std::flush;
+    if (settings.json) {
+        std::cout << jsonLine({{"changed", report.changed}, {"failed", report.failed}, {"searched", searched}}) << "\n";
+    } else if (!settings.quiet) {
+        std::cerr << report.changed << " files " << (settings.dryRun ? "would change" : "changed") << ", "
+                  << report.failed << " failed, " << searched << " searched\n";
+    }
+    if (report.failed > 0) return someFailed;
+    return report.changed > 0 ? someChanged : nothingFound;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    useUtf8Locale();
+    Settings settings;
+    CLI::App app{"Find and replace in many text files.\n\n"
+                 "Every file below each folder PATH (at any depth, by extension and name) and every file\n"
+                 "PATH is searched; each file in which SEARCH occurs is rewritten with REPLACEMENT, safely:\n"
+                 "the new contents go into a new file that replaces the old one only when complete.\n\n"
+                 "Exit status: 0 some file changed (or would, with --dry-run), 1 nothing found,\n"
+                 "2 usage error, a pattern that does not compile or a refused run, 3 some file failed.",
+                 "rif"};
+    app.add_option("SEARCH", settings.search, "the text to find (a regular expression with --regex)")->required();
+    app.add_option("REPLACEMENT", settings.replacement, "what to put in its place (\\1: group 1 with --regex)")
+        ->required();
+    app.add_option("PATH", settings.paths, "folders to walk and files to take")->required();
+    app.add_flag("-e,--regex", settings.regex, "SEARCH is a regular expression (PCRE2)");
+    app.add_flag("-i,--ignore-case", settings.ignoreCase, "ignore letter case");
+    app.add_flag("--empty-lines", settings.emptyLines, "also remove the line break after each match (needs --regex)");
+    app.add_option("-x,--ext", settings.extensions, "extensions taken from folders, comma-separated; '*' takes every file")
+        ->capture_default_str();
+    app.add_option("--name", settings.name, "a regular expression the whole file name without its extension must match");
+    app.add_option("-b,--backup", settings.backup,
+                   "copy each file into DIR before changing it, under its path below its PATH");
+    app.add_option("--codepage", settings.codepage, "the character set of files without a byte-order mark "
+                                                    "(default: the locale's)");
+    app.add_flag("--crlf", settings.crlf, "write CR LF after every line (default: keep each file's line ends)");
+    app.add_flag("--dry-run", settings.dryRun, "change nothing; report what would change");
+    app.add_flag("--diff", settings.diff, "print a unified diff of each change instead of its line");
+    app.add_flag("--json", settings.json, "JSON Lines on standard output: one object per changed or failed file, "
+                                          "then a summary");
+    app.add_flag("-q,--quiet", settings.quiet, "report errors only");
+    app.set_version_flag("--version", "rif " RIF_VERSION);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error);
+        return code == 0 ? 0 : usageError;
+    }
+    return run(settings);
+}

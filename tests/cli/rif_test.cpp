@@ -1,0 +1,173 @@
+// rif end to end: the built program run over temporary trees, its output, its exit
+// statuses, and what it writes (or, with --dry-run, does not).
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& word) {
+    std::string q = "'";
+    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class RifTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "rif-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string at(const std::string& name) const { return (folder_ / name).string(); }
+    void write(const std::string& name, const std::string& bytes) const {
+        fs::create_directories((folder_ / name).parent_path());
+        std::ofstream(at(name), std::ios::binary) << bytes;
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(at(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    static std::string slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Runs rif with the arguments in the temporary folder.
+    Result rif(const std::vector<std::string>& arguments) const {
+        std::string command = "cd " + quoted(folder_.string()) + " && " + quoted(RIF_PROGRAM);
+        for (const std::string& argument : arguments) command += " " + quoted(argument);
+        const std::string out = at(".out"), err = at(".err");
+        command += " >" + quoted(out) + " 2>" + quoted(err);
+        Result result;
+        const int raw = std::system(command.c_str());
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = slurp(out);
+        result.err = slurp(err);
+        fs::remove(out);
+        fs::remove(err);
+        return result;
+    }
+
+    fs::path folder_;
+};
+
+TEST_F(RifTest, ChangesFilesKeepingLineEndsAndReportsEachWithItsCount) {
+    write("site/a.htm", "old\r\nold and old\nend");
+    write("site/sub/b.txt", "nothing here\n");
+    write("site/c.css", "old\n");
+    const Result r = rif({"old", "new", "site"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("site/a.htm"), "new\r\nnew and new\nend");
+    EXPECT_EQ(read("site/c.css"), "old\n");
+    EXPECT_EQ(r.out, "site/a.htm: 3\n");
+    EXPECT_EQ(r.err, "1 files changed, 0 failed, 2 searched\n");
+
+    // --crlf writes CR LF after every line, as the window does by default.
+    write("site/d.txt", "old\nx");
+    EXPECT_EQ(rif({"--crlf", "-q", "old", "new", "site/d.txt"}).status, 0);
+    EXPECT_EQ(read("site/d.txt"), "new\r\nx\r\n");
+}
+
+// 0: something changed; 1: nothing found; 2: usage errors, patterns that do not compile
+// (with PCRE2's message) and refused runs; 3: some file failed.
+TEST_F(RifTest, ExitStatusSaysWhatHappened) {
+    write("site/a.txt", "old");
+    EXPECT_EQ(rif({"xyz", "new", "site"}).status, 1);
+    EXPECT_EQ(rif({"--empty-lines", "old", "new", "site"}).status, 2);
+    EXPECT_EQ(rif({"old", "new"}).status, 2);
+    const Result bad = rif({"-e", "(a", "x", "site"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("missing closing parenthesis"), std::string::npos) << bad.err;
+    EXPECT_EQ(rif({"-b", "site", "old", "new", "site"}).status, 2);
+    EXPECT_EQ(read("site/a.txt"), "old");
+    write("site/b.txt", std::string("old\0x", 5));  // a zero byte: never written
+    const Result failed = rif({"old", "new", "site"});
+    EXPECT_EQ(failed.status, 3);
+    EXPECT_NE(failed.err.find("site/b.txt: error: "), std::string::npos) << failed.err;
+    EXPECT_EQ(read("site/a.txt"), "new");
+}
+
+TEST_F(RifTest, DryRunTouchesNothingAndDiffShowsTheChange) {
+    write("site/a.txt", "one\nold\nthree\n");
+    const auto before = fs::last_write_time(at("site/a.txt"));
+    const Result r = rif({"--dry-run", "--diff", "old", "new", "site"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("site/a.txt"), "one\nold\nthree\n");
+    EXPECT_EQ(fs::last_write_time(at("site/a.txt")), before);
+    EXPECT_NE(r.out.find("--- site/a.txt\n+++ site/a.txt\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("-old\n+new\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("1 files would change"), std::string::npos) << r.err;
+}
+
+TEST_F(RifTest, JsonLinesParseBack) {
+    write("site/a.txt", "old old");
+    write("site/b.txt", std::string("old\0", 4));
+    write("site/c.txt", "none");
+    const Result r = rif({"--json", "old", "new", "site"});
+    EXPECT_EQ(r.status, 3);
+    std::istringstream lines(r.out);
+    std::vector<nlohmann::json> objects;
+    for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0]["path"], "site/a.txt");
+    EXPECT_EQ(objects[0]["outcome"], "changed");
+    EXPECT_EQ(objects[0]["replacements"], 2);
+    EXPECT_EQ(objects[1]["outcome"], "failed");
+    EXPECT_FALSE(objects[1]["error"].get<std::string>().empty());
+    EXPECT_EQ(objects[2]["changed"], 1);
+    EXPECT_EQ(objects[2]["failed"], 1);
+    EXPECT_EQ(objects[2]["searched"], 3);
+}
+
+TEST_F(RifTest, BackupsMirrorThePathsBelowEachPath) {
+    write("site/deep/er/a.htm", "old");
+    fs::create_directories(at("bak"));
+    EXPECT_EQ(rif({"-q", "-b", "bak", "-x", "htm", "old", "new", "site"}).status, 0);
+    EXPECT_EQ(read("bak/deep/er/a.htm"), "old");
+    EXPECT_EQ(read("site/deep/er/a.htm"), "new");
+}
+
+TEST_F(RifTest, RegexIgnoringCaseWithExtensionsAndNameFilter) {
+    write("site/Index.HTML", "Old1 old2");
+    write("site/other.html", "old3");
+    write("site/x.md", "old4");
+    const Result r = rif({"-e", "-i", "--name", "index", "-x", "*", "old(\\d)", "<\\1>", "site"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("site/Index.HTML"), "<1> <2>");
+    EXPECT_EQ(read("site/other.html"), "old3");
+    EXPECT_EQ(rif({"-q", "-x", "*", "old4", "new", "site"}).status, 0);
+    EXPECT_EQ(read("site/x.md"), "new");
+}
+
+// rif is built on the engine alone: no Qt library is loaded.
+TEST_F(RifTest, LinksNoQt) {
+    const std::string command = "ldd " + quoted(RIF_PROGRAM) + " > " + quoted(at("ldd.txt"));
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string libraries = read("ldd.txt");
+    EXPECT_NE(libraries.find("libpcre2-16"), std::string::npos) << libraries;
+    EXPECT_EQ(libraries.find("Qt"), std::string::npos) << libraries;
+}
+
+}  // namespace
