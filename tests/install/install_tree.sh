@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR with the prefix /usr and checks the tree:
+# - exactly the expected files, executables executable, the language files as shipped;
+# - the menu entry valid under desktop-file-validate, its Exec and TryExec naming the
+#   installed launcher, its Icon the installed SVG icon (well-formed, checked by xmllint);
+# - the AppStream metadata valid under appstreamcli validate --no-net (and validate-tree),
+#   naming the desktop entry, with the three screenshots of docs/screenshots/;
+# - the installed program, started by hand in a folder on a virtual display, working in
+#   that folder (tuning.ini and reserve/ appear there, nothing in the config folder) and
+#   leaving with exit code 0 on Escape.
+# A check whose tool (desktop-file-validate, appstreamcli, xmllint, Xvfb, xdotool) is
+# missing says "skipped" and the others still run.
+# Usage: install_tree.sh CMAKE BUILD_FOLDER SOURCE_FOLDER DESKTOP_ID
+set -euo pipefail
+cmake="$1"
+build="$2"
+source="$3"
+id="$4"
+
+work="$(mktemp -d)"
+. "$(dirname "$0")/display.sh"
+trap 'stop_display; rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+skipped() { echo "install_tree: skipped $1 ($2 is missing)"; }
+
+root="$work/root"
+usr="$root/usr"
+if ! DESTDIR="$root" "$cmake" --install "$build" --prefix /usr >"$work/install.log" 2>&1; then
+    echo "FAIL: cmake --install failed:"
+    cat "$work/install.log"
+    exit 1
+fi
+
+# ---- The tree: these files and no others.
+expected=(
+    "usr/bin/replace-in-files"
+    "usr/bin/replace-in-files-launcher"
+    "usr/bin/rif"
+    "usr/share/applications/$id.desktop"
+    "usr/share/icons/hicolor/scalable/apps/$id.svg"
+    "usr/share/metainfo/$id.metainfo.xml"
+    "usr/share/man/man1/replace-in-files.1.gz"
+    "usr/share/man/man1/replace-in-files-launcher.1.gz"
+    "usr/share/man/man1/rif.1.gz"
+    "usr/share/doc/replace-in-files/copyright"
+    "usr/share/doc/replace-in-files/changelog.gz"
+)
+languages=("$source"/language/*.lng)
+[ -f "${languages[0]}" ] || fail "the source tree has no language files in $source/language"
+for file in "${languages[@]}"; do
+    expected+=("usr/share/replace-in-files/language/$(basename "$file")")
+done
+if ! diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . ! -type d | sed 's|^\./||' | sort) \
+        >"$work/tree.diff"; then
+    fail "the installed files are not the expected ones (< missing, > not expected):"
+    cat "$work/tree.diff"
+fi
+for program in replace-in-files replace-in-files-launcher; do
+    [ -x "$usr/bin/$program" ] || fail "usr/bin/$program is not executable"
+done
+for file in "${languages[@]}"; do
+    installed="$usr/share/replace-in-files/language/$(basename "$file")"
+    if [ -f "$installed" ] && ! cmp -s "$file" "$installed"; then fail "$installed differs from $file"; fi
+done
+for page in replace-in-files replace-in-files-launcher; do
+    gzip -t "$usr/share/man/man1/$page.1.gz" 2>/dev/null || fail "the manual page $page.1.gz is not a sound gzip file"
+done
+gzip -t "$usr/share/doc/replace-in-files/changelog.gz" 2>/dev/null || fail "changelog.gz is not a sound gzip file"
+
+# ---- The menu entry.
+desktop="$usr/share/applications/$id.desktop"
+if [ -f "$desktop" ]; then
+    if command -v desktop-file-validate >/dev/null; then
+        # desktop-file-validate exits 0 even with some complaints: any output is a failure.
+        if ! desktop-file-validate "$desktop" >"$work/dfv.log" 2>&1 || [ -s "$work/dfv.log" ]; then
+            fail "desktop-file-validate rejects $id.desktop:"
+            cat "$work/dfv.log"
+        fi
+    else
+        skipped "desktop-file-validate" "desktop-file-validate (package desktop-file-utils)"
+    fi
+    key() { sed -n "s/^$1=//p" "$desktop" | head -n 1; }
+    for field in Exec TryExec; do
+        command_line="$(key "$field")"
+        program="${command_line%% *}"
+        [ "$program" = replace-in-files-launcher ] || fail "$field= starts '$program', not the launcher"
+        [ -x "$usr/bin/$program" ] || fail "$field= names $program, which is not installed in usr/bin"
+    done
+    icon="$(key Icon)"
+    [ "$icon" = "$id" ] || fail "Icon= is '$icon', not the desktop id $id"
+    svg="$usr/share/icons/hicolor/scalable/apps/$icon.svg"
+    [ -f "$svg" ] || fail "the icon $icon has no SVG in usr/share/icons/hicolor/scalable/apps"
+    if [ -f "$svg" ]; then
+        if command -v xmllint >/dev/null; then
+            root_element="$(xmllint --xpath 'local-name(/*)' "$svg" 2>"$work/xmllint.log" || true)"
+            [ "$root_element" = svg ] || { fail "the icon is not a well-formed SVG file:"; cat "$work/xmllint.log"; }
+        else
+            skipped "the icon's XML check" "xmllint (package libxml2-utils)"
+        fi
+    fi
+fi
+
+# ---- The AppStream metadata.
+metainfo="$usr/share/metainfo/$id.metainfo.xml"
+if [ -f "$metainfo" ]; then
+    if command -v appstreamcli >/dev/null; then
+        appstreamcli validate --no-net "$metainfo" >"$work/as.log" 2>&1 \
+            || { fail "appstreamcli validate --no-net rejects the metadata:"; cat "$work/as.log"; }
+        # The tree check also looks for the desktop entry the metadata names.
+        appstreamcli validate-tree --no-net "$root" >"$work/tree.log" 2>&1 \
+            || { fail "appstreamcli validate-tree --no-net rejects the installed tree:"; cat "$work/tree.log"; }
+    else
+        skipped "the AppStream validation" "appstreamcli (package appstream)"
+    fi
+    grep -q "<id>$id</id>" "$metainfo" || fail "the metadata's <id> is not $id"
+    grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" \
+        || fail "the metadata does not name $id.desktop as its launchable"
+    # Every screenshot is one of the repository's pictures, and all three tabs are shown.
+    shots="$(grep -o '<image>[^<]*</image>' "$metainfo" | sed 's|<image>||; s|</image>||')"
+    for tab in work polygon setting; do
+        grep -q "/docs/screenshots/$tab\.png\$" <<<"$shots" || fail "the metadata has no screenshot $tab.png"
+    done
+    while read -r url; do
+        [ -n "$url" ] || continue
+        case "$url" in
+            https://*/docs/screenshots/*.png) ;;
+            *) fail "screenshot address '$url' is not an https address of docs/screenshots/*.png"; continue ;;
+        esac
+        [ -f "$source/docs/screenshots/${url##*/}" ] || fail "screenshot $url: no docs/screenshots/${url##*/} in the source tree"
+    done <<<"$shots"
+fi
+
+# ---- The installed program, started by hand: it works in the current folder.
+if ! command -v Xvfb >/dev/null; then
+    skipped "the program's start" "Xvfb"
+elif ! command -v xdotool >/dev/null; then
+    skipped "the program's start" "xdotool"
+elif start_display; then
+    mkdir -p "$work/here" "$work/home"
+    if start_program "$work/here" env -u XDG_CONFIG_HOME HOME="$work/home" "$usr/bin/replace-in-files"; then
+        # Start-up makes reserve/ last, after the window shows: both are looked for on leaving.
+        if leave_with_escape; then
+            [ -d "$work/here/reserve" ] || fail "started in a folder, the program made no reserve/ there"
+            [ -f "$work/here/tuning.ini" ] || fail "started in a folder, the program left no tuning.ini there"
+        else
+            fail "the program started by hand did not leave cleanly on Escape"
+        fi
+        [ ! -e "$work/home/.config/replace-in-files" ] || fail "started by hand, the program made the config folder"
+    else
+        fail "the installed program did not start"
+    fi
+else
+    fail "no virtual display for the program's start"
+fi
+
+if [ "$failures" -ne 0 ]; then
+    echo "install_tree: $failures check(s) failed"
+    exit 1
+fi
+echo "install_tree: ok"
