@@ -3,12 +3,10 @@
 #include <chrono>
 
 #include "core/app_state.h"
-#include "engine/backup.h"
-#include "engine/file_rewrite.h"
-#include "engine/run.h"
+#include "core/code_pages.h"
 #include "core/messages.h"
 #include "core/search.h"
-#include "core/code_pages.h"
+#include "engine/run.h"
 #include "ui/colours.h"
 #include "ui/toolkit/toolkit.h"
 
@@ -33,6 +31,55 @@ void clearErrorMarks(int rows) {
             tk::setGadgetItemColour(list, i, tk::frontColour, normal);
     }
 }
+
+// The run as the Work tab shows it: the list's old marks go once the run goes ahead; each
+// file moves the countdown and the changed counter, ticks or marks its row, and every
+// 30 ms the window takes its pending events.
+class Rows : public RunObserver {
+public:
+    Rows(const Text& root, size_t total) : root_(root), total_(total) {
+        toGo_ = textToNumber(tk::getGadgetText(app.g.txt1));
+        lastDrain_ = Clock::now();
+    }
+    void started() override { clearErrorMarks(static_cast<int>(total_)); }
+    void fileDone(size_t index, FileOutcome outcome, const FileRewriter&) override {
+        const Gadgets& g = app.g;
+        const int item = static_cast<int>(index);
+        switch (outcome) {
+            case FileOutcome::changed:
+                ++changed;
+                tk::setGadgetText(g.txt3, numberToText(changed));
+                tk::setGadgetItemState(g.fileList, item, 1);
+                break;
+            case FileOutcome::failed:
+            case FileOutcome::unreadable:
+                ++failed;
+                tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
+                break;
+            case FileOutcome::unsupported:
+                showError(6, root_ + app.filePaths[index]);
+                lastDrain_ = Clock::time_point();
+                break;
+            case FileOutcome::unchanged:
+                break;
+        }
+        --toGo_;
+        const Clock::time_point now = Clock::now();
+        if (now - lastDrain_ >= drainInterval || index + 1 == total_) {
+            tk::discardPendingEvents();
+            lastDrain_ = now;
+        }
+        tk::setGadgetText(g.txt1, numberToText(toGo_));
+    }
+    int32_t changed = 0;
+    int64_t failed = 0;
+
+private:
+    const Text& root_;
+    size_t total_;
+    int64_t toGo_ = 0;
+    Clock::time_point lastDrain_;
+};
 
 }  // namespace
 
@@ -67,52 +114,6 @@ void runFiles() {
     const bool backups = optionChecked("rez");
     const Text backupFolder = backups ? tk::getGadgetText(g.backupTree) : Text();
     const Text root = app.paths.root;
-    // The list is unmarked only once the run goes ahead.
-    class Rows : public RunObserver {
-    public:
-        Rows(const Text& root, size_t total) : root_(root), total_(total) {
-            toGo_ = textToNumber(tk::getGadgetText(app.g.txt1));
-            lastDrain_ = Clock::now();
-        }
-        void started() override { clearErrorMarks(static_cast<int>(total_)); }
-        void fileDone(size_t index, FileOutcome outcome, const FileRewriter&) override {
-            const Gadgets& g = app.g;
-            const int item = static_cast<int>(index);
-            switch (outcome) {
-                case FileOutcome::changed:
-                    ++changed;
-                    tk::setGadgetText(g.txt3, numberToText(changed));
-                    tk::setGadgetItemState(g.fileList, item, 1);
-                    break;
-                case FileOutcome::failed:
-                case FileOutcome::unreadable:
-                    ++failed;
-                    tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
-                    break;
-                case FileOutcome::unsupported:
-                    showError(6, root_ + app.filePaths[index]);
-                    lastDrain_ = Clock::time_point();
-                    break;
-                case FileOutcome::unchanged:
-                    break;
-            }
-            --toGo_;
-            const Clock::time_point now = Clock::now();
-            if (now - lastDrain_ >= drainInterval || index + 1 == total_) {
-                tk::discardPendingEvents();
-                lastDrain_ = now;
-            }
-            tk::setGadgetText(g.txt1, numberToText(toGo_));
-        }
-        int32_t changed = 0;
-        int64_t failed = 0;
-
-    private:
-        const Text& root_;
-        size_t total_;
-        int64_t toGo_ = 0;
-        Clock::time_point lastDrain_;
-    };
     Rows rows(root, total);
     RunTotals totals;
     // Copies into a folder that holds the files being changed would overwrite originals or
