@@ -37,17 +37,6 @@ using namespace fuzz;
 
 namespace {
 
-const char* outcomeName(FileOutcome outcome) {
-    switch (outcome) {
-        case FileOutcome::unreadable: return "unreadable";
-        case FileOutcome::unsupported: return "unsupported";
-        case FileOutcome::unchanged: return "unchanged";
-        case FileOutcome::changed: return "changed";
-        case FileOutcome::failed: return "failed";
-    }
-    return "?";
-}
-
 // The bytes the program's writer gives for a text (mark first when asked) in a format and
 // character set: written to a memory file and read back.
 std::string encoded(TextView text, TextFormat format, const std::string& charset, bool mark, bool asLines) {
@@ -98,27 +87,6 @@ Read readWhole(const std::string& path, const std::string& charset) {
     r.whole = !sawZeroUnit(*reader) && !readFailed(*reader) && !sawIncompleteUnit(*reader) &&
               !sawIrreversibleBytes(*reader);
     return r;
-}
-
-std::vector<Text> linesOf(TextView text) {
-    std::vector<Text> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(u"\r\n", start);
-        lines.emplace_back(text.substr(start, end == TextView::npos ? TextView::npos : end - start));
-        if (end == TextView::npos) return lines;
-        start = end + 2;
-    }
-}
-
-Text lineEndText(LineEnds::Kind kind) {
-    switch (kind) {
-        case LineEnds::crLf: return u"\r\n";
-        case LineEnds::lf: return u"\n";
-        case LineEnds::cr: return u"\r";
-        case LineEnds::zero: break;
-    }
-    return Text(1, u'\0');
 }
 
 }  // namespace

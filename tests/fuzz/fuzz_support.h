@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/file_rewrite.h"
 #include "engine/text.h"
 
 namespace fuzz {
@@ -265,6 +266,41 @@ inline const std::vector<std::string>& ansiCharsets() {
     static const std::vector<std::string> sets = {"", "CP1251", "CP932", "ISO-8859-1", "CP1252", "KOI8-R",
                                                   "CP936", "CP949", "CP950", "CP1253", "CP874", "ISO-8859-7"};
     return sets;
+}
+
+// ---- files and their texts ----------------------------------------------------------
+
+inline const char* outcomeName(FileOutcome outcome) {
+    switch (outcome) {
+        case FileOutcome::unreadable: return "unreadable";
+        case FileOutcome::unsupported: return "unsupported";
+        case FileOutcome::unchanged: return "unchanged";
+        case FileOutcome::changed: return "changed";
+        case FileOutcome::failed: return "failed";
+    }
+    return "?";
+}
+
+// The lines of a text joined by CR LF.
+inline std::vector<Text> linesOf(TextView text) {
+    std::vector<Text> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(u"\r\n", start);
+        lines.emplace_back(text.substr(start, end == TextView::npos ? TextView::npos : end - start));
+        if (end == TextView::npos) return lines;
+        start = end + 2;
+    }
+}
+
+inline Text lineEndText(LineEnds::Kind kind) {
+    switch (kind) {
+        case LineEnds::crLf: return u"\r\n";
+        case LineEnds::lf: return u"\n";
+        case LineEnds::cr: return u"\r";
+        case LineEnds::zero: break;
+    }
+    return Text(1, u'\0');
 }
 
 }  // namespace fuzz

@@ -39,17 +39,6 @@ bool splitsPair(TextView text, size_t at) {
     return at > 0 && at < text.size() && isHighSurrogate(text[at - 1]) && isLowSurrogate(text[at]);
 }
 
-const char* outcomeName(FileOutcome outcome) {
-    switch (outcome) {
-        case FileOutcome::unreadable: return "unreadable";
-        case FileOutcome::unsupported: return "unsupported";
-        case FileOutcome::unchanged: return "unchanged";
-        case FileOutcome::changed: return "changed";
-        case FileOutcome::failed: return "failed";
-    }
-    return "?";
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

@@ -136,38 +136,6 @@ std::string writeBack(const std::vector<Text>& parts, TextFormat format, const s
     return out;
 }
 
-std::vector<Text> linesOf(TextView text) {
-    std::vector<Text> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(u"\r\n", start);
-        lines.emplace_back(text.substr(start, end == TextView::npos ? TextView::npos : end - start));
-        if (end == TextView::npos) return lines;
-        start = end + 2;
-    }
-}
-
-Text lineEndText(LineEnds::Kind kind) {
-    switch (kind) {
-        case LineEnds::crLf: return u"\r\n";
-        case LineEnds::lf: return u"\n";
-        case LineEnds::cr: return u"\r";
-        case LineEnds::zero: break;
-    }
-    return Text(1, u'\0');
-}
-
-const char* outcomeName(FileOutcome outcome) {
-    switch (outcome) {
-        case FileOutcome::unreadable: return "unreadable";
-        case FileOutcome::unsupported: return "unsupported";
-        case FileOutcome::unchanged: return "unchanged";
-        case FileOutcome::changed: return "changed";
-        case FileOutcome::failed: return "failed";
-    }
-    return "?";
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
