@@ -13,10 +13,11 @@ RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, cons
     observer.started();
     FileRewriter rewriter(options);
     BackupCopier copier(root, backupFolder);
+    const std::string rootBytes = textToUtf8(root);
     std::string path;
     for (size_t i = 0; i < relatives.size(); ++i) {
         const Text& relative = relatives[i];
-        path = textToUtf8(root);
+        path = rootBytes;
         appendTextToUtf8(relative, path);
         const BeforeWrite backup = [&] { return !backups || copier.copy(relative); };
         const FileOutcome outcome = rewriter.rewrite(path, row, backup);
