@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
 #include <list>
 #include <optional>
@@ -212,18 +213,22 @@ void parseText(std::string_view text, EntryList& entries) {
     }
 }
 
+// The entries as file bytes. A file without the mark is read back as Latin-1, so
+// text beyond ASCII always gets the mark, even in a file that was empty at open.
 std::string serialise(const Record& r) {
-    std::string out;
-    if (r.withMark) out += "\xEF\xBB\xBF\r\n";
+    std::string body;
     for (const Entry& e : r.entries) {
         switch (e.kind) {
-        case EntryKind::Group: out += '[' + e.name + ']'; break;
-        case EntryKind::Comment: out += "; " + e.name; break;
-        case EntryKind::Key: out += e.name + " = " + e.value; break;
+        case EntryKind::Group: body += '[' + e.name + ']'; break;
+        case EntryKind::Comment: body += "; " + e.name; break;
+        case EntryKind::Key: body += e.name + " = " + e.value; break;
         }
-        out += "\r\n";
+        body += "\r\n";
     }
-    return out;
+    const bool beyondAscii =
+        std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (!r.withMark && !beyondAscii) return body;
+    return "\xEF\xBB\xBF\r\n" + body;
 }
 
 bool readAll(int fd, std::string& out) {

@@ -190,8 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ini::close();
     FUZZ_EXPECT(readFile(path) == written, "read and closed, the written file changed");
 
-    // The same value again: the same bytes. (A file that was empty is written without the
-    // mark the first time and read as Latin-1 the next, so it gets the mark then.)
+    // The same value again: the same bytes. (A file that was empty and stays ASCII is written
+    // without the mark the first time and gets it the next, as every non-empty file does.)
     if (!written.starts_with("\xEF\xBB\xBF")) return 0;
     ini::open(path);
     ini::useGroup(group);

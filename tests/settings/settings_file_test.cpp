@@ -294,6 +294,20 @@ TEST_F(SettingsFileWriteTest, ZeroByteFileIsWrittenWithoutMarkOrEmptyLine) {
     EXPECT_EQ(readFile(path), "[G]\r\nk = v\r\n");
 }
 
+TEST_F(SettingsFileWriteTest, ZeroByteFileGetsTheMarkWhenTextGoesBeyondAscii) {
+    const std::string path = writeFile("zero-ru.ini", "");
+    ASSERT_TRUE(ini::open(path));
+    EXPECT_FALSE(ini::useGroup("G"));
+    ini::setText("k", u"\u041f\u0440\u0438 \u00e9");
+    ini::close();
+    EXPECT_EQ(readFile(path), mark + "[G]\r\nk = \xD0\x9F\xD1\x80\xD0\xB8 \xC3\xA9\r\n");
+
+    ASSERT_TRUE(ini::open(path));
+    ASSERT_TRUE(ini::useGroup("G"));
+    EXPECT_EQ(ini::getText("k"), u"\u041f\u0440\u0438 \u00e9");
+    ini::close();
+}
+
 TEST_F(SettingsFileWriteTest, CommentsGetOneSpaceAndLoseTheirIndentation) {
     const std::string path = writeFile("comments.ini",
                                        "\t\t;indented\r\n;no space\r\n;  two spaces\r\n;\r\n"
