@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <new>
+#include <optional>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -213,6 +214,7 @@ struct Encoding {
     TextFormat format;
     std::string_view charset;
     bool asLines;
+    const BeforeRename* beforeRename = nullptr;  // told the new bytes' fingerprint, when set
 };
 
 bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, const Encoding& encoding,
@@ -228,6 +230,11 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
     if (!temporary.created()) return false;
     // The fresh temporary file is written through the descriptor that created it.
     std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd(), encoding.charset);
+    std::optional<FingerprintBuilder> fingerprint;
+    if (encoding.beforeRename) {
+        fingerprint.emplace();
+        tapWrittenBytes(*file, [&](std::string_view bytes) { fingerprint->add(bytes); });
+    }
     writeMark(*file, encoding.format);
     if (encoding.asLines) writeLines(*file, text, encoding.format);
     else writeText(*file, text, encoding.format);
@@ -235,7 +242,9 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
-    return temporary.takeAttributes(info, written) && temporary.moveTo(name);
+    if (!temporary.takeAttributes(info, written)) return false;
+    if (fingerprint && !(*encoding.beforeRename)(fingerprint->result())) return false;
+    return temporary.moveTo(name);
 }
 
 // writeTextSafely, also giving the new file's status (zeroed when unknown).
@@ -265,46 +274,109 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
     return folder.fd() >= 0 && copyFileIntoFolder(from, folder.fd(), nameOf(to));
 }
 
-bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
-    int source;
-    do {
-        source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (source < 0 && errno == EINTR);
-    if (source < 0) return false;
-    struct stat info;
-    bool ok = fstat(source, &info) == 0 && S_ISREG(info.st_mode);
-    // A link at the copy's place is replaced by the copy, never written through.
-    TemporaryFile temporary(folder);
-    ok = ok && temporary.created();
-    // The kernel copies without the bytes passing through the process where it can; where
-    // it cannot (other file systems, older kernels), the bytes are read and written.
+namespace {
+
+// Copies every byte source reads from its start to target. The kernel copies without the
+// bytes passing through the process where it can; where it cannot (other file systems,
+// older kernels), the bytes are read and written.
+bool copyBytes(int source, int target) {
     bool copied = false;
-    while (ok) {
-        const ssize_t got = ::copy_file_range(source, nullptr, temporary.fd(), nullptr, 1 << 30, 0);
+    for (;;) {
+        const ssize_t got = ::copy_file_range(source, nullptr, target, nullptr, 1 << 30, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && !copied && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
                                    errno == EOPNOTSUPP || errno == EPERM)) break;
-        if (got < 0) ok = false;
+        if (got < 0) return false;
         // Nothing at all from the first call: some file systems copy nothing this way
         // (files whose size says 0), so the bytes are read instead.
-        if (got <= 0) break;
+        if (got == 0) break;
         copied = true;
     }
-    if (ok && !copied) {
-        static thread_local std::unique_ptr<char[]> buffer(new char[copyBufferSize]);
-        while (ok) {
-            const ssize_t got = ::read(source, buffer.get(), copyBufferSize);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) ok = false;
-            if (got <= 0) break;
-            ok = writeAll(temporary.fd(), buffer.get(), static_cast<size_t>(got));
+    if (copied) return true;
+    static thread_local std::unique_ptr<char[]> buffer(new char[copyBufferSize]);
+    for (;;) {
+        const ssize_t got = ::read(source, buffer.get(), copyBufferSize);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) return true;
+        if (!writeAll(target, buffer.get(), static_cast<size_t>(got))) return false;
+    }
+}
+
+// A regular file opened for reading, closed when it goes; fd() is -1 when it could not be
+// opened or is not a regular file.
+class ReadDescriptor {
+public:
+    explicit ReadDescriptor(const std::string& path) {
+        do {
+            fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        } while (fd_ < 0 && errno == EINTR);
+        if (fd_ >= 0 && (fstat(fd_, &info_) != 0 || !S_ISREG(info_.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
         }
     }
-    ::close(source);
-    if (!ok || fchmod(temporary.fd(), info.st_mode & 07777) != 0) return false;
+    ~ReadDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    ReadDescriptor(const ReadDescriptor&) = delete;
+    ReadDescriptor& operator=(const ReadDescriptor&) = delete;
+    int fd() const { return fd_; }
+    const struct stat& info() const { return info_; }
+
+private:
+    int fd_ = -1;
+    struct stat info_ = {};
+};
+
+}  // namespace
+
+bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
+    const ReadDescriptor source(from);
+    if (source.fd() < 0) return false;
+    const struct stat& info = source.info();
+    // A link at the copy's place is replaced by the copy, never written through.
+    TemporaryFile temporary(folder);
+    if (!temporary.created() || !copyBytes(source.fd(), temporary.fd()) ||
+        fchmod(temporary.fd(), info.st_mode & 07777) != 0)
+        return false;
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(temporary.fd(), times);
     return temporary.moveTo(name);
+}
+
+RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written) {
+    struct stat entry;
+    if (::lstat(path.c_str(), &entry) != 0) return RestoreOutcome::missing;
+    const std::string target = S_ISLNK(entry.st_mode) ? resolvedPath(path) : path;
+    if (target.empty()) return RestoreOutcome::missing;
+    const ReadDescriptor current(target);
+    const ReadDescriptor copy(backup);
+    if (copy.fd() < 0) return RestoreOutcome::backupMissing;
+    if (current.fd() < 0) return RestoreOutcome::editedSince;
+    Fingerprint now;
+    if (!fingerprintDescriptor(current.fd(), now)) return RestoreOutcome::failed;
+    if (now != written) {
+        Fingerprint original;
+        if (!fingerprintDescriptor(copy.fd(), original)) return RestoreOutcome::failed;
+        return now == original ? RestoreOutcome::alreadyRestored : RestoreOutcome::editedSince;
+    }
+    // Written as a run writes: refused where the file or its folder may not be written,
+    // through a new file that takes the file's permission bits and owner. The modification
+    // time is the restore's own, so that tools that rebuild from the file see the change.
+    const FolderDescriptor folder(folderOf(target));
+    const char* const name = nameOf(target);
+    const struct stat& info = current.info();
+    struct stat folderInfo;
+    if (folder.fd() < 0 || (info.st_mode & 0222) == 0 || ::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0 ||
+        fstat(folder.fd(), &folderInfo) != 0 || (folderInfo.st_mode & 0222) == 0)
+        return RestoreOutcome::failed;
+    TemporaryFile temporary(folder.fd());
+    struct stat own;
+    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) || !temporary.takeAttributes(info, own) ||
+        !temporary.moveTo(name))
+        return RestoreOutcome::failed;
+    return RestoreOutcome::restored;
 }
 
 namespace {
@@ -469,8 +541,10 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
     return folderFd_;
 }
 
-bool FileRewriter::writeBack(const std::string& path, const struct stat& opened, TextFormat format) {
-    const Encoding encoding{format, options_.ansiCharset, !options_.keepLineEnds};
+bool FileRewriter::writeBack(const std::string& path, const struct stat& opened, TextFormat format,
+                             const BeforeRename& beforeRename) {
+    const Encoding encoding{format, options_.ansiCharset, !options_.keepLineEnds,
+                            beforeRename ? &beforeRename : nullptr};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -505,10 +579,10 @@ bool FileRewriter::writeBack(const std::string& path, const struct stat& opened,
 }
 
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
-                                  const BeforeWrite& beforeWrite) {
+                                  const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
     // A file too large for the memory there is fails alone; the run goes on with the next.
     try {
-        return rewriteFile(path, row, beforeWrite);
+        return rewriteFile(path, row, beforeWrite, beforeRename);
     } catch (const std::bad_alloc&) {
         bytes_ = FileBytes();
         text_ = Text();
@@ -517,7 +591,7 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
 }
 
 FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow& row,
-                                      const BeforeWrite& beforeWrite) {
+                                      const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
     replacements_ = 0;
     oldText_.clear();
     struct stat opened;
@@ -555,5 +629,5 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
     if (!whole) return FileOutcome::failed;
     if (options_.dryRun) return FileOutcome::changed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
-    return writeBack(path, opened, format) ? FileOutcome::changed : FileOutcome::failed;
+    return writeBack(path, opened, format, beforeRename) ? FileOutcome::changed : FileOutcome::failed;
 }

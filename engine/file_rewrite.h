@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unordered_set>
 
+#include "engine/fingerprint.h"
 #include "engine/replace.h"
 #include "engine/text_file.h"
 
@@ -24,6 +25,10 @@ enum class FileOutcome {
 // Called once the new text is ready, before anything is written; false leaves the file
 // alone and makes it "failed" (the run's backup copy goes here).
 using BeforeWrite = std::function<bool()>;
+// Called with the fingerprint of the new bytes once they are complete, just before they
+// take the file's place; false leaves the file as it was and makes it "failed" (the run's
+// journal entry goes here).
+using BeforeRename = std::function<bool(const Fingerprint& written)>;
 
 // Reads, replaces and writes back one file. The text of the file is its lines joined by
 // CR LF (no break after the last line); the new text is split into lines again at CR LF,
@@ -67,7 +72,8 @@ public:
 
     // Reading and replacing need memory for the whole file: a file for which there is not
     // enough is left alone as "failed".
-    FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
+    FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite,
+                        const BeforeRename& beforeRename = {});
 
     // Of the last file rewritten: how many places were replaced (0 unless "changed"), and
     // its text before and after (the text as it is searched, for a change that was made or
@@ -79,7 +85,8 @@ public:
 private:
     RewriteOptions options_;
 
-    FileOutcome rewriteFile(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite);
+    FileOutcome rewriteFile(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite,
+                            const BeforeRename& beforeRename);
 
     struct FileIdentity {
         dev_t device;
@@ -96,7 +103,8 @@ private:
 
     // Writes text_ back to the file at path, which had the status opened when it was read;
     // the new file's identity is added to handled_.
-    bool writeBack(const std::string& path, const struct stat& opened, TextFormat format);
+    bool writeBack(const std::string& path, const struct stat& opened, TextFormat format,
+                   const BeforeRename& beforeRename);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.
     int folderDescriptor(std::string_view folder, bool fresh);
@@ -147,3 +155,18 @@ bool copyFileSafely(const std::string& from, const std::string& to);
 // The same copy into the folder that folder (a descriptor) is, under name.
 bool copyFileIntoFolder(const std::string& from, int folder, const char* name);
 
+// What became of a file that an undo puts back.
+enum class RestoreOutcome {
+    restored,         // it held what the run wrote and now holds its backup copy's bytes
+    alreadyRestored,  // it holds its backup copy's bytes already: nothing was written
+    editedSince,      // it holds other bytes than the run wrote: left alone
+    missing,          // it is not there any more: left alone
+    backupMissing,    // its backup copy cannot be read: left alone
+    failed,           // it could not be read or written safely: left as it was
+};
+
+// Puts the bytes of the backup copy back into the file at path (its target, when path is
+// a symbolic link) if the file still holds what a run wrote, which had the fingerprint
+// written. Safely as writeTextSafely writes: a new file, renamed into place, with the
+// file's permission bits and, where the process may set it, its owner.
+RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written);

@@ -7,6 +7,7 @@
 
 #include "engine/file_rewrite.h"
 #include "engine/replace.h"
+#include "engine/run_journal.h"
 
 // Told of every file as the run is done with it.
 class RunObserver {
@@ -33,8 +34,10 @@ enum class RunStart {
 
 // Runs row (its regular expression, if any, compiled in the rowPattern slot) over root +
 // every relative path, in order. With a backup folder (not empty) each file is copied there
-// under its relative path before it is written; a copy that fails leaves the file alone
-// ("failed"). A run whose backup folder holds files of the list touches nothing.
+// under its relative path before it is written, and recorded in the run's journal there
+// (journal, or one of the run's own) before it is replaced; a copy or an entry that fails
+// leaves the file alone ("failed"). A run whose backup folder holds files of the list
+// touches nothing. Several runs that share a journal are undone together.
 RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, const PreparedRow& row,
                       const RewriteOptions& options, const Text& backupFolder, RunObserver& observer,
-                      RunTotals& totals);
+                      RunTotals& totals, RunJournal* journal = nullptr);

@@ -460,6 +460,7 @@ class TextFile {
   // ---- writing -------------------------------------------------------------------------
 
   void flush() {
+    if (tap_ && !writeFailed_) tap_(out_);
     const char* data = out_.data();
     size_t left = out_.size();
     while (left > 0 && !writeFailed_) {
@@ -598,6 +599,7 @@ class TextFile {
 
   std::string out_;
   bool writeFailed_ = false;
+  ByteTap tap_;
 };
 
 namespace {
@@ -753,6 +755,8 @@ void writeLine(TextFile& file, TextView text, TextFormat format) { file.writeLin
 void writeText(TextFile& file, TextView text, TextFormat format) { file.writeText(text, format); }
 
 bool closeFile(TextFile& file) { return file.close(); }
+
+void tapWrittenBytes(TextFile& file, ByteTap tap) { file.tap_ = std::move(tap); }
 
 void std::default_delete<TextFile>::operator()(TextFile* file) const noexcept { delete file; }
 

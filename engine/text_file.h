@@ -97,6 +97,10 @@ void writeLine(TextFile& file, TextView text, TextFormat format);
 void writeText(TextFile& file, TextView text, TextFormat format);
 // Flushes and releases the file. False when any write or the flush failed.
 bool closeFile(TextFile& file);
+// Hands every piece of bytes a writer writes to tap as well, in order (the bytes of the
+// file once written).
+using ByteTap = std::function<void(std::string_view bytes)>;
+void tapWrittenBytes(TextFile& file, ByteTap tap);
 
 // The character set of "ansi" files opened without one of their own: a name given here (an
 // iconv name such as "CP1252"; the program hands over the locale's, taken once at start-up,

@@ -1,0 +1,281 @@
+// The journal a run with backups keeps, and the undo that reads it: files come back byte
+// for byte with their modes; files edited since, missing or without a copy are left alone;
+// a run killed at any file is undone exactly; a journal cut short keeps the entries before
+// the cut, and one damaged elsewhere is refused whole.
+
+#include "engine/run_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "engine/run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class Silent : public RunObserver {
+public:
+    void fileDone(size_t, FileOutcome outcome, const FileRewriter&) override { outcomes.push_back(outcome); }
+    std::vector<FileOutcome> outcomes;
+};
+
+// Kills its own process, as kill -9 would, once the file at index is done.
+class KillAfter : public RunObserver {
+public:
+    explicit KillAfter(size_t index) : index_(index) {}
+    void fileDone(size_t index, FileOutcome, const FileRewriter&) override {
+        if (index == index_) ::kill(::getpid(), SIGKILL);
+    }
+
+private:
+    size_t index_;
+};
+
+class Undone : public UndoObserver {
+public:
+    void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override {
+        seen.emplace_back(entry.backup, outcome);
+    }
+    std::vector<std::pair<std::string, RestoreOutcome>> seen;
+};
+
+class RunJournalTest : public testing::Test {
+protected:
+    void SetUp() override {
+        useUtf8Locale();
+        std::string pattern = (fs::temp_directory_path() / "run-journal-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        top_ = pattern + "/";
+        site_ = top_ + "site/";
+        backup_ = top_ + "backup/";
+        fs::create_directories(site_);
+        fs::create_directories(backup_);
+        row_.search = u"old";
+        row_.replacement = u"new";
+    }
+    void TearDown() override { fs::remove_all(top_); }
+
+    void write(const std::string& path, const std::string& bytes) {
+        fs::create_directories(fs::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    std::string journalPath() const { return backup_ + std::string(journalName); }
+
+    // Files 0..count-1 below site/, each with "old" in it.
+    std::vector<Text> makeFiles(size_t count) {
+        std::vector<Text> relatives;
+        for (size_t i = 0; i < count; ++i) {
+            const std::string relative = "d" + std::to_string(i % 3) + "/f" + std::to_string(i) + ".txt";
+            write(site_ + relative, "line " + std::to_string(i) + " old\r\n");
+            relatives.push_back(textFromUtf8(relative));
+        }
+        return relatives;
+    }
+    std::string original(size_t i) const { return "line " + std::to_string(i) + " old\r\n"; }
+
+    std::vector<FileOutcome> run(const std::vector<Text>& relatives) {
+        Silent observer;
+        RunTotals totals;
+        EXPECT_EQ(runOverFiles(textFromUtf8(site_), relatives, row_, RewriteOptions{}, textFromUtf8(backup_), observer,
+                               totals),
+                  RunStart::ran);
+        return observer.outcomes;
+    }
+    UndoTotals undo(Undone& observer) {
+        UndoTotals totals;
+        EXPECT_TRUE(undoRun(backup_, readJournal(backup_), observer, totals));
+        return totals;
+    }
+
+    std::string top_, site_, backup_;
+    PreparedRow row_;
+};
+
+TEST_F(RunJournalTest, UndoRestoresBytesAndModesAndIsSpentAfterwards) {
+    const std::vector<Text> files = makeFiles(3);
+    write(site_ + "plain.txt", "nothing to find\n");
+    ::chmod((site_ + "d1/f1.txt").c_str(), 0640);
+    ::chmod((site_ + "d2/f2.txt").c_str(), 0604);
+    std::vector<Text> all = files;
+    all.push_back(u"plain.txt");
+    EXPECT_EQ(readJournal(backup_).state, Journal::State::none);
+
+    run(all);
+    const Journal journal = readJournal(backup_);
+    ASSERT_EQ(journal.state, Journal::State::ready);
+    ASSERT_EQ(journal.entries.size(), 3u);  // the file without "old" was not replaced
+    EXPECT_EQ(journal.entries[1].path, site_ + "d1/f1.txt");
+    EXPECT_EQ(journal.entries[1].backup, "d1/f1.txt");
+    EXPECT_EQ(journal.entries[1].written, fingerprintOf("line 1 new\r\n"));
+    EXPECT_EQ(read(site_ + "d1/f1.txt"), "line 1 new\r\n");
+
+    Undone undone;
+    const UndoTotals totals = undo(undone);
+    EXPECT_EQ(totals.restored, 3);
+    EXPECT_EQ(totals.leftAlone, 0);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(read(site_ + textToUtf8(files[i])), original(i)) << i;
+    struct stat info;
+    ASSERT_EQ(::stat((site_ + "d1/f1.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    ASSERT_EQ(::stat((site_ + "d2/f2.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604u);
+
+    // Spent: a second undo has nothing to do.
+    EXPECT_EQ(readJournal(backup_).state, Journal::State::spent);
+    Undone again;
+    EXPECT_EQ(undo(again).restored, 0);
+    EXPECT_TRUE(again.seen.empty());
+}
+
+TEST_F(RunJournalTest, FilesEditedSinceMissingOrWithoutCopyAreLeftAloneAndReported) {
+    const std::vector<Text> files = makeFiles(5);
+    // A link in the set is undone through to its target.
+    ASSERT_EQ(::symlink("d0/f3.txt", (site_ + "link.txt").c_str()), 0);
+    std::vector<Text> all = files;
+    all.erase(all.begin() + 3);
+    all.push_back(u"link.txt");
+    run(all);
+    write(site_ + "d1/f1.txt", "edited by hand\n");
+    fs::remove(site_ + "d2/f2.txt");
+    fs::remove(backup_ + "d1/f4.txt");
+
+    Undone undone;
+    const UndoTotals totals = undo(undone);
+    EXPECT_EQ(totals.restored, 2);
+    EXPECT_EQ(totals.leftAlone, 3);
+    EXPECT_EQ(undone.seen, (std::vector<std::pair<std::string, RestoreOutcome>>{
+                               {"d0/f0.txt", RestoreOutcome::restored},
+                               {"d1/f1.txt", RestoreOutcome::editedSince},
+                               {"d2/f2.txt", RestoreOutcome::missing},
+                               {"d1/f4.txt", RestoreOutcome::backupMissing},
+                               {"link.txt", RestoreOutcome::restored}}));
+    EXPECT_EQ(read(site_ + "d0/f0.txt"), original(0));
+    EXPECT_EQ(read(site_ + "d1/f1.txt"), "edited by hand\n");
+    EXPECT_EQ(read(site_ + "d1/f4.txt"), "line 4 new\r\n");
+    EXPECT_EQ(read(site_ + "d0/f3.txt"), original(3));
+    EXPECT_TRUE(fs::is_symlink(site_ + "link.txt"));
+}
+
+TEST_F(RunJournalTest, RunKilledAtARandomFileIsUndoneExactly) {
+    const size_t count = 40;
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const std::vector<Text> files = makeFiles(count);
+        const size_t killedAt = std::uniform_int_distribution<size_t>(0, count - 2)(random);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            KillAfter observer(killedAt);
+            RunTotals totals;
+            runOverFiles(textFromUtf8(site_), files, row_, RewriteOptions{}, textFromUtf8(backup_), observer, totals);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "killed at " << killedAt;
+
+        // Exactly the files up to the one the run was killed after were replaced, and the
+        // journal names exactly those.
+        const Journal journal = readJournal(backup_);
+        ASSERT_EQ(journal.state, Journal::State::ready) << journal.problem;
+        ASSERT_EQ(journal.entries.size(), killedAt + 1);
+        for (size_t i = 0; i < count; ++i) {
+            const bool replaced = read(site_ + textToUtf8(files[i])) != original(i);
+            EXPECT_EQ(replaced, i <= killedAt) << i;
+            if (i <= killedAt) EXPECT_EQ(journal.entries[i].backup, textToUtf8(files[i]));
+        }
+        Undone undone;
+        const UndoTotals totals = undo(undone);
+        EXPECT_EQ(totals.restored, static_cast<int64_t>(killedAt + 1));
+        EXPECT_EQ(totals.leftAlone, 0);
+        for (size_t i = 0; i < count; ++i) EXPECT_EQ(read(site_ + textToUtf8(files[i])), original(i)) << i;
+    }
+}
+
+TEST_F(RunJournalTest, EntryCutShortAtTheEndLeavesTheEntriesBeforeIt) {
+    const std::vector<Text> files = makeFiles(3);
+    run(files);
+    // A crash while the last entry was written: only part of it reached the file.
+    const std::string bytes = read(journalPath());
+    const size_t lastLine = bytes.rfind('\n', bytes.size() - 2) + 1;
+    fs::resize_file(journalPath(), lastLine + 30);
+    const Journal cut = readJournal(backup_);
+    ASSERT_EQ(cut.state, Journal::State::ready);
+    ASSERT_EQ(cut.entries.size(), 2u);
+
+    Undone undone;
+    const UndoTotals totals = undo(undone);
+    EXPECT_EQ(totals.restored, 2);
+    EXPECT_EQ(read(site_ + "d0/f0.txt"), original(0));
+    EXPECT_EQ(read(site_ + "d1/f1.txt"), original(1));
+    EXPECT_EQ(read(site_ + "d2/f2.txt"), "line 2 new\r\n");
+    // The cut-off part is gone before the journal is marked spent, so it still reads.
+    EXPECT_EQ(readJournal(backup_).state, Journal::State::spent);
+}
+
+TEST_F(RunJournalTest, JournalDamagedBeforeItsLastEntryIsRefusedWhole) {
+    const std::vector<Text> files = makeFiles(3);
+    for (const char* damage : {"byte", "line"}) {
+        run(files);
+        std::string bytes = read(journalPath());
+        const size_t second = bytes.find('\n') + 1;
+        if (std::string(damage) == "byte") {
+            bytes[second + 10] ^= 1;  // one bit of the first entry
+        } else {
+            bytes.erase(second, bytes.find('\n', second) + 1 - second);  // the checksum of the first entry kept
+            bytes.insert(second, "file 1 00000000000000000000000000000000 /x y 0000000000000000\n");
+        }
+        write(journalPath(), bytes);
+        const Journal journal = readJournal(backup_);
+        EXPECT_EQ(journal.state, Journal::State::damaged) << damage;
+        EXPECT_EQ(journal.problem, "line 2 fails its check") << damage;
+        EXPECT_TRUE(journal.entries.empty());
+        Undone undone;
+        UndoTotals totals;
+        undoRun(backup_, journal, undone, totals);
+        EXPECT_TRUE(undone.seen.empty());
+        for (size_t i = 0; i < 3; ++i) EXPECT_EQ(read(site_ + textToUtf8(files[i])), "line " + std::to_string(i) + " new\r\n");
+        makeFiles(3);
+    }
+}
+
+TEST_F(RunJournalTest, RunThatReplacesNothingKeepsTheLastJournal) {
+    const std::vector<Text> files = makeFiles(2);
+    run(files);
+    // Nothing to find now: the last run's journal stays, and still undoes it.
+    write(site_ + "other.txt", "no match\n");
+    run({u"other.txt"});
+    ASSERT_EQ(readJournal(backup_).entries.size(), 2u);
+    // A second run that replaces something starts a journal of its own.
+    write(site_ + "third.txt", "old\n");
+    run({u"third.txt"});
+    const Journal journal = readJournal(backup_);
+    ASSERT_EQ(journal.entries.size(), 1u);
+    EXPECT_EQ(journal.entries[0].backup, "third.txt");
+}
+
+TEST_F(RunJournalTest, FileNamedAsTheJournalIsNotCopiedOverIt) {
+    write(site_ + std::string(journalName), "old\n");
+    makeFiles(1);
+    EXPECT_EQ(run({textFromUtf8(std::string(journalName)), u"d0/f0.txt"}),
+              (std::vector<FileOutcome>{FileOutcome::failed, FileOutcome::changed}));
+    EXPECT_EQ(read(site_ + std::string(journalName)), "old\n");
+    EXPECT_EQ(readJournal(backup_).entries.size(), 1u);
+}
+
+}  // namespace
