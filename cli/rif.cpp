@@ -18,6 +18,7 @@
 #include "engine/file_walk.h"
 #include "engine/regex.h"
 #include "engine/run.h"
+#include "engine/run_journal.h"
 #include "engine/text_file.h"
 
 namespace {
@@ -44,6 +45,7 @@ struct Settings {
     bool diff = false;
     bool json = false;
     bool quiet = false;
+    std::string undo;  // the backup folder whose last run is undone
 };
 
 // The files of one PATH argument: the folder they are relative to, and their paths below it.
@@ -220,9 +222,11 @@ int run(const Settings& settings) {
     Report report(settings, total);
     RunTotals totals;
     int64_t searched = 0;
+    // One journal for every PATH: the whole command is undone at once.
+    RunJournal journal(settings.backup);
     for (const Batch& batch : batches) {
         report.useBatch(batch);
-        if (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals) ==
+        if (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals, &journal) ==
             RunStart::backupOverlap)
             return usage("the backup folder must not hold the files to be changed: " + settings.backup);
         searched += totals.searched;
@@ -239,6 +243,68 @@ int run(const Settings& settings) {
     return report.changed > 0 ? someChanged : nothingFound;
 }
 
+// Why the undo left a file alone.
+const char* leftAloneReason(RestoreOutcome outcome) {
+    switch (outcome) {
+        case RestoreOutcome::editedSince: return "it was edited after the run";
+        case RestoreOutcome::missing: return "it is not there any more";
+        case RestoreOutcome::backupMissing: return "its backup copy is missing";
+        case RestoreOutcome::failed: return "it could not be written safely";
+        case RestoreOutcome::restored:
+        case RestoreOutcome::alreadyRestored: break;
+    }
+    return nullptr;
+}
+
+// Reports each file as the undo is done with it.
+class UndoReport : public UndoObserver {
+public:
+    explicit UndoReport(const Settings& settings) : settings_(settings) {}
+    void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override {
+        const char* reason = leftAloneReason(outcome);
+        if (settings_.json && (reason != nullptr || outcome == RestoreOutcome::restored)) {
+            nlohmann::json line = {{"path", entry.path}, {"outcome", reason ? "left alone" : "restored"}};
+            if (reason) line["error"] = reason;
+            std::cout << jsonLine(line) << "\n";
+        } else if (reason != nullptr) {
+            std::cerr << entry.path << ": error: left alone: " << reason << "\n";
+        } else if (outcome == RestoreOutcome::restored && !settings_.quiet) {
+            std::cout << entry.path << ": restored\n";
+        }
+    }
+
+private:
+    const Settings& settings_;
+};
+
+int undo(const Settings& settings) {
+    const Journal journal = readJournal(settings.undo);
+    switch (journal.state) {
+        case Journal::State::none:
+            std::cerr << "rif: nothing to undo: no journal in " << settings.undo << "\n";
+            return nothingFound;
+        case Journal::State::spent:
+            std::cerr << "rif: nothing to undo: the last run in " << settings.undo << " is undone already\n";
+            return nothingFound;
+        case Journal::State::damaged:
+            return usage("the journal in " + settings.undo + " is damaged (" + journal.problem +
+                         "); nothing was restored");
+        case Journal::State::ready: break;
+    }
+    UndoReport report(settings);
+    UndoTotals totals;
+    const bool spent = undoRun(settings.undo, journal, report, totals);
+    std::cout << std::flush;
+    if (!spent) std::cerr << "rif: the journal in " << settings.undo << " could not be marked as undone\n";
+    if (settings.json) {
+        std::cout << jsonLine({{"restored", totals.restored}, {"left_alone", totals.leftAlone}}) << "\n";
+    } else if (!settings.quiet) {
+        std::cerr << totals.restored << " files restored, " << totals.leftAlone << " left alone\n";
+    }
+    if (totals.leftAlone > 0 || !spent) return someFailed;
+    return totals.restored > 0 ? someChanged : nothingFound;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -248,13 +314,15 @@ int main(int argc, char** argv) {
                  "Every file below each folder PATH (at any depth, by extension and name) and every file\n"
                  "PATH is searched; each file in which SEARCH occurs is rewritten with REPLACEMENT, safely:\n"
                  "the new contents go into a new file that replaces the old one only when complete.\n\n"
-                 "Exit status: 0 some file changed (or would, with --dry-run), 1 nothing found,\n"
-                 "2 usage error, a pattern that does not compile or a refused run, 3 some file failed.",
+                 "With --backup DIR, the run keeps a journal in DIR, and rif --undo DIR puts the files\n"
+                 "back as they were before it.\n\n"
+                 "Exit status: 0 some file changed (or would, with --dry-run; restored, with --undo),\n"
+                 "1 nothing found (nothing to undo), 2 usage error, a pattern that does not compile, a\n"
+                 "refused run or a damaged journal, 3 some file failed (or was left alone by --undo).",
                  "rif"};
-    app.add_option("SEARCH", settings.search, "the text to find (a regular expression with --regex)")->required();
-    app.add_option("REPLACEMENT", settings.replacement, "what to put in its place (\\1: group 1 with --regex)")
-        ->required();
-    app.add_option("PATH", settings.paths, "folders to walk and files to take")->required();
+    app.add_option("SEARCH", settings.search, "the text to find (a regular expression with --regex)");
+    app.add_option("REPLACEMENT", settings.replacement, "what to put in its place (\\1: group 1 with --regex)");
+    app.add_option("PATH", settings.paths, "folders to walk and files to take");
     app.add_flag("-e,--regex", settings.regex, "SEARCH is a regular expression (PCRE2)");
     app.add_flag("-i,--ignore-case", settings.ignoreCase, "ignore letter case");
     app.add_flag("--empty-lines", settings.emptyLines, "also remove the line break after each match (needs --regex)");
@@ -271,6 +339,10 @@ int main(int argc, char** argv) {
     app.add_flag("--json", settings.json, "JSON Lines on standard output: one object per changed or failed file, "
                                           "then a summary");
     app.add_flag("-q,--quiet", settings.quiet, "report errors only");
+    app.add_option("--undo", settings.undo,
+                   "undo the last run that made backups into DIR: put back every file it changed that "
+                   "still holds what it wrote")
+        ->option_text("DIR");
     app.set_version_flag("--version", "rif " RIF_VERSION);
     try {
         app.parse(argc, argv);
@@ -278,5 +350,11 @@ int main(int argc, char** argv) {
         const int code = app.exit(error);
         return code == 0 ? 0 : usageError;
     }
+    if (!settings.undo.empty()) {
+        if (!settings.search.empty() || !settings.paths.empty())
+            return usage("--undo takes no SEARCH, REPLACEMENT or PATH");
+        return undo(settings);
+    }
+    if (settings.paths.empty()) return usage("SEARCH, REPLACEMENT and at least one PATH are required");
     return run(settings);
 }

@@ -149,6 +149,48 @@ TEST_F(RifTest, BackupsMirrorThePathsBelowEachPath) {
     EXPECT_EQ(read("site/deep/er/a.htm"), "new");
 }
 
+TEST_F(RifTest, UndoPutsBackTheLastRunOverEveryPathAndSaysWhatItLeftAlone) {
+    write("one/a.txt", "old a\n");
+    write("one/b.txt", "old b\n");
+    write("two/c.txt", "old c\n");
+    fs::permissions(at("one/b.txt"), fs::perms(0640));
+    fs::create_directories(at("bak"));
+    EXPECT_EQ(rif({"-q", "-b", "bak", "old", "new", "one", "two"}).status, 0);
+    EXPECT_EQ(read("two/c.txt"), "new c\n");
+    write("one/a.txt", "edited\n");
+
+    const Result r = rif({"--undo", "bak"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(read("one/a.txt"), "edited\n");
+    EXPECT_EQ(read("one/b.txt"), "old b\n");
+    EXPECT_EQ(read("two/c.txt"), "old c\n");
+    EXPECT_EQ(fs::status(at("one/b.txt")).permissions(), fs::perms(0640));
+    EXPECT_NE(r.err.find("one/a.txt: error: left alone: it was edited after the run"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("one/b.txt: restored\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("2 files restored, 1 left alone"), std::string::npos) << r.err;
+
+    // Spent: nothing more to undo; no journal at all is the same.
+    EXPECT_EQ(rif({"--undo", "bak"}).status, 1);
+    fs::create_directories(at("empty"));
+    EXPECT_EQ(rif({"--undo", "empty"}).status, 1);
+
+    // A clean undo says 0; a damaged journal is refused with nothing restored.
+    EXPECT_EQ(rif({"-q", "-b", "bak", "old", "new", "one"}).status, 0);
+    EXPECT_EQ(read("one/b.txt"), "new b\n");
+    EXPECT_EQ(rif({"-q", "--undo", "bak"}).status, 0);
+    EXPECT_EQ(read("one/b.txt"), "old b\n");
+    EXPECT_EQ(rif({"-q", "-b", "bak", "old", "fresh", "one"}).status, 0);
+    std::string journal = read("bak/.replace-in-files-journal");
+    journal[journal.find('\n') + 3] ^= 1;
+    write("bak/.replace-in-files-journal", journal + "spent 0000000000000000\n");
+    const Result damaged = rif({"--undo", "bak"});
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_NE(damaged.err.find("is damaged (line 2 fails its check); nothing was restored"), std::string::npos)
+        << damaged.err;
+    EXPECT_EQ(read("one/b.txt"), "fresh b\n");
+    EXPECT_EQ(rif({"--undo", "bak", "old", "new", "one"}).status, 2);
+}
+
 TEST_F(RifTest, RegexIgnoringCaseWithExtensionsAndNameFilter) {
     write("site/Index.HTML", "Old1 old2");
     write("site/other.html", "old3");
