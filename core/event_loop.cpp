@@ -7,6 +7,7 @@
 #include "core/file_set.h"
 #include "core/run.h"
 #include "core/search.h"
+#include "core/undo.h"
 #include "core/histories.h"
 #include "core/languages.h"
 #include "ui/colours.h"
@@ -76,6 +77,7 @@ void gadgetCommand(Gadget gadget, int type) {
     if (gadget == g.workSave) saveEntry(g.workSave);
     if (gadget == g.workDelete) deleteEntry(g.workDelete);
     if (gadget == g.runButton1) runFiles();
+    if (gadget == g.undoButton) undoLastRun();
     if (gadget == g.runButton2) runSample();
     if (gadget == g.searchSave1 || gadget == g.searchSave2) saveEntry(gadget);
     if (gadget == g.replaceSave1 || gadget == g.replaceSave2) saveEntry(gadget);
@@ -91,7 +93,10 @@ void gadgetCommand(Gadget gadget, int type) {
     if (gadget == app.options["reg2"].gadget) applyRegexLook(gadget, g.edi5, g.edi6);
     if (gadget == app.options["rez"].gadget) backupSwitch();
     if (gadget == app.options["tip"].gadget) applyToolTips();
-    if (gadget == g.backupTree && type == tk::changeType) backupFolderChosen();
+    if (gadget == g.backupTree && type == tk::changeType) {
+        backupFolderChosen();
+        refreshUndoButton();
+    }
     if (gadget == g.mainPanel) {
         int tab = tk::getGadgetState(g.mainPanel);
         if (tab >= 0 && tab <= 2) tk::setActiveGadget(g.focusSink);
@@ -113,7 +118,7 @@ void handCursorRule() {
                 Gadget workGadgets[] = {
                     app.extensions["txt"].gadget, app.extensions["hta"].gadget,
                     app.extensions["htm"].gadget, app.extensions["htl"].gadget,
-                    g.addFilesButton, g.addFoldersButton, g.runButton1, g.workSave, g.workDelete,
+                    g.addFilesButton, g.addFoldersButton, g.runButton1, g.undoButton, g.workSave, g.workDelete,
                     g.searchSave1, g.searchDelete1, g.replaceSave1, g.replaceDelete1,
                     g.searchLabel1, g.replaceLabel1};
                 for (Gadget gadget : workGadgets) hand = hand || cursorInsideEnabledGadget(gadget);

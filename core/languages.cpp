@@ -91,6 +91,7 @@ void relabelWindow() {
     for (Gadget label : {g.replaceLabel1, g.replaceLabel2}) tk::setGadgetText(label, text("txt6"));
     tk::setGadgetText(g.sampleLabel, text("txt7"));
     for (Gadget button : {g.runButton1, g.runButton2}) tk::setGadgetText(button, text("but7"));
+    tk::setGadgetText(g.undoButton, text("und1"));
     for (Gadget button : {g.workSave, g.searchSave1, g.replaceSave1, g.searchSave2, g.replaceSave2}) {
         tk::setGadgetText(button, text("but9"));
     }

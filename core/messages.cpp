@@ -28,19 +28,36 @@ Text runResultMessage(int64_t changedCount, int64_t failedCount) {
     return message;
 }
 
-void showRunResult(int64_t changedCount, int64_t failedCount) {
+namespace {
+
+void showResult(bool success, const Text& message) {
     const Gadgets& g = app.g;
-    const bool changed = changedCount > 0;
-    tk::setGadgetColour(g.resultBox, tk::backColour, colour(changed ? "Mgreen" : "Lpink"));
-    tk::setGadgetColour(g.resultText, tk::backColour, colour(changed ? "aquaM" : "mistR"));
-    tk::setGadgetColour(g.resultText, tk::frontColour, colour(changed ? "Sgreen" : "crim"));
-    const int sound = changed ? app.successSound : app.errorSound;
+    tk::setGadgetColour(g.resultBox, tk::backColour, colour(success ? "Mgreen" : "Lpink"));
+    tk::setGadgetColour(g.resultText, tk::backColour, colour(success ? "aquaM" : "mistR"));
+    tk::setGadgetColour(g.resultText, tk::frontColour, colour(success ? "Sgreen" : "crim"));
+    const int sound = success ? app.successSound : app.errorSound;
     playSound(sound);
-    tk::setGadgetText(g.resultText, runResultMessage(changedCount, failedCount));
+    tk::setGadgetText(g.resultText, message);
     tk::hideGadget(g.resultBox, false);
     // The box must be painted before the wait, which blocks the window.
     tk::discardPendingEvents();
     tk::delay(resultDisplayMilliseconds);
     playSound(sound);
     tk::hideGadget(g.resultBox, true);
+}
+
+}  // namespace
+
+void showRunResult(int64_t changedCount, int64_t failedCount) {
+    showResult(changedCount > 0, runResultMessage(changedCount, failedCount));
+}
+
+Text undoResultMessage(int64_t restoredCount, int64_t leftAloneCount) {
+    Text message = text("und3") + u" " + numberToText(restoredCount);
+    if (leftAloneCount > 0) message += app.lineBreak + text("txt10") + u" " + numberToText(leftAloneCount);
+    return message;
+}
+
+void showUndoResult(int64_t restoredCount, int64_t leftAloneCount) {
+    showResult(restoredCount > 0, undoResultMessage(restoredCount, leftAloneCount));
 }

@@ -10,7 +10,7 @@
 extern int resultDisplayMilliseconds;
 
 // Error sound, then a modal box titled with the "err" text showing the text of the error
-// code (0, 1, 2, 4, 5, 6 or 7). A detail of code 2 is appended as it is; any other detail
+// code (0, 1, 2, 4, 5, 6, 7 or 8). A detail of code 2 is appended as it is; any other detail
 // stands on its own line in double quotes.
 void showError(int code, const Text& detail);
 
@@ -23,3 +23,8 @@ Text runResultMessage(int64_t changedCount, int64_t failedCount);
 // Shows the result box with its colours and sound for resultDisplayMilliseconds, then
 // plays the sound again and hides the box.
 void showRunResult(int64_t changedCount, int64_t failedCount = 0);
+
+// The result box of an undo: "und3" + " " + the files restored, and the "txt10" line for
+// the files left alone; the success colours when files were restored.
+Text undoResultMessage(int64_t restoredCount, int64_t leftAloneCount);
+void showUndoResult(int64_t restoredCount, int64_t leftAloneCount);

@@ -6,6 +6,7 @@
 #include "core/code_pages.h"
 #include "core/messages.h"
 #include "core/search.h"
+#include "core/undo.h"
 #include "engine/run.h"
 #include "ui/colours.h"
 #include "ui/toolkit/toolkit.h"
@@ -20,17 +21,6 @@ using Clock = std::chrono::steady_clock;
 // So the queue is drained at most every 30 ms (and always at the end of the run); the
 // counters still show the right numbers at every drain.
 constexpr auto drainInterval = std::chrono::milliseconds(30);
-
-// Rows marked by an earlier run get the list's own text colour again.
-void clearErrorMarks(int rows) {
-    const Gadget list = app.g.fileList;
-    const tk::Colour mark = colour("crim");
-    const tk::Colour normal = tk::getGadgetColour(list, tk::frontColour);
-    for (int i = 0; i < rows; ++i) {
-        if (tk::getGadgetItemColour(list, i, tk::frontColour) == mark)
-            tk::setGadgetItemColour(list, i, tk::frontColour, normal);
-    }
-}
 
 // The run as the Work tab shows it: the list's old marks go once the run goes ahead; each
 // file moves the countdown and the changed counter, ticks or marks its row, and every
@@ -83,6 +73,16 @@ private:
 
 }  // namespace
 
+void clearErrorMarks(int rows) {
+    const Gadget list = app.g.fileList;
+    const tk::Colour mark = colour("crim");
+    const tk::Colour normal = tk::getGadgetColour(list, tk::frontColour);
+    for (int i = 0; i < rows; ++i) {
+        if (tk::getGadgetItemColour(list, i, tk::frontColour) == mark)
+            tk::setGadgetItemColour(list, i, tk::frontColour, normal);
+    }
+}
+
 void lockWorkTab(bool disabled) {
     const Gadgets& g = app.g;
     const Gadget inputs[] = {g.addFilesButton, g.addFoldersButton, g.runButton1, g.workSave, g.workDelete,
@@ -92,6 +92,9 @@ void lockWorkTab(bool disabled) {
     for (Gadget gadget : inputs) tk::disableGadget(gadget, disabled);
     for (const char* key : {"txt", "hta", "htm", "htl"}) tk::disableGadget(app.extensions[key].gadget, disabled);
     for (const char* key : {"reg1", "cas1", "spa1"}) tk::disableGadget(app.options[key].gadget, disabled);
+    // Open again, the undo button follows the backup folder's journal.
+    if (disabled) tk::disableGadget(g.undoButton, true);
+    else refreshUndoButton();
 }
 
 void clearListChecks() {

@@ -5,5 +5,7 @@
 void runFiles();
 // Disables or enables the Work tab's inputs.
 void lockWorkTab(bool disabled);
+// Rows marked by an earlier run or undo get the list's own text colour again.
+void clearErrorMarks(int rows);
 // Unticks every row of the file list.
 void clearListChecks();

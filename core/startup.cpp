@@ -12,6 +12,7 @@
 #include "core/event_loop.h"
 #include "core/window_title.h"
 #include "core/settings.h"
+#include "core/undo.h"
 #include "settings/text_table.h"
 #include "ui/colours.h"
 #include "ui/main_window.h"
@@ -120,6 +121,7 @@ bool openProgramWindow() {
     if (startSoundSystem()) loadSounds();
 
     buildMainWindow();
+    refreshUndoButton();
     tk::setWindowCallback(layoutCallback);
     tk::addKeyboardShortcut(tk::keyEscape, 0);
     runButtonProc(app.g.runButton1);

@@ -88,6 +88,12 @@ constexpr TextRow builtInRows[] = {
     {"txt12", u"File name pattern", nullptr},
     {"txt13", u"Interface language", nullptr},
     {"txt14", u"File list", nullptr},
+    {"und1", u"Undo last run", nullptr},
+    {"tit25", u"To put back the files changed by the last run from the backup folder", nullptr},
+    {"und2", u"Put back from the backup copies the files changed by the last run? Files:", nullptr},
+    {"und3", u"Restored files", nullptr},
+    {"und4", u"Cancel", nullptr},
+    {"err8", u"The journal of the last run is damaged: nothing was restored.", nullptr},
 };
 
 }  // namespace

@@ -146,6 +146,10 @@ void buildWorkPage(int pw, int ph) {
     for (int i = 1; i <= 3; ++i) {
         tk::setGadgetColour(tk::gadgetByName("txt" + std::to_string(i)), tk::frontColour, colour("blue"));
     }
+    // In the room right of the counters, as wide as the window leaves it: at the smallest
+    // width its caption takes two lines of a smaller font.
+    useFont(5);
+    g.undoButton = tk::buttonGadget(right(g.txt3) + gap, 35, pw - right(g.txt3) - gap - 5, iconSize, builtIn("und1"));
     useFont(1);
     g.runButton1 = tk::buttonGadget(5, 88, pw - 10, rowHeight, builtIn("but7"));
     hostRowOptions(g.runButton1, "reg1", "cas1", "spa1");
@@ -308,6 +312,7 @@ int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
     int bw = (pw - comboWidth - 21) / 2;
     tk::resizeGadget(g.workSave, tk::ignoreValue, tk::ignoreValue, bw, tk::ignoreValue);
     tk::resizeGadget(g.workDelete, right(g.workSave) + gap, tk::ignoreValue, bw, tk::ignoreValue);
+    tk::resizeGadget(g.undoButton, tk::ignoreValue, tk::ignoreValue, pw - right(g.txt3) - gap - 5, tk::ignoreValue);
     tk::resizeGadget(g.runButton1, tk::ignoreValue, tk::ignoreValue, pw - 10, tk::ignoreValue);
     placeRowOptions(g.runButton1, "reg1", "cas1", "spa1");
     int bh = (ph - (bottom(g.toolBar) + gap) - 5) / 2;

@@ -34,6 +34,7 @@ void buildToolTips() {
         {"tit22", option("lin"), text("tit22")},
         {"tit23", g.codePageCombo, text("tit23")},
         {"tit24", g.codePageLabel, text("tit23")},
+        {"tit25", g.undoButton, text("tit25")},
     };
     for (const auto& row : table) {
         ToolTipEntry& entry = app.toolTips[row.key];

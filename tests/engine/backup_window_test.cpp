@@ -64,7 +64,9 @@ TEST_F(BackupTest, LaterRunReplacesTheCopyWithTheStateBeforeIt) {
     runOverSite(u"two", u"three");
     EXPECT_EQ(readFile("bak/page.htm"), "two\r\n");
     EXPECT_EQ(readFile("site/page.htm"), "three\r\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(at("bak")), fs::directory_iterator()), 1);
+    // The copy and the run's journal, nothing else.
+    EXPECT_TRUE(fs::exists(at("bak/.replace-in-files-journal")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(at("bak")), fs::directory_iterator()), 2);
 }
 
 TEST_F(BackupTest, FilesNotFoundAreNotCopied) {
@@ -165,7 +167,9 @@ TEST_F(BackupTest, CopiesAreMadeBelowFoldersWhoseNamesHoldALineFeed) {
     useBackupFolder("bak");
     runOverSite(u"old", u"new");
     EXPECT_EQ(readFile("bak/a\nb/page.htm"), "old");
-    EXPECT_EQ(std::distance(fs::directory_iterator(at("bak")), fs::directory_iterator()), 1);
+    // The copy and the run's journal, nothing else.
+    EXPECT_TRUE(fs::exists(at("bak/.replace-in-files-journal")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(at("bak")), fs::directory_iterator()), 2);
     EXPECT_EQ(readFile("site/a\nb/page.htm"), "new\r\n");
 }
 

@@ -67,6 +67,7 @@ protected:
             {option("lin"), u" To write each line of a changed file with its own line end (CR LF, LF or CR) instead of CR LF "},
             {g.codePageCombo, u" The character set in which files without a byte-order mark are read and written "},
             {g.codePageLabel, u" The character set in which files without a byte-order mark are read and written "},
+            {g.undoButton, u" To put back the files changed by the last run from the backup folder "},
         };
     }
 
@@ -77,12 +78,12 @@ protected:
     }
 };
 
-TEST_F(ToolTips, AllTwentyFourGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
+TEST_F(ToolTips, AllTwentyFiveGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
     openWindow();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
-    EXPECT_EQ(app.toolTips.size(), 24u);
+    EXPECT_EQ(app.toolTips.size(), 25u);
     const std::vector<ExpectedTip> tips = englishTips();
-    ASSERT_EQ(tips.size(), 24u);
+    ASSERT_EQ(tips.size(), 25u);
     for (size_t i = 0; i < tips.size(); ++i) {
         EXPECT_EQ(tk::gadgetToolTipText(tips[i].gadget), tips[i].text) << "tip " << i + 1;
     }
@@ -119,7 +120,7 @@ TEST_F(ToolTips, HelpsUncheckedAtStartUpShowsNoTipUntilItIsChecked) {
 
     clickHelps();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
-    EXPECT_EQ(gadgetsWithTips(), 24);
+    EXPECT_EQ(gadgetsWithTips(), 25);
     for (const ExpectedTip& tip : englishTips()) EXPECT_EQ(tk::gadgetToolTipText(tip.gadget), tip.text);
 
     clickHelps();
@@ -143,7 +144,7 @@ TEST_F(ToolTips, LanguageChangeReplacesTheTipsAndMissingKeysKeepTheEnglishText) 
     EXPECT_EQ(tk::gadgetToolTipText(option("rez")), u" To choose a folder for backup copies ");
     EXPECT_EQ(tk::gadgetToolTipText(option("spa1")), u" To delete an empty line ");
     EXPECT_EQ(tk::gadgetToolTipText(app.g.searchLabel1), u" On a clique to copy in the same editor of range ");
-    EXPECT_EQ(gadgetsWithTips(), 24);
+    EXPECT_EQ(gadgetsWithTips(), 25);
 
     chooseLanguage(u"Embedded");
     for (const ExpectedTip& tip : englishTips()) EXPECT_EQ(tk::gadgetToolTipText(tip.gadget), tip.text);
@@ -158,7 +159,7 @@ TEST_F(ToolTips, LanguageChangeWhileHelpsIsUncheckedAttachesNothing) {
 
     clickHelps();
     EXPECT_EQ(tk::gadgetToolTipText(option("tip")), u" Hilfen ein und aus ");
-    EXPECT_EQ(gadgetsWithTips(), 24);
+    EXPECT_EQ(gadgetsWithTips(), 25);
 }
 
 }  // namespace

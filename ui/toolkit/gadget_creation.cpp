@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QFontMetrics>
+#include <QStyle>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStackedWidget>
@@ -120,8 +122,47 @@ void selectFolder(GadgetRecord& r, const QString& path) {
 
 // ---- Creation ---------------------------------------------------------------------------
 
+binding::FittingButton::FittingButton(const QString& text, QWidget* parent) : QPushButton(parent) { setFullText(text); }
+
+void binding::FittingButton::setFullText(const QString& text) {
+    full_ = text;
+    fit();
+}
+
+void binding::FittingButton::resizeEvent(QResizeEvent* event) {
+    QPushButton::resizeEvent(event);
+    fit();
+}
+
+void binding::FittingButton::changeEvent(QEvent* event) {
+    QPushButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange) fit();
+}
+
+void binding::FittingButton::fit() {
+    // The room inside the button's frame.
+    const int room = width() - 2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth) - 4;
+    const QFontMetrics metrics(font());
+    QString shown = full_;
+    if (room > 0 && metrics.horizontalAdvance(full_) > room && full_.contains(u' ')) {
+        shown.clear();
+        QString line;
+        for (const QString& word : full_.split(u' ', Qt::SkipEmptyParts)) {
+            const QString longer = line.isEmpty() ? word : line + u' ' + word;
+            if (!line.isEmpty() && metrics.horizontalAdvance(longer) > room) {
+                shown += line + u'\n';
+                line = word;
+            } else {
+                line = longer;
+            }
+        }
+        shown += line;
+    }
+    if (text() != shown) QPushButton::setText(shown);
+}
+
 Gadget buttonGadget(int x, int y, int width, int height, const Text& text) {
-    auto* button = new QPushButton(toQString(text), currentParent());
+    auto* button = new FittingButton(toQString(text), currentParent());
     Gadget number = adopt(button, Kind::button, x, y, width, height);
     QObject::connect(button, &QPushButton::clicked, [number] { queueEvent(gadgetEvent, number); });
     return number;

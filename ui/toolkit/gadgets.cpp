@@ -99,7 +99,7 @@ void setGadgetText(Gadget gadget, const Text& text) {
     ProgrammaticChange change;
     QWidget* w = r->widget.data();
     switch (r->kind) {
-        case Kind::button: static_cast<QPushButton*>(w)->setText(toQString(text)); break;
+        case Kind::button: static_cast<FittingButton*>(w)->setFullText(toQString(text)); break;
         case Kind::checkBox: static_cast<QCheckBox*>(w)->setText(toQString(text)); break;
         case Kind::text: static_cast<QLabel*>(w)->setText(toQString(text)); break;
         case Kind::editor: static_cast<QPlainTextEdit*>(w)->setPlainText(editorInput(text)); break;
@@ -127,7 +127,7 @@ Text getGadgetText(Gadget gadget) {
     if (!r) return {};
     QWidget* w = r->widget.data();
     switch (r->kind) {
-        case Kind::button: return fromQString(static_cast<QPushButton*>(w)->text());
+        case Kind::button: return fromQString(static_cast<FittingButton*>(w)->fullText());
         case Kind::checkBox: return fromQString(static_cast<QCheckBox*>(w)->text());
         case Kind::text: return fromQString(static_cast<QLabel*>(w)->text());
         case Kind::editor: return editorText(static_cast<QPlainTextEdit*>(w));

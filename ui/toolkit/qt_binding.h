@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -83,6 +84,24 @@ private:
     bool reportsClicks_;
 };
 
+// A push button whose text breaks at spaces into lines when it does not fit the button's
+// width on one line: a narrow window or a longer translation never cuts a caption off.
+// The gadget's text stays the text the program gave it.
+class FittingButton : public QPushButton {
+public:
+    FittingButton(const QString& text, QWidget* parent);
+    void setFullText(const QString& text);
+    const QString& fullText() const { return full_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void fit();
+    QString full_;
+};
+
 struct State {
     QWidget* window = nullptr;
     WindowCallback callback;
@@ -109,6 +128,7 @@ struct State {
     Gadget parkedFocus = 0;  // the service gadget the program gave the focus to
     int programmatic = 0;  // >0 while the program itself changes a gadget
     MessageBoxHook messageBoxHook;
+    QuestionBoxHook questionBoxHook;
     FileRequesterHook fileRequesterHook;
     PathRequesterHook pathRequesterHook;
 };

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -499,6 +500,19 @@ void messageBox(const Text& title, const Text& text) {
     box.exec();
 }
 
+bool questionBox(const Text& title, const Text& text, const Text& yes, const Text& no) {
+    auto& s = state();
+    dropHandCursor();
+    if (s.questionBoxHook) return s.questionBoxHook(title, text);
+    QMessageBox box(QMessageBox::Question, toQString(title), toQString(text), QMessageBox::NoButton, s.window);
+    QPushButton* yesButton = box.addButton(toQString(yes), QMessageBox::YesRole);
+    QPushButton* noButton = box.addButton(toQString(no), QMessageBox::NoRole);
+    box.setDefaultButton(noButton);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
 namespace {
 // "Name|*.a;*.b" becomes "Name (*.[aA] *.[bB])": Linux names are case-sensitive, the
 // program's filters are not.
@@ -570,6 +584,7 @@ void setClipboardText(const Text& text) {
 Text getClipboardText() { return fromQString(QGuiApplication::clipboard()->text()); }
 
 void setMessageBoxHook(MessageBoxHook hook) { state().messageBoxHook = std::move(hook); }
+void setQuestionBoxHook(QuestionBoxHook hook) { state().questionBoxHook = std::move(hook); }
 void setFileRequesterHook(FileRequesterHook hook) { state().fileRequesterHook = std::move(hook); }
 void setPathRequesterHook(PathRequesterHook hook) { state().pathRequesterHook = std::move(hook); }
 

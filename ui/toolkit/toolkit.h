@@ -227,6 +227,9 @@ void delay(int milliseconds);
 // ---- Requesters and clipboard -------------------------------------------------------
 
 void messageBox(const Text& title, const Text& text);
+// Asks a question with two buttons: true when the user chose yes; no is the default,
+// and Escape or closing the dialog is no.
+bool questionBox(const Text& title, const Text& text, const Text& yes, const Text& no);
 // Paths of the chosen files: the first is the one the dialog names first. Empty on cancel.
 std::vector<Text> openFileRequester(const Text& title, const Text& startPath, const Text& filter,
                                     bool multiple);
@@ -240,10 +243,12 @@ Text getClipboardText();
 // When set, requesters and message boxes call these instead of opening a dialog.
 
 using MessageBoxHook = std::function<void(const Text& title, const Text& text)>;
+using QuestionBoxHook = std::function<bool(const Text& title, const Text& text)>;
 using FileRequesterHook = std::function<std::vector<Text>(const Text& title, const Text& startPath,
                                                           const Text& filter)>;
 using PathRequesterHook = std::function<Text(const Text& title, const Text& startPath)>;
 void setMessageBoxHook(MessageBoxHook hook);
+void setQuestionBoxHook(QuestionBoxHook hook);
 void setFileRequesterHook(FileRequesterHook hook);
 void setPathRequesterHook(PathRequesterHook hook);
 

@@ -1,0 +1,75 @@
+#include "core/undo.h"
+
+#include <chrono>
+#include <string>
+#include <unordered_map>
+
+#include "core/app_state.h"
+#include "core/languages.h"
+#include "core/messages.h"
+#include "core/run.h"
+#include "engine/run_journal.h"
+#include "ui/colours.h"
+#include "ui/toolkit/toolkit.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string backupFolder() { return textToUtf8(tk::getGadgetText(app.g.backupTree)); }
+
+// The undo as the Work tab shows it: a restored file's row loses its tick, a file left
+// alone is marked; files not in the list are only counted. The window takes its pending
+// events every 30 ms, as during a run.
+class UndoRows : public UndoObserver {
+public:
+    UndoRows() {
+        const std::string root = textToUtf8(app.paths.root);
+        for (size_t i = 0; i < app.filePaths.size(); ++i) rowOf_.emplace(root + textToUtf8(app.filePaths[i]), i);
+        lastDrain_ = Clock::now();
+    }
+    void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override {
+        const auto row = rowOf_.find(entry.path);
+        if (row != rowOf_.end()) {
+            const int item = static_cast<int>(row->second);
+            if (outcome == RestoreOutcome::restored) tk::setGadgetItemState(app.g.fileList, item, 0);
+            else if (outcome != RestoreOutcome::alreadyRestored)
+                tk::setGadgetItemColour(app.g.fileList, item, tk::frontColour, colour("crim"));
+        }
+        const Clock::time_point now = Clock::now();
+        if (now - lastDrain_ >= std::chrono::milliseconds(30)) {
+            tk::discardPendingEvents();
+            lastDrain_ = now;
+        }
+    }
+
+private:
+    std::unordered_map<std::string, size_t> rowOf_;
+    Clock::time_point lastDrain_;
+};
+
+}  // namespace
+
+void refreshUndoButton() {
+    const std::string folder = backupFolder();
+    tk::disableGadget(app.g.undoButton, folder.empty() || readJournal(folder).state != Journal::State::ready);
+}
+
+void undoLastRun() {
+    const std::string folder = backupFolder();
+    const Journal journal = readJournal(folder);
+    if (journal.state == Journal::State::damaged) showError(8, textFromUtf8(journal.problem));
+    if (journal.state != Journal::State::ready) {
+        refreshUndoButton();
+        return;
+    }
+    const Text question = text("und2") + u" " + numberToText(static_cast<int64_t>(journal.entries.size()));
+    if (!tk::questionBox(text("und1"), question, text("und1"), text("und4"))) return;
+    lockWorkTab(true);
+    clearErrorMarks(static_cast<int>(app.filePaths.size()));
+    UndoRows rows;
+    UndoTotals totals;
+    undoRun(folder, journal, rows, totals);
+    showUndoResult(totals.restored, totals.leftAlone);
+    lockWorkTab(false);
+}
