@@ -183,6 +183,26 @@ TEST_F(ToolkitTest, PanelPagesReportTheirInnerSize) {
 
 // ---- Text and state round trips -------------------------------------------------------
 
+TEST_F(ToolkitTest, ButtonTooNarrowForItsCaptionBreaksItAtSpaces) {
+    Gadget button = tk::buttonGadget(0, 0, 400, 48, u"Undo the last run");
+    EXPECT_EQ(tk::testing::shownCaption(button), u"Undo the last run");
+    tk::resizeGadget(button, tk::ignoreValue, tk::ignoreValue, 70, tk::ignoreValue);
+    const tk::Text shown = tk::testing::shownCaption(button);
+    EXPECT_NE(shown.find(u'\n'), tk::Text::npos);
+    tk::Text joined = shown;
+    for (char16_t& unit : joined) unit = unit == u'\n' ? u' ' : unit;
+    EXPECT_EQ(joined, u"Undo the last run");
+    // The program and assistive technology still get the caption as it was given.
+    EXPECT_EQ(tk::getGadgetText(button), u"Undo the last run");
+    EXPECT_EQ(tk::testing::accessibleName(button), u"Undo the last run");
+    tk::setGadgetText(button, u"Undo");
+    EXPECT_EQ(tk::testing::shownCaption(button), u"Undo");
+    EXPECT_EQ(tk::testing::accessibleName(button), u"Undo");
+    tk::setGadgetText(button, u"Undo the last run");
+    tk::resizeGadget(button, tk::ignoreValue, tk::ignoreValue, 400, tk::ignoreValue);
+    EXPECT_EQ(tk::testing::shownCaption(button), u"Undo the last run");
+}
+
 TEST_F(ToolkitTest, ButtonCheckBoxAndTextKeepTheTextTheyAreGiven) {
     Gadget button = tk::buttonGadget(0, 0, 80, 20, u"Start");
     Gadget box = tk::checkBoxGadget(0, 30, 80, 20, u"Option");

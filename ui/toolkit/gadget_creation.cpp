@@ -159,6 +159,14 @@ void binding::FittingButton::fit() {
         shown += line;
     }
     if (text() != shown) QPushButton::setText(shown);
+    // Assistive technology reads the caption as one line.
+    if (shown != full_) {
+        setAccessibleName(full_);
+        namedWhole_ = true;
+    } else if (namedWhole_) {
+        setAccessibleName(QString());
+        namedWhole_ = false;
+    }
 }
 
 Gadget buttonGadget(int x, int y, int width, int height, const Text& text) {

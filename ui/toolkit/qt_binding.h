@@ -100,6 +100,7 @@ protected:
 private:
     void fit();
     QString full_;
+    bool namedWhole_ = false;  // the accessible name was set to the caption on one line
 };
 
 struct State {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -81,6 +82,11 @@ Text accessibleName(Gadget gadget) {
     QWidget* widget = widgetOf(gadget);
     QAccessibleInterface* face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
     return face ? fromQString(face->text(QAccessible::Name)) : Text();
+}
+
+Text shownCaption(Gadget button) {
+    auto* widget = qobject_cast<QPushButton*>(widgetOf(button));
+    return widget ? fromQString(widget->text()) : Text();
 }
 
 bool offeredToAssistiveTechnology(Gadget gadget) {

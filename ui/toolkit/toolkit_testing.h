@@ -52,6 +52,8 @@ double shownRowContrast(Gadget list, int row);
 // What assistive technology is told of a gadget through the accessibility interface: its
 // name, and whether it is offered to the user at all (present and not invisible).
 Text accessibleName(Gadget gadget);
+// The caption a button shows, with the line breaks it was given to fit its width.
+Text shownCaption(Gadget button);
 bool offeredToAssistiveTechnology(Gadget gadget);
 // Every gadget of window 0 that is shown now and has a face of its own (not a container).
 std::vector<Gadget> shownGadgets();
