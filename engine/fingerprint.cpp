@@ -69,4 +69,6 @@ bool fingerprintFile(const std::string& path, Fingerprint& fingerprint) {
     return ok;
 }
 
-uint64_t checksumOf(std::string_view bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
+uint64_t checksumOf(std::string_view bytes, uint64_t seed) {
+    return XXH3_64bits_withSeed(bytes.data(), bytes.size(), seed);
+}

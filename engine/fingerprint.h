@@ -39,5 +39,5 @@ Fingerprint fingerprintOf(std::string_view bytes);
 bool fingerprintDescriptor(int fd, Fingerprint& fingerprint);
 bool fingerprintFile(const std::string& path, Fingerprint& fingerprint);
 
-// The 64-bit XXH3 hash of bytes, for checksums.
-uint64_t checksumOf(std::string_view bytes);
+// The 64-bit XXH3 hash of bytes with a seed, for checksums.
+uint64_t checksumOf(std::string_view bytes, uint64_t seed = 0);

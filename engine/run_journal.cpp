@@ -1,6 +1,7 @@
 #include "engine/run_journal.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,17 +9,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 // The journal is text, one record per line, each line its fields and then the 64-bit XXH3
 // checksum of the fields in 16 hex digits, all separated by single spaces:
-//   replace-in-files journal 1 <check>
-//   file <size> <hash, 32 hex digits> <path> <backup copy below the folder> <check>
+//   replace-in-files journal 2 <run> <check>
+//   file <number> <size> <hash, 32 hex digits> <path> <backup copy below the folder> <check>
 //   spent <check>
-// Paths are file-system bytes with '%', spaces, control bytes and DEL written as %XX.
+// <run> is a random number of the run in 16 hex digits; the checksums after the first line
+// are seeded with it, so a line of another run's journal fails its check here. Entries are
+// numbered from 1, so a line lost or moved is noticed too. Paths are file-system bytes with
+// '%', spaces, control bytes and DEL written as %XX.
 
 namespace {
 
-constexpr std::string_view header = "replace-in-files journal 1";
+constexpr std::string_view header = "replace-in-files journal 2 ";
 
 std::string hex64(uint64_t value) {
     char digits[17];
@@ -86,8 +91,8 @@ bool parseSize(std::string_view digits, uint64_t& value) {
 }
 
 // A line with its checksum appended, and its line break.
-std::string sealed(std::string fields) {
-    const uint64_t check = checksumOf(fields);
+std::string sealed(std::string fields, uint64_t seed) {
+    const uint64_t check = checksumOf(fields, seed);
     fields += ' ';
     fields += hex64(check);
     fields += '\n';
@@ -95,12 +100,12 @@ std::string sealed(std::string fields) {
 }
 
 // The fields of a line whose checksum holds; false when it does not.
-bool unseal(std::string_view line, std::string_view& fields) {
+bool unseal(std::string_view line, uint64_t seed, std::string_view& fields) {
     if (line.size() < 17 || line[line.size() - 17] != ' ') return false;
     uint64_t check;
     if (!parseHex64(line.substr(line.size() - 16), check)) return false;
     fields = line.substr(0, line.size() - 17);
-    return checksumOf(fields) == check;
+    return checksumOf(fields, seed) == check;
 }
 
 std::vector<std::string_view> split(std::string_view fields) {
@@ -127,12 +132,24 @@ bool staysBelow(std::string_view relative) {
     return true;
 }
 
-bool parseEntry(const std::vector<std::string_view>& parts, JournalEntry& entry) {
-    if (parts.size() != 5 || parts[0] != "file" || parts[2].size() != 32) return false;
-    return parseSize(parts[1], entry.written.size) && parseHex64(parts[2].substr(0, 16), entry.written.high) &&
-           parseHex64(parts[2].substr(16), entry.written.low) && unescape(parts[3], entry.path) &&
-           !entry.path.empty() && entry.path.front() == '/' && unescape(parts[4], entry.backup) &&
+// An entry with the number expected.
+bool parseEntry(const std::vector<std::string_view>& parts, uint64_t number, JournalEntry& entry) {
+    uint64_t given;
+    if (parts.size() != 6 || parts[0] != "file" || parts[3].size() != 32 || !parseSize(parts[1], given) ||
+        given != number)
+        return false;
+    return parseSize(parts[2], entry.written.size) && parseHex64(parts[3].substr(0, 16), entry.written.high) &&
+           parseHex64(parts[3].substr(16), entry.written.low) && unescape(parts[4], entry.path) &&
+           !entry.path.empty() && entry.path.front() == '/' && unescape(parts[5], entry.backup) &&
            staysBelow(entry.backup);
+}
+
+uint64_t freshRunNumber() {
+    uint64_t number = 0;
+    if (::getrandom(&number, sizeof number, 0) != sizeof number) {
+        number = static_cast<uint64_t>(::time(nullptr)) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(::getpid());
+    }
+    return number;
 }
 
 bool writeAll(int fd, std::string_view bytes) {
@@ -190,7 +207,9 @@ bool RunJournal::begin() {
     do {
         fd_ = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
     } while (fd_ < 0 && errno == EINTR);
-    if (fd_ >= 0 && writeAll(fd_, sealed(std::string(header))) && ::rename(fresh.c_str(), name.c_str()) == 0)
+    run_ = freshRunNumber();
+    if (fd_ >= 0 && writeAll(fd_, sealed(std::string(header) + hex64(run_), 0)) &&
+        ::rename(fresh.c_str(), name.c_str()) == 0)
         return true;
     if (fd_ >= 0) {
         ::close(fd_);
@@ -209,13 +228,14 @@ bool RunJournal::reserve(std::string_view backup) {
 
 bool RunJournal::record(std::string_view path, std::string_view backup, const Fingerprint& written) {
     if (fd_ < 0 || failed_) return false;
-    std::string fields = "file " + std::to_string(written.size) + ' ' + hex64(written.high) + hex64(written.low) + ' ';
+    std::string fields = "file " + std::to_string(++entries_) + ' ' + std::to_string(written.size) + ' ' +
+                         hex64(written.high) + hex64(written.low) + ' ';
     appendEscaped(fields, absolute(path));
     fields += ' ';
     appendEscaped(fields, backup);
     // One write per entry: a crash leaves it whole or cut short, and a cut-short entry can
     // only be the last.
-    if (writeAll(fd_, sealed(std::move(fields)))) return true;
+    if (writeAll(fd_, sealed(std::move(fields), run_))) return true;
     failed_ = true;
     return false;
 }
@@ -258,7 +278,7 @@ Journal readJournal(const std::string& backupFolder) {
     for (size_t i = 0; i < lines.size(); ++i) {
         const bool last = i + 1 == lines.size() && !cutShort;
         std::string_view fields;
-        if (!unseal(lines[i], fields)) {
+        if (!unseal(lines[i], i == 0 ? 0 : journal.run, fields)) {
             if (last) break;  // written last and cut short by a crash: the entries before it stand
             journal.state = Journal::State::damaged;
             journal.problem = "line " + std::to_string(i + 1) + " fails its check";
@@ -268,12 +288,12 @@ Journal readJournal(const std::string& backupFolder) {
         const std::vector<std::string_view> parts = split(fields);
         bool understood;
         if (i == 0) {
-            understood = fields == header;
+            understood = fields.starts_with(header) && parseHex64(fields.substr(header.size()), journal.run);
         } else if (parts.size() == 1 && parts[0] == "spent") {
             understood = spent = true;
         } else {
             JournalEntry entry;
-            understood = parseEntry(parts, entry);
+            understood = !spent && parseEntry(parts, journal.entries.size() + 1, entry);
             journal.entries.push_back(std::move(entry));
         }
         if (!understood) {
@@ -309,6 +329,6 @@ bool undoRun(const std::string& backupFolder, const Journal& journal, UndoObserv
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return false;
     const bool marked = ::ftruncate(fd, static_cast<off_t>(journal.validSize)) == 0 &&
-                        ::lseek(fd, 0, SEEK_END) >= 0 && writeAll(fd, sealed("spent"));
+                        ::lseek(fd, 0, SEEK_END) >= 0 && writeAll(fd, sealed("spent", journal.run));
     return ::close(fd) == 0 && marked;
 }

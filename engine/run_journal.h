@@ -51,6 +51,8 @@ private:
 
     std::string folder_;  // ends with "/"
     int fd_ = -1;
+    uint64_t run_ = 0;      // the run's number, which seeds the checksums of its entries
+    uint64_t entries_ = 0;  // entries written
     bool failed_ = false;
     std::unordered_set<std::string> backups_;
 };
@@ -67,6 +69,7 @@ struct Journal {
     std::vector<JournalEntry> entries;
     std::string problem;  // for a damaged journal: what is wrong, in English
     size_t validSize = 0;  // the bytes up to the end of the last line that holds
+    uint64_t run = 0;      // the number of the run it describes
 };
 
 // Reads the journal of the backup folder. A last entry cut short (a crash while it was

@@ -197,7 +197,9 @@ TEST_F(RunJournalTest, RunKilledAtARandomFileIsUndoneExactly) {
         for (size_t i = 0; i < count; ++i) {
             const bool replaced = read(site_ + textToUtf8(files[i])) != original(i);
             EXPECT_EQ(replaced, i <= killedAt) << i;
-            if (i <= killedAt) EXPECT_EQ(journal.entries[i].backup, textToUtf8(files[i]));
+            if (i <= killedAt) {
+                EXPECT_EQ(journal.entries[i].backup, textToUtf8(files[i]));
+            }
         }
         Undone undone;
         const UndoTotals totals = undo(undone);
@@ -228,29 +230,55 @@ TEST_F(RunJournalTest, EntryCutShortAtTheEndLeavesTheEntriesBeforeIt) {
     EXPECT_EQ(readJournal(backup_).state, Journal::State::spent);
 }
 
+// Lines of a journal: each with its line break.
+std::vector<std::string> linesOf(const std::string& bytes) {
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < bytes.size();) {
+        const size_t end = bytes.find('\n', start) + 1;
+        lines.push_back(bytes.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
 TEST_F(RunJournalTest, JournalDamagedBeforeItsLastEntryIsRefusedWhole) {
     const std::vector<Text> files = makeFiles(3);
-    for (const char* damage : {"byte", "line"}) {
+    run(files);
+    const std::vector<std::string> good = linesOf(read(journalPath()));
+    ASSERT_EQ(good.size(), 4u);
+    // A line of another run's journal, whose checksum holds there.
+    makeFiles(3);
+    run(files);
+    const std::vector<std::string> other = linesOf(read(journalPath()));
+
+    struct Damage {
+        const char* what;
+        std::vector<std::string> lines;
+        const char* problem;
+    };
+    std::string flipped = good[1];
+    flipped[10] ^= 1;
+    const Damage damages[] = {
+        {"a bit of the first entry", {good[0], flipped, good[2], good[3]}, "line 2 fails its check"},
+        {"the first entry lost", {good[0], good[2], good[3]}, "line 2 is not understood"},
+        {"two entries swapped", {good[0], good[2], good[1], good[3]}, "line 2 is not understood"},
+        {"an entry of another run", {good[0], other[1], good[2], good[3]}, "line 2 fails its check"},
+    };
+    for (const Damage& damage : damages) {
+        makeFiles(3);
         run(files);
-        std::string bytes = read(journalPath());
-        const size_t second = bytes.find('\n') + 1;
-        if (std::string(damage) == "byte") {
-            bytes[second + 10] ^= 1;  // one bit of the first entry
-        } else {
-            bytes.erase(second, bytes.find('\n', second) + 1 - second);  // the checksum of the first entry kept
-            bytes.insert(second, "file 1 00000000000000000000000000000000 /x y 0000000000000000\n");
-        }
+        std::string bytes;
+        for (const std::string& line : damage.lines) bytes += line;
         write(journalPath(), bytes);
         const Journal journal = readJournal(backup_);
-        EXPECT_EQ(journal.state, Journal::State::damaged) << damage;
-        EXPECT_EQ(journal.problem, "line 2 fails its check") << damage;
+        EXPECT_EQ(journal.state, Journal::State::damaged) << damage.what;
+        EXPECT_EQ(journal.problem, damage.problem) << damage.what;
         EXPECT_TRUE(journal.entries.empty());
         Undone undone;
         UndoTotals totals;
         undoRun(backup_, journal, undone, totals);
         EXPECT_TRUE(undone.seen.empty());
         for (size_t i = 0; i < 3; ++i) EXPECT_EQ(read(site_ + textToUtf8(files[i])), "line " + std::to_string(i) + " new\r\n");
-        makeFiles(3);
     }
 }
 
