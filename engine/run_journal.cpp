@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -80,12 +81,15 @@ bool parseHex64(std::string_view digits, uint64_t& value) {
     return true;
 }
 
+// A decimal number that fits 64 bits, as std::to_string writes it.
 bool parseSize(std::string_view digits, uint64_t& value) {
-    if (digits.empty() || digits.size() > 19) return false;
+    if (digits.empty() || digits.size() > 20 || (digits.size() > 1 && digits.front() == '0')) return false;
     value = 0;
     for (const char c : digits) {
         if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
+        const auto digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) return false;
+        value = value * 10 + digit;
     }
     return true;
 }
@@ -221,7 +225,9 @@ bool RunJournal::begin() {
 }
 
 bool RunJournal::reserve(std::string_view backup) {
-    if (failed_ || backup == journalName || backup == std::string(journalName) + ".new") return false;
+    // A copy above the folder could not be found again from the journal.
+    if (failed_ || !staysBelow(backup) || backup == journalName || backup == std::string(journalName) + ".new")
+        return false;
     if (fd_ < 0 && !begin()) return false;
     return backups_.emplace(backup).second;
 }
@@ -273,13 +279,12 @@ Journal readJournal(const std::string& backupFolder) {
         lines.push_back(std::string_view(bytes).substr(start, end - start));
         start = end + 1;
     }
-    const bool cutShort = start < bytes.size();
+    // Each line is written with one write, its line break last: a line cut short by a crash
+    // has no line break and is left out with all after it. A whole line must hold.
     bool spent = false;
     for (size_t i = 0; i < lines.size(); ++i) {
-        const bool last = i + 1 == lines.size() && !cutShort;
         std::string_view fields;
         if (!unseal(lines[i], i == 0 ? 0 : journal.run, fields)) {
-            if (last) break;  // written last and cut short by a crash: the entries before it stand
             journal.state = Journal::State::damaged;
             journal.problem = "line " + std::to_string(i + 1) + " fails its check";
             journal.entries.clear();

@@ -39,7 +39,8 @@ public:
 
     // Called before the copy of the file whose copy goes to backup (below the backup folder)
     // is made: false when the file must be left alone, because the journal cannot be
-    // written, or the copy would replace another copy of this run or the journal itself.
+    // written, or the copy would replace another copy of this run or the journal itself, or
+    // would not lie below the folder.
     bool reserve(std::string_view backup);
     // Records the file at path (relative paths are taken from the working folder), whose
     // copy is at backup, just before the bytes with the fingerprint written replace it.
@@ -73,7 +74,8 @@ struct Journal {
 };
 
 // Reads the journal of the backup folder. A last entry cut short (a crash while it was
-// written) is left out; any other entry that fails its check makes the journal damaged.
+// written: it has no line break yet) is left out; any whole line that fails its check makes
+// the journal damaged.
 Journal readJournal(const std::string& backupFolder);
 
 // Told of every file as the undo is done with it.

@@ -258,11 +258,15 @@ TEST_F(RunJournalTest, JournalDamagedBeforeItsLastEntryIsRefusedWhole) {
     };
     std::string flipped = good[1];
     flipped[10] ^= 1;
+    std::string lastFlipped = good[3];
+    lastFlipped[10] ^= 1;
     const Damage damages[] = {
         {"a bit of the first entry", {good[0], flipped, good[2], good[3]}, "line 2 fails its check"},
         {"the first entry lost", {good[0], good[2], good[3]}, "line 2 is not understood"},
         {"two entries swapped", {good[0], good[2], good[1], good[3]}, "line 2 is not understood"},
         {"an entry of another run", {good[0], other[1], good[2], good[3]}, "line 2 fails its check"},
+        // Whole, with its line break: not cut short by a crash, but changed.
+        {"a bit of the last entry", {good[0], good[1], good[2], lastFlipped}, "line 4 fails its check"},
     };
     for (const Damage& damage : damages) {
         makeFiles(3);

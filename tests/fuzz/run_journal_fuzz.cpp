@@ -1,0 +1,116 @@
+// The journal of a run, as its writer writes it and its reader reads it back. Properties:
+// every journal the writer writes (any path bytes, any fingerprints, an entry refused
+// where the writer refuses it) reads back as exactly the entries written; and a journal
+// changed anywhere is never read as entries the run did not write: the reader either
+// refuses it as damaged or, when only the end was cut off as a crash would, gives the
+// first entries as written. A byte flipped or inserted before the last line always makes
+// the journal damaged.
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/run_journal.h"
+#include "fuzz_support.h"
+
+using namespace fuzz;
+
+namespace {
+
+bool sameEntries(const std::vector<JournalEntry>& read, const std::vector<JournalEntry>& written, size_t count) {
+    if (read.size() != count || count > written.size()) return false;
+    for (size_t i = 0; i < count; ++i) {
+        if (read[i].path != written[i].path || read[i].backup != written[i].backup ||
+            !(read[i].written == written[i].written))
+            return false;
+    }
+    return true;
+}
+
+uint64_t numberOf(const std::string& bytes) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < bytes.size() && i < 8; ++i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Input input(data, size);
+    const size_t count = input.byte() % 7;
+    const uint8_t mutation = input.byte();
+    const size_t at = static_cast<size_t>(input.byte()) << 8 | input.byte();
+    const std::string inserted = input.field();
+
+    const std::string folder = scratchPath("journal");
+    ::mkdir(folder.c_str(), 0700);
+    const std::string journalPath = folder + "/" + std::string(journalName);
+    ::unlink(journalPath.c_str());
+
+    std::vector<JournalEntry> written;
+    {
+        RunJournal journal(folder);
+        for (size_t i = 0; i < count; ++i) {
+            JournalEntry entry;
+            entry.path = "/" + input.field();
+            entry.backup = input.field();
+            const std::string hash = input.field();
+            entry.written = Fingerprint{numberOf(input.field()), numberOf(hash), numberOf(hash.size() > 8 ? hash.substr(8) : "")};
+            if (!journal.reserve(entry.backup)) continue;
+            FUZZ_EXPECT(journal.record(entry.path, entry.backup, entry.written), "an entry was not written");
+            written.push_back(entry);
+        }
+    }
+    const Journal clean = readJournal(folder);
+    if (written.empty()) {
+        FUZZ_EXPECT(clean.state == Journal::State::none || clean.state == Journal::State::spent,
+                    "a journal without entries reads as state %d", static_cast<int>(clean.state));
+        return 0;
+    }
+    FUZZ_EXPECT(clean.state == Journal::State::ready && sameEntries(clean.entries, written, written.size()),
+                "the journal as written reads back as state %d with %zu entries of %zu (%s)",
+                static_cast<int>(clean.state), clean.entries.size(), written.size(), clean.problem.c_str());
+
+    // One change: a bit flipped, bytes inserted, bytes deleted, or the end cut off.
+    const std::string original = readFile(journalPath);
+    const size_t lastLine = original.rfind('\n', original.size() - 2) + 1;
+    std::string changed = original;
+    const size_t position = at % original.size();
+    bool beforeLastLine = position < lastLine;
+    switch (mutation % 4) {
+        case 0: changed[position] = static_cast<char>(changed[position] ^ (1 << (mutation >> 5 & 7))); break;
+        case 1:
+            if (inserted.empty()) return 0;
+            changed.insert(position, inserted);
+            break;
+        case 2: {
+            const size_t length = std::min<size_t>(1 + (mutation >> 2), original.size() - position);
+            changed.erase(position, length);
+            // Deleting up to the end is cutting the end off, as a crash may.
+            beforeLastLine = beforeLastLine && position + length < original.size();
+            break;
+        }
+        case 3:
+            changed.resize(position);
+            beforeLastLine = false;
+            break;
+    }
+    if (changed == original) return 0;
+    writeFile(journalPath, changed);
+    const Journal read = readJournal(folder);
+    if (read.state == Journal::State::damaged) {
+        FUZZ_EXPECT(read.entries.empty() && !read.problem.empty(), "a damaged journal still gives %zu entries",
+                    read.entries.size());
+        return 0;
+    }
+    FUZZ_EXPECT(!beforeLastLine, "a change at byte %zu, before the last line (byte %zu), was accepted: state %d "
+                "with %zu entries\n  journal %s", position, lastLine, static_cast<int>(read.state),
+                read.entries.size(), hexOf(changed).c_str());
+    FUZZ_EXPECT(sameEntries(read.entries, written, read.entries.size()),
+                "a changed journal gives entries that were not written (%zu of %zu)\n  journal %s",
+                read.entries.size(), written.size(), hexOf(changed).c_str());
+    return 0;
+}
