@@ -606,6 +606,7 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
         options_.ansiCharset);
     if (!file) return seen ? FileOutcome::unchanged : FileOutcome::unreadable;
     const TextFormat format = detectFormat(*file);
+    format_ = format;
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
         return FileOutcome::unsupported;
     if (findMode(row.options) == 0 && !row.search.empty()) {

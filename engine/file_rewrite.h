@@ -81,6 +81,9 @@ public:
     size_t lastReplacements() const { return replacements_; }
     const Text& lastOldText() const { return oldText_; }
     const Text& lastNewText() const { return text_; }
+    // The encoding the last file was read in, and (with keepLineEnds) its line ends.
+    TextFormat lastFormat() const { return format_; }
+    const LineEnds& lastLineEnds() const { return lineEnds_; }
 
 private:
     RewriteOptions options_;
@@ -128,6 +131,7 @@ private:
     Text newText_;       // the new text built beside text_ when line ends are kept
     Text oldText_;       // the text before the replacement, with keepOldText
     size_t replacements_ = 0;
+    TextFormat format_ = TextFormat::ansi;
 
     // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
     ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);
