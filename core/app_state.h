@@ -66,7 +66,7 @@ struct Gadgets {
     Gadget mainPanel = 0, workPage = 0, polygonPage = 0, settingPage = 0;
     // Work tab
     Gadget fileList = 0, toolBar = 0, workCombo = 0, workSave = 0, workDelete = 0;
-    Gadget addFilesButton = 0, addFoldersButton = 0, runButton1 = 0, undoButton = 0;
+    Gadget addFilesButton = 0, addFoldersButton = 0, runButton1 = 0, undoButton = 0, previewButton = 0;
     Gadget txt1 = 0, txt2 = 0, txt3 = 0;
     Gadget searchBox1 = 0, searchLabel1 = 0, searchSave1 = 0, searchDelete1 = 0,
            searchCombo1 = 0, searchEditor1 = 0;

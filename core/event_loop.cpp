@@ -9,6 +9,7 @@
 #include "core/search.h"
 #include "core/undo.h"
 #include "core/histories.h"
+#include "core/preview.h"
 #include "core/languages.h"
 #include "ui/colours.h"
 #include "ui/tool_tips.h"
@@ -78,6 +79,8 @@ void gadgetCommand(Gadget gadget, int type) {
     if (gadget == g.workDelete) deleteEntry(g.workDelete);
     if (gadget == g.runButton1) runFiles();
     if (gadget == g.undoButton) undoLastRun();
+    if (gadget == g.previewButton) previewFiles();
+    if (gadget == g.fileList && type == tk::activateType) showFileChanges(tk::activatedItem());
     if (gadget == g.runButton2) runSample();
     if (gadget == g.searchSave1 || gadget == g.searchSave2) saveEntry(gadget);
     if (gadget == g.replaceSave1 || gadget == g.replaceSave2) saveEntry(gadget);
@@ -118,7 +121,7 @@ void handCursorRule() {
                 Gadget workGadgets[] = {
                     app.extensions["txt"].gadget, app.extensions["hta"].gadget,
                     app.extensions["htm"].gadget, app.extensions["htl"].gadget,
-                    g.addFilesButton, g.addFoldersButton, g.runButton1, g.undoButton, g.workSave, g.workDelete,
+                    g.addFilesButton, g.addFoldersButton, g.runButton1, g.undoButton, g.previewButton, g.workSave, g.workDelete,
                     g.searchSave1, g.searchDelete1, g.replaceSave1, g.replaceDelete1,
                     g.searchLabel1, g.replaceLabel1};
                 for (Gadget gadget : workGadgets) hand = hand || cursorInsideEnabledGadget(gadget);

@@ -92,6 +92,8 @@ void relabelWindow() {
     tk::setGadgetText(g.sampleLabel, text("txt7"));
     for (Gadget button : {g.runButton1, g.runButton2}) tk::setGadgetText(button, text("but7"));
     tk::setGadgetText(g.undoButton, text("und1"));
+    tk::setGadgetText(g.previewButton, text("pre1"));
+    tk::addGadgetColumn(g.fileList, 2, text("pre2"), tk::getGadgetItemAttribute(g.fileList, 0, tk::columnWidth, 2));
     for (Gadget button : {g.workSave, g.searchSave1, g.replaceSave1, g.searchSave2, g.replaceSave2}) {
         tk::setGadgetText(button, text("but9"));
     }

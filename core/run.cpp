@@ -5,6 +5,7 @@
 #include "core/app_state.h"
 #include "core/code_pages.h"
 #include "core/messages.h"
+#include "core/preview.h"
 #include "core/search.h"
 #include "core/undo.h"
 #include "engine/run.h"
@@ -85,7 +86,7 @@ void clearErrorMarks(int rows) {
 
 void lockWorkTab(bool disabled) {
     const Gadgets& g = app.g;
-    const Gadget inputs[] = {g.addFilesButton, g.addFoldersButton, g.runButton1, g.workSave, g.workDelete,
+    const Gadget inputs[] = {g.addFilesButton, g.addFoldersButton, g.runButton1, g.previewButton, g.workSave, g.workDelete,
                              g.searchSave1, g.searchDelete1, g.replaceSave1, g.replaceDelete1, g.workCombo,
                              g.searchCombo1, g.replaceCombo1, g.searchEditor1, g.replaceEditor1,
                              g.searchLabel1, g.replaceLabel1};
@@ -106,6 +107,7 @@ void clearListChecks() {
 void runFiles() {
     const Gadgets& g = app.g;
     lockWorkTab(true);
+    forgetPreview();
     const size_t total = app.filePaths.size();
     tk::setGadgetText(g.txt3, u"0");
     if (optionChecked("hek")) clearListChecks();

@@ -34,6 +34,10 @@ RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, cons
         if (outcome == FileOutcome::changed) ++totals.changed;
         if (outcome == FileOutcome::failed || outcome == FileOutcome::unreadable) ++totals.failed;
         observer.fileDone(i, outcome, rewriter);
+        if (i + 1 < relatives.size() && !observer.keepGoing()) {
+            totals.stopped = true;
+            break;
+        }
     }
     return RunStart::ran;
 }

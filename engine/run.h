@@ -18,12 +18,15 @@ public:
     // The file at index of the list: what became of it, and (for "changed") how many
     // places were replaced. rewriter still holds the file's texts (see FileRewriter).
     virtual void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) = 0;
+    // Asked after every file: false stops the run there (the files after it are not read).
+    virtual bool keepGoing() { return true; }
 };
 
 struct RunTotals {
     int64_t changed = 0;  // files written back (or that would be, in a dry run)
     int64_t failed = 0;   // files that could not be read, or not changed safely
     int64_t searched = 0;
+    bool stopped = false;  // the observer stopped the run before its last file
 };
 
 // How a run ended before its first file.

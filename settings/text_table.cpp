@@ -94,6 +94,11 @@ constexpr TextRow builtInRows[] = {
     {"und3", u"Restored files", nullptr},
     {"und4", u"Cancel", nullptr},
     {"err8", u"The journal of the last run is damaged: nothing was restored.", nullptr},
+    {"pre1", u"Preview", nullptr},
+    {"tit26", u"To show what a run would change in every file, without writing anything", nullptr},
+    {"pre2", u"Changes", nullptr},
+    {"pre3", u"Changes in", nullptr},
+    {"pre4", u"Changes not shown:", nullptr},
 };
 
 }  // namespace

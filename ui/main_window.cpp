@@ -20,6 +20,10 @@ constexpr int gap = 5;
 constexpr int iconSize = 48;
 constexpr int comboWidth = 4 * iconSize + 3 * gap;  // 207
 constexpr int toolBarHeight = iconSize + 2 * rowHeight + 2 * gap;  // 118
+// The undo button at the end of the run button's row: room for its caption in every language.
+constexpr int undoWidth = 160;
+// The file list's column of the preview's counts.
+constexpr int countColumnWidth = 112;
 
 // The switches of the Setting tab, top to bottom.
 constexpr const char* settingSwitches[] = {"ton", "tip", "esc", "hek", "rez", "lin"};
@@ -117,7 +121,8 @@ void buildWorkPage(int pw, int ph) {
     useFont(4);
     app.scrollBarAllowance = measureScrollBarAllowance();
     g.fileList = tk::listGadget(0, 0, pw, ph / 4, u"Y/N", 50, tk::listCheckBoxes | 0x10000);
-    tk::addGadgetColumn(g.fileList, 1, u"Path", pw - app.scrollBarAllowance - 55);
+    tk::addGadgetColumn(g.fileList, 1, u"Path", pw - app.scrollBarAllowance - 55 - countColumnWidth);
+    tk::addGadgetColumn(g.fileList, 2, builtIn("pre2"), countColumnWidth);
 
     g.toolBar = tk::containerGadget(0, bottom(g.fileList) + gap, pw, toolBarHeight);
     int bw = (pw - comboWidth - 21) / 2;
@@ -146,12 +151,15 @@ void buildWorkPage(int pw, int ph) {
     for (int i = 1; i <= 3; ++i) {
         tk::setGadgetColour(tk::gadgetByName("txt" + std::to_string(i)), tk::frontColour, colour("blue"));
     }
-    // In the room right of the counters, as wide as the window leaves it: at the smallest
-    // width its caption takes two lines of a smaller font.
-    useFont(5);
-    g.undoButton = tk::buttonGadget(right(g.txt3) + gap, 35, pw - right(g.txt3) - gap - 5, iconSize, builtIn("und1"));
+    // In the room right of the counters, as wide as the window leaves it; below it, at the
+    // end of the run button's row, the undo of the last run.
     useFont(1);
-    g.runButton1 = tk::buttonGadget(5, 88, pw - 10, rowHeight, builtIn("but7"));
+    g.previewButton =
+        tk::buttonGadget(right(g.txt3) + gap, 35, pw - right(g.txt3) - gap - 5, iconSize, builtIn("pre1"));
+    useFont(5);
+    g.undoButton = tk::buttonGadget(pw - 5 - undoWidth, 88, undoWidth, rowHeight, builtIn("und1"));
+    useFont(1);
+    g.runButton1 = tk::buttonGadget(5, 88, pw - 10 - undoWidth - gap, rowHeight, builtIn("but7"));
     hostRowOptions(g.runButton1, "reg1", "cas1", "spa1");
     tk::closeGadgetList();
 
@@ -307,13 +315,14 @@ int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
 
     // Work tab.
     tk::resizeGadget(g.fileList, tk::ignoreValue, tk::ignoreValue, pw, ph / 4);
-    tk::setGadgetItemAttribute(g.fileList, 0, tk::columnWidth, pw - app.scrollBarAllowance - 55, 1);
+    tk::setGadgetItemAttribute(g.fileList, 0, tk::columnWidth, pw - app.scrollBarAllowance - 55 - countColumnWidth, 1);
     tk::resizeGadget(g.toolBar, tk::ignoreValue, bottom(g.fileList) + gap, pw, toolBarHeight);
     int bw = (pw - comboWidth - 21) / 2;
     tk::resizeGadget(g.workSave, tk::ignoreValue, tk::ignoreValue, bw, tk::ignoreValue);
     tk::resizeGadget(g.workDelete, right(g.workSave) + gap, tk::ignoreValue, bw, tk::ignoreValue);
-    tk::resizeGadget(g.undoButton, tk::ignoreValue, tk::ignoreValue, pw - right(g.txt3) - gap - 5, tk::ignoreValue);
-    tk::resizeGadget(g.runButton1, tk::ignoreValue, tk::ignoreValue, pw - 10, tk::ignoreValue);
+    tk::resizeGadget(g.previewButton, tk::ignoreValue, tk::ignoreValue, pw - right(g.txt3) - gap - 5, tk::ignoreValue);
+    tk::resizeGadget(g.undoButton, pw - 5 - undoWidth, tk::ignoreValue, tk::ignoreValue, tk::ignoreValue);
+    tk::resizeGadget(g.runButton1, tk::ignoreValue, tk::ignoreValue, pw - 10 - undoWidth - gap, tk::ignoreValue);
     placeRowOptions(g.runButton1, "reg1", "cas1", "spa1");
     int bh = (ph - (bottom(g.toolBar) + gap) - 5) / 2;
     tk::resizeGadget(g.searchBox1, tk::ignoreValue, bottom(g.toolBar) + gap, pw, bh);

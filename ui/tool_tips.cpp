@@ -35,6 +35,7 @@ void buildToolTips() {
         {"tit23", g.codePageCombo, text("tit23")},
         {"tit24", g.codePageLabel, text("tit23")},
         {"tit25", g.undoButton, text("tit25")},
+        {"tit26", g.previewButton, text("tit26")},
     };
     for (const auto& row : table) {
         ToolTipEntry& entry = app.toolTips[row.key];

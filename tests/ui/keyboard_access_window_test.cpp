@@ -54,7 +54,8 @@ TEST_F(KeyboardAccessTest, TabWalksEachTabInReadingOrderAndComesRound) {
     auto toggle = [](const char* key) { return app.extensions[key].gadget; };
     const std::vector<Gadget> work = {
         g.fileList,     g.workCombo,     g.workSave,      g.workDelete,     g.addFilesButton, g.addFoldersButton,
-        toggle("txt"),  toggle("hta"),   toggle("htm"),   toggle("htl"),    g.runButton1,     option("spa1"),
+        toggle("txt"),  toggle("hta"),   toggle("htm"),   toggle("htl"),    g.previewButton,  g.runButton1,
+        option("spa1"),
         option("cas1"), option("reg1"),  g.searchSave1,   g.searchDelete1,  g.searchCombo1,   g.searchEditor1,
         g.replaceSave1, g.replaceDelete1, g.replaceCombo1, g.replaceEditor1};
     const std::vector<Gadget> polygon = {

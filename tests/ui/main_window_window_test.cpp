@@ -111,7 +111,10 @@ protected:
         EXPECT_EQ(rectOf(g.txt1), (Rect{323, 35, 115, 48}));
         EXPECT_EQ(rectOf(g.txt2), (Rect{438, 35, 25, 48}));
         EXPECT_EQ(rectOf(g.txt3), (Rect{463, 35, 115, 48}));
-        EXPECT_EQ(rectOf(g.runButton1), (Rect{5, 88, pw - 10, 30}));
+        // Preview right of the counters; the undo button ends the run button's row.
+        EXPECT_EQ(rectOf(g.previewButton), (Rect{583, 35, pw - 588, 48}));
+        EXPECT_EQ(rectOf(g.runButton1), (Rect{5, 88, pw - 175, 30}));
+        EXPECT_EQ(rectOf(g.undoButton), (Rect{pw - 165, 88, 160, 30}));
         expectHostedBoxes(g.runButton1, "reg1", "cas1", "spa1");
 
         int y = bottom(g.toolBar) + 5;
@@ -128,7 +131,6 @@ protected:
         SCOPED_TRACE("Polygon tab");
         const Gadgets& g = app.g;
         EXPECT_EQ(rectOf(g.runButton2), (Rect{5, 5, pw - 10, 30}));
-        EXPECT_EQ(tk::gadgetWidth(g.runButton2), tk::gadgetWidth(g.runButton1));
         expectHostedBoxes(g.runButton2, "reg2", "cas2", "spa2");
         int ch = (ph - 30 - 4 * 5) / 3;
         EXPECT_EQ(rectOf(g.sampleBox), (Rect{0, 40, pw, ch}));
@@ -269,11 +271,12 @@ TEST_F(MainWindowTest, TheFileListLeavesRoomForAVerticalScrollBar) {
     openWindowOnly();
     int pathWidth = tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 1);
     EXPECT_EQ(tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 0), 50);
+    EXPECT_EQ(tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 2), 112);  // the preview's counts
     EXPECT_GT(app.scrollBarAllowance, 0);
-    EXPECT_EQ(pathWidth, pageWidth() - app.scrollBarAllowance - 55);
+    EXPECT_EQ(pathWidth, pageWidth() - app.scrollBarAllowance - 55 - 112);
     resizeTo(950, 700);
     EXPECT_EQ(tk::getGadgetItemAttribute(app.g.fileList, 0, tk::columnWidth, 1),
-              pageWidth() - app.scrollBarAllowance - 55);
+              pageWidth() - app.scrollBarAllowance - 55 - 112);
 }
 
 // Every text the program colours reads on its background (a contrast ratio of 4.5 or

@@ -68,6 +68,7 @@ protected:
             {g.codePageCombo, u" The character set in which files without a byte-order mark are read and written "},
             {g.codePageLabel, u" The character set in which files without a byte-order mark are read and written "},
             {g.undoButton, u" To put back the files changed by the last run from the backup folder "},
+            {g.previewButton, u" To show what a run would change in every file, without writing anything "},
         };
     }
 
@@ -78,12 +79,12 @@ protected:
     }
 };
 
-TEST_F(ToolTips, AllTwentyFiveGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
+TEST_F(ToolTips, AllTwentySixGadgetsShowTheirEnglishTipWhileHelpsIsChecked) {
     openWindow();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
-    EXPECT_EQ(app.toolTips.size(), 25u);
+    EXPECT_EQ(app.toolTips.size(), 26u);
     const std::vector<ExpectedTip> tips = englishTips();
-    ASSERT_EQ(tips.size(), 25u);
+    ASSERT_EQ(tips.size(), 26u);
     for (size_t i = 0; i < tips.size(); ++i) {
         EXPECT_EQ(tk::gadgetToolTipText(tips[i].gadget), tips[i].text) << "tip " << i + 1;
     }
@@ -120,7 +121,7 @@ TEST_F(ToolTips, HelpsUncheckedAtStartUpShowsNoTipUntilItIsChecked) {
 
     clickHelps();
     ASSERT_EQ(tk::getGadgetState(option("tip")), 1);
-    EXPECT_EQ(gadgetsWithTips(), 25);
+    EXPECT_EQ(gadgetsWithTips(), 26);
     for (const ExpectedTip& tip : englishTips()) EXPECT_EQ(tk::gadgetToolTipText(tip.gadget), tip.text);
 
     clickHelps();
@@ -144,7 +145,7 @@ TEST_F(ToolTips, LanguageChangeReplacesTheTipsAndMissingKeysKeepTheEnglishText) 
     EXPECT_EQ(tk::gadgetToolTipText(option("rez")), u" To choose a folder for backup copies ");
     EXPECT_EQ(tk::gadgetToolTipText(option("spa1")), u" To delete an empty line ");
     EXPECT_EQ(tk::gadgetToolTipText(app.g.searchLabel1), u" On a clique to copy in the same editor of range ");
-    EXPECT_EQ(gadgetsWithTips(), 25);
+    EXPECT_EQ(gadgetsWithTips(), 26);
 
     chooseLanguage(u"Embedded");
     for (const ExpectedTip& tip : englishTips()) EXPECT_EQ(tk::gadgetToolTipText(tip.gadget), tip.text);
@@ -159,7 +160,7 @@ TEST_F(ToolTips, LanguageChangeWhileHelpsIsUncheckedAttachesNothing) {
 
     clickHelps();
     EXPECT_EQ(tk::gadgetToolTipText(option("tip")), u" Hilfen ein und aus ");
-    EXPECT_EQ(gadgetsWithTips(), 25);
+    EXPECT_EQ(gadgetsWithTips(), 26);
 }
 
 }  // namespace

@@ -253,9 +253,14 @@ Gadget listGadget(int x, int y, int width, int height, const Text& firstColumnTi
     view->setShowGrid(false);
     view->setWordWrap(false);
     view->setColumnWidth(0, firstColumnWidth);
-    view->setColumnHidden(1, true);
+    for (int column = 1; column < listColumns; ++column) view->setColumnHidden(column, true);
     number = adopt(view, Kind::list, x, y, width, height);
     record(number)->listModel = model;
+    // A double click on a row, or Enter on it.
+    QObject::connect(view, &QTableView::activated, [number](const QModelIndex& index) {
+        state().activatedRow = index.row();
+        queueEvent(gadgetEvent, number, activateType);
+    });
     view->viewport()->setMouseTracking(true);
     return number;
 }

@@ -326,7 +326,7 @@ Text getGadgetItemText(Gadget gadget, int item, int column) {
         }
         case Kind::list: {
             auto& rows = r->listModel->rows();
-            if (static_cast<size_t>(item) >= rows.size() || column < 0 || column > 1) return {};
+            if (static_cast<size_t>(item) >= rows.size() || column < 0 || column >= listColumns) return {};
             return fromQString(rows[static_cast<size_t>(item)].columns[column]);
         }
         case Kind::panel: {
@@ -354,7 +354,7 @@ void setGadgetItemText(Gadget gadget, int item, const Text& text, int column) {
         }
         case Kind::list: {
             auto& rows = r->listModel->rows();
-            if (static_cast<size_t>(item) < rows.size() && column >= 0 && column <= 1) {
+            if (static_cast<size_t>(item) < rows.size() && column >= 0 && column < listColumns) {
                 rows[static_cast<size_t>(item)].columns[column] = toQString(text);
                 QModelIndex index = r->listModel->index(item, column);
                 emit r->listModel->dataChanged(index, index);
@@ -394,11 +394,16 @@ Colour getGadgetItemColour(Gadget gadget, int item, int slot) {
 
 void addGadgetColumn(Gadget gadget, int column, const Text& title, int width) {
     GadgetRecord* r = record(gadget);
-    if (!r || r->kind != Kind::list || column < 0 || column > 1) return;
+    if (!r || r->kind != Kind::list || column < 0 || column >= listColumns) return;
     auto* view = static_cast<QTableView*>(r->widget.data());
     r->listModel->setColumnTitle(column, toQString(title));
     view->setColumnHidden(column, false);
     view->setColumnWidth(column, width);
+}
+
+void clearGadgetColumn(Gadget gadget, int column) {
+    GadgetRecord* r = record(gadget);
+    if (r && r->kind == Kind::list) r->listModel->clearColumn(column);
 }
 
 void setGadgetItemAttribute(Gadget gadget, int /*item*/, int attribute, int value, int column) {

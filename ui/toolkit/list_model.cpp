@@ -12,7 +12,7 @@ int ListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int ListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int ListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : listColumns; }
 
 QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || static_cast<size_t>(index.row()) >= rows_.size()) return {};
@@ -46,7 +46,7 @@ bool ListModel::setData(const QModelIndex& index, const QVariant& value, int rol
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < 2) {
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < listColumns) {
         return titles_[section];
     }
     return {};
@@ -104,7 +104,13 @@ void ListModel::setRowColour(int row, int slot, const QColor& colour) {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
     ListRow& r = rows_[static_cast<size_t>(row)];
     (slot == frontColour ? r.front : r.back) = colour;
-    emit dataChanged(index(row, 0), index(row, 1));
+    emit dataChanged(index(row, 0), index(row, listColumns - 1));
+}
+
+void ListModel::clearColumn(int column) {
+    if (column < 0 || column >= listColumns || rows_.empty()) return;
+    for (ListRow& row : rows_) row.columns[column] = QString();
+    emit dataChanged(index(0, column), index(static_cast<int>(rows_.size()) - 1, column));
 }
 
 void ListModel::setColumnTitle(int column, const QString& title) {

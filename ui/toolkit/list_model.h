@@ -12,8 +12,11 @@
 
 namespace tk::binding {
 
+// The columns a list can show: the check box column, the path and a third one.
+constexpr int listColumns = 3;
+
 struct ListRow {
-    QString columns[2];
+    QString columns[listColumns];
     bool checked = false;
     QColor front;  // invalid = default
     QColor back;
@@ -38,13 +41,15 @@ public:
     void setChecked(int row, bool checked);
     void setRowColour(int row, int slot, const QColor& colour);
     void setColumnTitle(int column, const QString& title);
+    // Empties one column of every row at once.
+    void clearColumn(int column);
     std::vector<ListRow>& rows() { return rows_; }
     bool checkable = false;
 
 private:
     Gadget owner_;
     std::vector<ListRow> rows_;
-    QString titles_[2];
+    QString titles_[listColumns];
 };
 
 }  // namespace tk::binding

@@ -130,6 +130,8 @@ struct State {
     int programmatic = 0;  // >0 while the program itself changes a gadget
     MessageBoxHook messageBoxHook;
     QuestionBoxHook questionBoxHook;
+    TextViewHook textViewHook;
+    int activatedRow = -1;
     FileRequesterHook fileRequesterHook;
     PathRequesterHook pathRequesterHook;
 };

@@ -10,6 +10,12 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -481,6 +487,7 @@ void discardPendingEvents() {
 Gadget eventGadget() { return state().current.gadget; }
 int eventType() { return state().current.type; }
 int eventMenu() { return state().current.menuItem; }
+int activatedItem() { return state().activatedRow; }
 
 void delay(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -498,6 +505,53 @@ void messageBox(const Text& title, const Text& text) {
     QMessageBox box(QMessageBox::NoIcon, toQString(title), toQString(text), QMessageBox::Ok,
                     s.window);
     box.exec();
+}
+
+void showTextView(const Text& title, const std::vector<ViewLine>& lines) {
+    auto& s = state();
+    dropHandCursor();
+    if (s.textViewHook) {
+        s.textViewHook(title, lines);
+        return;
+    }
+    QDialog dialog(s.window);
+    dialog.setWindowTitle(toQString(title));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* view = new QTextEdit(&dialog);
+    view->setReadOnly(true);
+    view->setLineWrapMode(QTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(view);
+    // Colours from the palette, so that a dark theme shows them as well as a light one.
+    const QPalette palette = view->palette();
+    const QColor base = palette.color(QPalette::Base);
+    const bool dark = base.lightness() < 128;
+    const QColor removed = dark ? QColor(90, 30, 30) : QColor(255, 228, 228);
+    const QColor added = dark ? QColor(25, 75, 35) : QColor(222, 248, 226);
+    QTextCursor cursor(view->document());
+    bool first = true;
+    for (const ViewLine& line : lines) {
+        if (!first) cursor.insertBlock();
+        first = false;
+        QTextBlockFormat block;
+        if (line.style == LineStyle::before) block.setBackground(removed);
+        if (line.style == LineStyle::after) block.setBackground(added);
+        cursor.setBlockFormat(block);
+        for (const ViewPart& part : line.parts) {
+            QTextCharFormat format;
+            format.setForeground(palette.color(QPalette::Text));
+            if (line.style == LineStyle::heading) format.setFontWeight(QFont::Bold);
+            if (part.style == PartStyle::marked) {
+                format.setBackground(palette.color(QPalette::Highlight));
+                format.setForeground(palette.color(QPalette::HighlightedText));
+            }
+            if (part.style == PartStyle::faint) format.setForeground(palette.color(QPalette::PlaceholderText));
+            cursor.insertText(toQString(part.text), format);
+        }
+    }
+    view->moveCursor(QTextCursor::Start);
+    if (s.window) dialog.resize(s.window->width() * 9 / 10, s.window->height() * 8 / 10);
+    dialog.exec();
 }
 
 bool questionBox(const Text& title, const Text& text, const Text& yes, const Text& no) {
@@ -585,6 +639,7 @@ Text getClipboardText() { return fromQString(QGuiApplication::clipboard()->text(
 
 void setMessageBoxHook(MessageBoxHook hook) { state().messageBoxHook = std::move(hook); }
 void setQuestionBoxHook(QuestionBoxHook hook) { state().questionBoxHook = std::move(hook); }
+void setTextViewHook(TextViewHook hook) { state().textViewHook = std::move(hook); }
 void setFileRequesterHook(FileRequesterHook hook) { state().fileRequesterHook = std::move(hook); }
 void setPathRequesterHook(PathRequesterHook hook) { state().pathRequesterHook = std::move(hook); }
 

@@ -27,6 +27,8 @@ constexpr int mouseMove = 0x200;
 constexpr int rightButtonDown = 0x204;
 // Event type of a combo box or folder tree whose content or selection changed.
 constexpr int changeType = 768;
+// Event type of a list row double-clicked or given Enter (see activatedItem).
+constexpr int activateType = 769;
 
 // Window callback message for a size change.
 constexpr int sizeMessage = 5;
@@ -159,7 +161,12 @@ int getGadgetItemState(Gadget gadget, int item);
 // List rows: colour of one row (slot frontColour or backColour).
 void setGadgetItemColour(Gadget gadget, int item, int slot, Colour colour);
 Colour getGadgetItemColour(Gadget gadget, int item, int slot);
+// Lists have up to three columns: 0 (with the check boxes), 1 and 2, shown once added.
 void addGadgetColumn(Gadget gadget, int column, const Text& title, int width);
+// Empties one column of every row of a list at once.
+void clearGadgetColumn(Gadget gadget, int column);
+// The row of the last activateType event.
+int activatedItem();
 void setGadgetItemAttribute(Gadget gadget, int item, int attribute, int value, int column);
 int getGadgetItemAttribute(Gadget gadget, int item, int attribute, int column);
 int getGadgetAttribute(Gadget gadget, int attribute);
@@ -227,6 +234,23 @@ void delay(int milliseconds);
 // ---- Requesters and clipboard -------------------------------------------------------
 
 void messageBox(const Text& title, const Text& text);
+// A read-only view of lines of text in a window of its own, as long as the user keeps it
+// open (Escape closes it). Each line is made of parts: plain text, marked text (picked out
+// in the palette's highlight colours) or faint text (for signs such as line ends); a line
+// is shown as a heading, or as a line before or after a change (in the colours of removed
+// and added lines).
+enum class PartStyle { plain, marked, faint };
+struct ViewPart {
+    Text text;
+    PartStyle style = PartStyle::plain;
+};
+enum class LineStyle { heading, before, after };
+struct ViewLine {
+    LineStyle style = LineStyle::heading;
+    std::vector<ViewPart> parts;
+};
+void showTextView(const Text& title, const std::vector<ViewLine>& lines);
+
 // Asks a question with two buttons: true when the user chose yes; no is the default,
 // and Escape or closing the dialog is no.
 bool questionBox(const Text& title, const Text& text, const Text& yes, const Text& no);
@@ -244,11 +268,13 @@ Text getClipboardText();
 
 using MessageBoxHook = std::function<void(const Text& title, const Text& text)>;
 using QuestionBoxHook = std::function<bool(const Text& title, const Text& text)>;
+using TextViewHook = std::function<void(const Text& title, const std::vector<ViewLine>& lines)>;
 using FileRequesterHook = std::function<std::vector<Text>(const Text& title, const Text& startPath,
                                                           const Text& filter)>;
 using PathRequesterHook = std::function<Text(const Text& title, const Text& startPath)>;
 void setMessageBoxHook(MessageBoxHook hook);
 void setQuestionBoxHook(QuestionBoxHook hook);
+void setTextViewHook(TextViewHook hook);
 void setFileRequesterHook(FileRequesterHook hook);
 void setPathRequesterHook(PathRequesterHook hook);
 

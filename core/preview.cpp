@@ -1,0 +1,163 @@
+#include "core/preview.h"
+
+#include <chrono>
+#include <optional>
+
+#include "core/app_state.h"
+#include "core/code_pages.h"
+#include "core/languages.h"
+#include "core/messages.h"
+#include "core/run.h"
+#include "core/search.h"
+#include "engine/change_view.h"
+#include "engine/regex.h"
+#include "engine/run.h"
+#include "ui/colours.h"
+#include "ui/toolkit/toolkit.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The column of the file list that holds the counts.
+constexpr int countColumn = 2;
+// The places of one file the change view shows.
+constexpr size_t viewLimit = 1000;
+
+// What the last preview was run with, for the change view of its rows.
+struct LastPreview {
+    PreparedRow row;
+    RewriteOptions options;
+    Text root;
+    size_t files = 0;
+};
+std::optional<LastPreview> lastPreview;
+
+// The preview as the Work tab shows it; it stops when Escape is pressed or the preview
+// button is clicked again (both seen while the window takes its events, every 30 ms).
+class PreviewRows : public RunObserver {
+public:
+    PreviewRows(const Text& root, size_t total) : root_(root), total_(total) { lastDrain_ = Clock::now(); }
+    void started() override { clearErrorMarks(static_cast<int>(total_)); }
+    void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override {
+        const Gadgets& g = app.g;
+        const int item = static_cast<int>(index);
+        switch (outcome) {
+            case FileOutcome::changed:
+                ++changed;
+                tk::setGadgetText(g.txt3, numberToText(changed));
+                tk::setGadgetItemText(g.fileList, item, numberToText(static_cast<int64_t>(rewriter.lastReplacements())),
+                                      countColumn);
+                break;
+            case FileOutcome::failed:
+            case FileOutcome::unreadable:
+                tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
+                break;
+            case FileOutcome::unsupported: showError(6, root_ + app.filePaths[index]); break;
+            case FileOutcome::unchanged: break;
+        }
+        tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total_ - index - 1)));
+    }
+    bool keepGoing() override {
+        const Clock::time_point now = Clock::now();
+        if (now - lastDrain_ < std::chrono::milliseconds(30)) return true;
+        lastDrain_ = now;
+        // Every pending event is taken off the queue; only a stop request counts.
+        while (const int kind = tk::pollEvent()) {
+            if (kind == tk::menuEvent && tk::eventMenu() == 0) stopped = true;
+            if (kind == tk::gadgetEvent && tk::eventGadget() == app.g.previewButton) stopped = true;
+        }
+        return !stopped;
+    }
+    int64_t changed = 0;
+    bool stopped = false;
+
+private:
+    const Text& root_;
+    size_t total_;
+    Clock::time_point lastDrain_;
+};
+
+Text lineNumber(size_t number) {
+    Text text = numberToText(static_cast<int64_t>(number));
+    while (text.size() < 6) text.insert(text.begin(), u' ');
+    return text;
+}
+
+// One line of the view: its number, the sign of its side, and its text with the marks.
+tk::ViewLine viewLine(tk::LineStyle style, size_t number, const ShownLine& line) {
+    tk::ViewLine view;
+    view.style = style;
+    view.parts.push_back({lineNumber(number) + (style == tk::LineStyle::before ? u" - " : u" + "), tk::PartStyle::faint});
+    size_t at = 0;
+    for (const auto& [start, length] : line.marks) {
+        if (start > at) view.parts.push_back({line.text.substr(at, start - at), tk::PartStyle::plain});
+        view.parts.push_back({line.text.substr(start, length), tk::PartStyle::marked});
+        at = start + length;
+    }
+    if (at < line.text.size()) view.parts.push_back({line.text.substr(at), tk::PartStyle::plain});
+    // The line end the run would write, as the signs for CR and LF.
+    Text end;
+    for (const char16_t unit : line.lineEnd) end += unit == u'\r' ? u'\u240D' : u'\u240A';
+    if (!end.empty()) view.parts.push_back({end, tk::PartStyle::faint});
+    return view;
+}
+
+}  // namespace
+
+void forgetPreview() {
+    lastPreview.reset();
+    tk::clearGadgetColumn(app.g.fileList, countColumn);
+}
+
+void previewFiles() {
+    const Gadgets& g = app.g;
+    lockWorkTab(true);
+    // The button stays, to stop the preview.
+    tk::disableGadget(g.previewButton, false);
+    forgetPreview();
+    tk::setGadgetText(g.txt3, u"0");
+    PreparedRow row;
+    if (!prepareRow(1, row)) {
+        lockWorkTab(false);
+        return;
+    }
+    RewriteOptions options{chosenCharset(), optionChecked("lin")};
+    options.dryRun = true;
+    const Text root = app.paths.root;
+    const size_t total = app.filePaths.size();
+    PreviewRows rows(root, total);
+    RunTotals totals;
+    runOverFiles(root, app.filePaths, row, options, Text(), rows, totals);
+    tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total)));
+    tk::discardPendingEvents();
+    lastPreview = LastPreview{row, options, root, total};
+    lockWorkTab(false);
+}
+
+void showFileChanges(int item) {
+    if (!lastPreview || lastPreview->root != app.paths.root || lastPreview->files != app.filePaths.size() || item < 0 ||
+        static_cast<size_t>(item) >= app.filePaths.size())
+        return;
+    if (tk::getGadgetItemText(app.g.fileList, item, countColumn).empty()) return;
+    const LastPreview& preview = *lastPreview;
+    // The pattern slot may hold another row's pattern by now.
+    if (preview.row.options.useRegex &&
+        !compilePattern(rowPattern, preview.row.search, compileFlags(preview.row.options)))
+        return;
+    const Text path = preview.root + app.filePaths[static_cast<size_t>(item)];
+    const FileChanges changes = describeChanges(textToUtf8(path), preview.row, preview.options, viewLimit);
+    std::vector<tk::ViewLine> lines;
+    for (const ChangedStretch& stretch : changes.stretches) {
+        if (!lines.empty()) lines.push_back({tk::LineStyle::heading, {{u"", tk::PartStyle::plain}}});
+        for (size_t i = 0; i < stretch.before.size(); ++i)
+            lines.push_back(viewLine(tk::LineStyle::before, stretch.firstLine + i, stretch.before[i]));
+        for (size_t i = 0; i < stretch.after.size(); ++i)
+            lines.push_back(viewLine(tk::LineStyle::after, stretch.newFirstLine + i, stretch.after[i]));
+    }
+    if (changes.replacements > changes.shownReplacements) {
+        const int64_t more = static_cast<int64_t>(changes.replacements - changes.shownReplacements);
+        lines.push_back({tk::LineStyle::heading, {{text("pre4") + u" " + numberToText(more), tk::PartStyle::plain}}});
+    }
+    tk::showTextView(text("pre3") + u" " + path, lines);
+}
