@@ -37,7 +37,7 @@ std::optional<LastPreview> lastPreview;
 // button is clicked again (both seen while the window takes its events, every 30 ms).
 class PreviewRows : public RunObserver {
 public:
-    PreviewRows(const Text& root, size_t total) : root_(root), total_(total) { lastDrain_ = Clock::now(); }
+    PreviewRows(const Text& root, size_t total) : root_(root), total_(total) {}
     void started() override { clearErrorMarks(static_cast<int>(total_)); }
     void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override {
         const Gadgets& g = app.g;
@@ -75,7 +75,7 @@ public:
 private:
     const Text& root_;
     size_t total_;
-    Clock::time_point lastDrain_;
+    Clock::time_point lastDrain_;  // the first file already takes the events
 };
 
 Text lineNumber(size_t number) {

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTreeView>
 #include <QPalette>
@@ -82,6 +83,21 @@ Text accessibleName(Gadget gadget) {
     QWidget* widget = widgetOf(gadget);
     QAccessibleInterface* face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
     return face ? fromQString(face->text(QAccessible::Name)) : Text();
+}
+
+void activateListRow(Gadget list, int row, bool byKeyboard) {
+    auto* view = qobject_cast<QTableView*>(widgetOf(list));
+    if (!view) return;
+    const QModelIndex index = view->model()->index(row, 1);
+    view->scrollTo(index);
+    if (byKeyboard) {
+        view->setFocus();
+        view->setCurrentIndex(index);
+        QTest::keyClick(view, Qt::Key_Return);
+        return;
+    }
+    const QPoint centre = view->visualRect(index).center();
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
 }
 
 Text shownCaption(Gadget button) {

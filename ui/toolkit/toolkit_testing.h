@@ -52,6 +52,9 @@ double shownRowContrast(Gadget list, int row);
 // What assistive technology is told of a gadget through the accessibility interface: its
 // name, and whether it is offered to the user at all (present and not invisible).
 Text accessibleName(Gadget gadget);
+// Activates a list row as a person does: a double click on it, or (byKeyboard) selecting it
+// and pressing Enter.
+void activateListRow(Gadget list, int row, bool byKeyboard = false);
 // The caption a button shows, with the line breaks it was given to fit its width.
 Text shownCaption(Gadget button);
 bool offeredToAssistiveTechnology(Gadget gadget);
