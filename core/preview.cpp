@@ -96,10 +96,10 @@ tk::ViewLine viewLine(tk::LineStyle style, size_t number, const ShownLine& line)
         at = start + length;
     }
     if (at < line.text.size()) view.parts.push_back({line.text.substr(at), tk::PartStyle::plain});
-    // The line end the run would write, as the signs for CR and LF.
+    // The line end the run would write, by name.
     Text end;
-    for (const char16_t unit : line.lineEnd) end += unit == u'\r' ? u'\u240D' : u'\u240A';
-    if (!end.empty()) view.parts.push_back({end, tk::PartStyle::faint});
+    for (const char16_t unit : line.lineEnd) end += unit == u'\r' ? u"CR" : u"LF";
+    if (!end.empty()) view.parts.push_back({u" " + end, tk::PartStyle::faint});
     return view;
 }
 

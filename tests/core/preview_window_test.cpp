@@ -130,7 +130,7 @@ TEST_F(PreviewTest, ChangeViewShowsEachChangedLineWithItsMarks) {
     EXPECT_EQ(shown(viewLines[0]), "     2 - write [joe@old].org or [ann@old].org");
     EXPECT_EQ(viewLines[1].style, tk::LineStyle::after);
     // The line end the run would write (kept: LF) ends the line after.
-    EXPECT_EQ(shown(viewLines[1]), "     2 + write [joe@new].org or [ann@new].org\u240A");
+    EXPECT_EQ(shown(viewLines[1]), "     2 + write [joe@new].org or [ann@new].org LF");
 
     // Enter on the row opens it too.
     tk::testing::activateListRow(app.g.fileList, 0, true);

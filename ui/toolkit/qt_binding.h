@@ -21,6 +21,7 @@
 #include "ui/toolkit/list_model.h"
 #include "ui/toolkit/toolkit.h"
 
+class QDialog;
 class QMenu;
 class QFileSystemModel;
 
@@ -102,6 +103,9 @@ private:
     QString full_;
     bool namedWhole_ = false;  // the accessible name was set to the caption on one line
 };
+
+// The window of showTextView, built but not shown.
+std::unique_ptr<QDialog> buildTextView(const Text& title, const std::vector<ViewLine>& lines);
 
 struct State {
     QWidget* window = nullptr;

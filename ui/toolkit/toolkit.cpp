@@ -507,25 +507,19 @@ void messageBox(const Text& title, const Text& text) {
     box.exec();
 }
 
-void showTextView(const Text& title, const std::vector<ViewLine>& lines) {
+std::unique_ptr<QDialog> binding::buildTextView(const Text& title, const std::vector<ViewLine>& lines) {
     auto& s = state();
-    dropHandCursor();
-    if (s.textViewHook) {
-        s.textViewHook(title, lines);
-        return;
-    }
-    QDialog dialog(s.window);
-    dialog.setWindowTitle(toQString(title));
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* view = new QTextEdit(&dialog);
+    auto dialog = std::make_unique<QDialog>(s.window);
+    dialog->setWindowTitle(toQString(title));
+    auto* layout = new QVBoxLayout(dialog.get());
+    auto* view = new QTextEdit(dialog.get());
     view->setReadOnly(true);
     view->setLineWrapMode(QTextEdit::NoWrap);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(view);
     // Colours from the palette, so that a dark theme shows them as well as a light one.
     const QPalette palette = view->palette();
-    const QColor base = palette.color(QPalette::Base);
-    const bool dark = base.lightness() < 128;
+    const bool dark = palette.color(QPalette::Base).lightness() < 128;
     const QColor removed = dark ? QColor(90, 30, 30) : QColor(255, 228, 228);
     const QColor added = dark ? QColor(25, 75, 35) : QColor(222, 248, 226);
     QTextCursor cursor(view->document());
@@ -550,8 +544,19 @@ void showTextView(const Text& title, const std::vector<ViewLine>& lines) {
         }
     }
     view->moveCursor(QTextCursor::Start);
-    if (s.window) dialog.resize(s.window->width() * 9 / 10, s.window->height() * 8 / 10);
-    dialog.exec();
+    if (s.window) dialog->resize(s.window->width() * 9 / 10, s.window->height() * 8 / 10);
+    return dialog;
+}
+
+void showTextView(const Text& title, const std::vector<ViewLine>& lines) {
+    auto& s = state();
+    dropHandCursor();
+    if (s.textViewHook) {
+        s.textViewHook(title, lines);
+        return;
+    }
+    std::unique_ptr<QDialog> dialog = binding::buildTextView(title, lines);
+    dialog->exec();
 }
 
 bool questionBox(const Text& title, const Text& text, const Text& yes, const Text& no) {

@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QDialog>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -98,6 +99,18 @@ void activateListRow(Gadget list, int row, bool byKeyboard) {
     }
     const QPoint centre = view->visualRect(index).center();
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+bool saveWindowPicture(const std::string& path) {
+    QWidget* window = state().window;
+    return window && window->grab().save(QString::fromStdString(path), "PNG");
+}
+
+bool saveTextViewPicture(const Text& title, const std::vector<ViewLine>& lines, const std::string& path) {
+    std::unique_ptr<QDialog> dialog = buildTextView(title, lines);
+    dialog->show();
+    QApplication::processEvents();
+    return dialog->grab().save(QString::fromStdString(path), "PNG");
 }
 
 Text shownCaption(Gadget button) {

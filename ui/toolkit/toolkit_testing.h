@@ -55,6 +55,10 @@ Text accessibleName(Gadget gadget);
 // Activates a list row as a person does: a double click on it, or (byKeyboard) selecting it
 // and pressing Enter.
 void activateListRow(Gadget list, int row, bool byKeyboard = false);
+// Pictures (PNG) of the main window as it is painted now, and of the window showTextView
+// opens for these lines; false when the picture cannot be written.
+bool saveWindowPicture(const std::string& path);
+bool saveTextViewPicture(const Text& title, const std::vector<ViewLine>& lines, const std::string& path);
 // The caption a button shows, with the line breaks it was given to fit its width.
 Text shownCaption(Gadget button);
 bool offeredToAssistiveTechnology(Gadget gadget);
