@@ -13,6 +13,8 @@ namespace {
 
 using namespace testing_support;
 
+const fs::path shippedLanguages = fs::path(__FILE__).parent_path().parent_path().parent_path() / "language";
+
 class PreviewTest : public ProgramWindowTest {
 protected:
     void SetUp() override {
@@ -159,6 +161,23 @@ TEST_F(PreviewTest, StoppedPreviewLeavesTheWindowUsable) {
     click(app.g.runButton1);
     EXPECT_EQ(counts(), (std::vector<Text>(5, u"")));
     EXPECT_EQ(readFile("site/f4.txt"), "new\r\n");
+}
+
+TEST_F(PreviewTest, ButtonAndChangeViewSpeakTheChosenLanguage) {
+    fs::create_directories("language");
+    fs::copy_file(shippedLanguages / "German.lng", fs::path("language") / "German.lng");
+    restart();
+    chooseLanguage(u"German");
+    EXPECT_EQ(tk::getGadgetText(app.g.previewButton), u"Vorschau");
+    writeFile("site/a.txt", "old\n");
+    addFolder("site");
+    setRow(u"old", u"new");
+    click(app.g.previewButton);
+    ASSERT_EQ(counts(), std::vector<Text>{u"1"});
+    tk::testing::activateListRow(app.g.fileList, 0, true);
+    processEvents();
+    ASSERT_EQ(viewTitles.size(), 1u);
+    EXPECT_EQ(viewTitles[0], u"\u00C4nderungen in " + folderText("site") + u"a.txt");
 }
 
 }  // namespace

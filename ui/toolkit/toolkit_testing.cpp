@@ -91,6 +91,8 @@ void activateListRow(Gadget list, int row, bool byKeyboard) {
     if (!view) return;
     const QModelIndex index = view->model()->index(row, 1);
     view->scrollTo(index);
+    // The rows must be laid out before one can be hit.
+    QApplication::processEvents();
     if (byKeyboard) {
         view->setFocus();
         view->setCurrentIndex(index);
