@@ -70,11 +70,13 @@ bool unescape(std::string_view field, std::string& out) {
     return true;
 }
 
+// 16 hex digits as hex64 writes them: lower case only, so that a checksum has one spelling
+// (an upper-case digit is a changed byte, never the same value).
 bool parseHex64(std::string_view digits, uint64_t& value) {
     if (digits.size() != 16) return false;
     value = 0;
     for (const char c : digits) {
-        const int digit = hexDigit(c);
+        const int digit = c >= 'A' && c <= 'F' ? -1 : hexDigit(c);
         if (digit < 0) return false;
         value = value << 4 | static_cast<uint64_t>(digit);
     }
