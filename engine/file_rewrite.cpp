@@ -264,6 +264,25 @@ bool writeTextByPath(const std::string& path, TextView text, const Encoding& enc
 
 }  // namespace
 
+namespace {
+
+// What a dry run can tell of the write without making it: the checks writeTextInFolder
+// makes first, and whether a new file may be made in the folder.
+bool mayBeRewritten(const std::string& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0) return false;
+    const std::string target = S_ISLNK(info.st_mode) ? resolvedPath(path) : path;
+    if (target.empty() || (S_ISLNK(info.st_mode) && ::stat(target.c_str(), &info) != 0) || !S_ISREG(info.st_mode))
+        return false;
+    const std::string folder = folderOf(target);
+    struct stat folderInfo;
+    return (info.st_mode & 0222) != 0 && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) == 0 &&
+           ::stat(folder.c_str(), &folderInfo) == 0 && (folderInfo.st_mode & 0222) != 0 &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
     struct stat written;
     return writeTextByPath(path, text, Encoding{format, {}, true}, written);
@@ -628,7 +647,8 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
         case ReplaceResult::changed: break;
     }
     if (!whole) return FileOutcome::failed;
-    if (options_.dryRun) return FileOutcome::changed;
+    // A dry run says "failed" where the write would be refused, as the run would.
+    if (options_.dryRun) return mayBeRewritten(path) ? FileOutcome::changed : FileOutcome::failed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
     return writeBack(path, opened, format, beforeRename) ? FileOutcome::changed : FileOutcome::failed;
 }

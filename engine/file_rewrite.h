@@ -57,7 +57,8 @@ struct RewriteOptions {
     // without one stays so), and the replacement's line breaks as the file's first line
     // end, instead of CR LF after every line: every byte outside the replaced text stays.
     bool keepLineEnds = false;
-    // Find and replace, but write nothing and make no copy: "changed" says what would be.
+    // Find and replace, but write nothing and make no copy: "changed" says what would be,
+    // "failed" also where the write would be refused (a read-only file or folder).
     bool dryRun = false;
     // Keep each file's text before the replacement (lastOldText), for showing the change.
     bool keepOldText = false;

@@ -73,6 +73,8 @@ TEST_F(PreviewTest, CountsAgreeWithTheRunAndNothingIsWritten) {
         writeFile(top + "/b.txt", "nothing here\n");
         writeFile(top + "/sub/c.txt", "one old\r\n");
         writeFile(top + "/sub/d.txt", std::string("old\0zero", 8));  // a zero byte: never written
+        writeFile(top + "/sub/e.txt", "old, but read-only\n");
+        fs::permissions(at(top + "/sub/e.txt"), fs::perms(0444));
     }
     struct stat before[4];
     const char* files[] = {"site/a.txt", "site/b.txt", "site/sub/c.txt", "site/sub/d.txt"};
@@ -81,12 +83,13 @@ TEST_F(PreviewTest, CountsAgreeWithTheRunAndNothingIsWritten) {
     addFolder("site");
     setRow(u"old", u"new");
     click(app.g.previewButton);
-    EXPECT_EQ(counts(), (std::vector<Text>{u"3", u"", u"1", u""}));
+    EXPECT_EQ(counts(), (std::vector<Text>{u"3", u"", u"1", u"", u""}));
     EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"2");
-    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"4");
-    EXPECT_EQ(ticks(), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(tk::getGadgetText(app.g.txt1), u"5");
+    EXPECT_EQ(ticks(), (std::vector<int>{0, 0, 0, 0, 0}));
     EXPECT_FALSE(marked(0) || marked(1) || marked(2));
     EXPECT_TRUE(marked(3));
+    EXPECT_TRUE(marked(4));  // read-only: the run would refuse it
     for (int i = 0; i < 4; ++i) {
         struct stat after;
         ASSERT_EQ(::stat(at(files[i]).c_str(), &after), 0);
@@ -102,11 +105,12 @@ TEST_F(PreviewTest, CountsAgreeWithTheRunAndNothingIsWritten) {
     const std::vector<Text> previewed = counts();
     addFolder("copy");
     click(app.g.runButton1);
-    EXPECT_EQ(ticks(), (std::vector<int>{1, 0, 1, 0}));
+    EXPECT_EQ(ticks(), (std::vector<int>{1, 0, 1, 0, 0}));
     EXPECT_EQ(tk::getGadgetText(app.g.txt3), u"2");
     EXPECT_EQ(readFile("copy/a.txt"), "new new\r\nnew\r\n");
     EXPECT_EQ(readFile("copy/sub/c.txt"), "one new\r\n");
     EXPECT_TRUE(marked(3));
+    EXPECT_TRUE(marked(4));
     EXPECT_EQ(previewed[0], u"3");
 }
 
