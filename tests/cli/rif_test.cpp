@@ -191,6 +191,20 @@ TEST_F(RifTest, UndoPutsBackTheLastRunOverEveryPathAndSaysWhatItLeftAlone) {
     EXPECT_EQ(rif({"--undo", "bak", "old", "new", "one"}).status, 2);
 }
 
+// Two PATHs with a file at the same relative path would share one backup copy: the second
+// is left alone instead of overwriting the first one's copy.
+TEST_F(RifTest, SecondFileForTheSameBackupCopyIsLeftAlone) {
+    write("one/a.txt", "old one\n");
+    write("two/a.txt", "old two\n");
+    fs::create_directories(at("bak"));
+    const Result r = rif({"-q", "-b", "bak", "old", "new", "one", "two"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(read("one/a.txt"), "new one\n");
+    EXPECT_EQ(read("two/a.txt"), "old two\n");
+    EXPECT_EQ(read("bak/a.txt"), "old one\n");
+    EXPECT_NE(r.err.find("two/a.txt: error: "), std::string::npos) << r.err;
+}
+
 TEST_F(RifTest, RegexIgnoringCaseWithExtensionsAndNameFilter) {
     write("site/Index.HTML", "Old1 old2");
     write("site/other.html", "old3");
