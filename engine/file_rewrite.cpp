@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "engine/descriptor_io.h"
 #include "engine/real_path.h"
 #include "engine/regex.h"
 
@@ -191,16 +192,6 @@ void writeLines(TextFile& file, TextView text, TextFormat format) {
     }
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t put = ::write(fd, data, size);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        data += put;
-        size -= static_cast<size_t>(put);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -318,7 +309,7 @@ bool copyBytes(int source, int target) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) return true;
-        if (!writeAll(target, buffer.get(), static_cast<size_t>(got))) return false;
+        if (!writeAll(target, std::string_view(buffer.get(), static_cast<size_t>(got)))) return false;
     }
 }
 

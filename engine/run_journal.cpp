@@ -12,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/descriptor_io.h"
+
 // The journal is text, one record per line, each line its fields and then the 64-bit XXH3
 // checksum of the fields in 16 hex digits, all separated by single spaces:
 //   replace-in-files journal 2 <run> <check>
@@ -156,27 +158,6 @@ uint64_t freshRunNumber() {
         number = static_cast<uint64_t>(::time(nullptr)) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(::getpid());
     }
     return number;
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        bytes.remove_prefix(static_cast<size_t>(put));
-    }
-    return true;
-}
-
-bool readAll(int fd, std::string& out) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return false;
-        if (got == 0) return true;
-        out.append(buffer, static_cast<size_t>(got));
-    }
 }
 
 std::string withSlash(std::string folder) {

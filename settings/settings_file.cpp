@@ -17,6 +17,8 @@
 #include <string>
 #include <utility>
 
+#include "engine/descriptor_io.h"
+
 namespace ini {
 namespace {
 
@@ -229,19 +231,6 @@ std::string serialise(const Record& r) {
         std::any_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
     if (!r.withMark && !beyondAscii) return body;
     return "\xEF\xBB\xBF\r\n" + body;
-}
-
-bool readAll(int fd, std::string& out) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) return true;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        out.append(buffer, static_cast<std::size_t>(got));
-    }
 }
 
 bool writeAllFromStart(int fd, std::string_view bytes) {
