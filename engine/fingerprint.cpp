@@ -1,12 +1,10 @@
 #include "engine/fingerprint.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <new>
 
-#include <sys/stat.h>
 #include <xxhash.h>
 
 struct FingerprintBuilder::State {
@@ -17,13 +15,8 @@ struct FingerprintBuilder::State {
     XXH3_state_t* xxh;
 };
 
-FingerprintBuilder::FingerprintBuilder() : state_(std::make_unique<State>()) { reset(); }
+FingerprintBuilder::FingerprintBuilder() : state_(std::make_unique<State>()) { XXH3_128bits_reset(state_->xxh); }
 FingerprintBuilder::~FingerprintBuilder() = default;
-
-void FingerprintBuilder::reset() {
-    XXH3_128bits_reset(state_->xxh);
-    size_ = 0;
-}
 
 void FingerprintBuilder::add(std::string_view bytes) {
     XXH3_128bits_update(state_->xxh, bytes.data(), bytes.size());
@@ -54,19 +47,6 @@ bool fingerprintDescriptor(int fd, Fingerprint& fingerprint) {
     }
     fingerprint = builder.result();
     return true;
-}
-
-bool fingerprintFile(const std::string& path, Fingerprint& fingerprint) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
-    // Only a regular file: a pipe or a device put at the path would never end.
-    struct stat info;
-    const bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && fingerprintDescriptor(fd, fingerprint);
-    ::close(fd);
-    return ok;
 }
 
 uint64_t checksumOf(std::string_view bytes, uint64_t seed) {

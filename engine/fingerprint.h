@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <string_view>
 
 struct Fingerprint {
@@ -24,8 +23,6 @@ public:
 
     void add(std::string_view bytes);
     Fingerprint result() const;
-    // Starts again with no bytes.
-    void reset();
 
 private:
     struct State;
@@ -34,10 +31,8 @@ private:
 };
 
 Fingerprint fingerprintOf(std::string_view bytes);
-// The fingerprint of what a descriptor reads from its start, or of the file at path
-// (symbolic links followed); false when it cannot be read.
+// The fingerprint of what a descriptor reads from its start; false when it cannot be read.
 bool fingerprintDescriptor(int fd, Fingerprint& fingerprint);
-bool fingerprintFile(const std::string& path, Fingerprint& fingerprint);
 
 // The 64-bit XXH3 hash of bytes with a seed, for checksums.
 uint64_t checksumOf(std::string_view bytes, uint64_t seed = 0);
