@@ -1,6 +1,5 @@
 #include "core/preview.h"
 
-#include <chrono>
 #include <optional>
 
 #include "core/app_state.h"
@@ -11,16 +10,10 @@
 #include "core/search.h"
 #include "engine/change_view.h"
 #include "engine/regex.h"
-#include "engine/run.h"
-#include "ui/colours.h"
 #include "ui/toolkit/toolkit.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The column of the file list that holds the counts.
-constexpr int countColumn = 2;
 // The places of one file the change view shows.
 constexpr size_t viewLimit = 1000;
 
@@ -32,51 +25,6 @@ struct LastPreview {
     size_t files = 0;
 };
 std::optional<LastPreview> lastPreview;
-
-// The preview as the Work tab shows it; it stops when Escape is pressed or the preview
-// button is clicked again (both seen while the window takes its events, every 30 ms).
-class PreviewRows : public RunObserver {
-public:
-    PreviewRows(const Text& root, size_t total) : root_(root), total_(total) {}
-    void started() override { clearErrorMarks(static_cast<int>(total_)); }
-    void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override {
-        const Gadgets& g = app.g;
-        const int item = static_cast<int>(index);
-        switch (outcome) {
-            case FileOutcome::changed:
-                ++changed;
-                tk::setGadgetText(g.txt3, numberToText(changed));
-                tk::setGadgetItemText(g.fileList, item, numberToText(static_cast<int64_t>(rewriter.lastReplacements())),
-                                      countColumn);
-                break;
-            case FileOutcome::failed:
-            case FileOutcome::unreadable:
-                tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
-                break;
-            case FileOutcome::unsupported: showError(6, root_ + app.filePaths[index]); break;
-            case FileOutcome::unchanged: break;
-        }
-        tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total_ - index - 1)));
-    }
-    bool keepGoing() override {
-        const Clock::time_point now = Clock::now();
-        if (now - lastDrain_ < std::chrono::milliseconds(30)) return true;
-        lastDrain_ = now;
-        // Every pending event is taken off the queue; only a stop request counts.
-        while (const int kind = tk::pollEvent()) {
-            if (kind == tk::menuEvent && tk::eventMenu() == 0) stopped = true;
-            if (kind == tk::gadgetEvent && tk::eventGadget() == app.g.previewButton) stopped = true;
-        }
-        return !stopped;
-    }
-    int64_t changed = 0;
-    bool stopped = false;
-
-private:
-    const Text& root_;
-    size_t total_;
-    Clock::time_point lastDrain_;  // the first file already takes the events
-};
 
 Text lineNumber(size_t number) {
     Text text = numberToText(static_cast<int64_t>(number));
@@ -107,7 +55,7 @@ tk::ViewLine viewLine(tk::LineStyle style, size_t number, const ShownLine& line)
 
 void forgetPreview() {
     lastPreview.reset();
-    tk::clearGadgetColumn(app.g.fileList, countColumn);
+    tk::clearGadgetColumn(app.g.fileList, previewCountColumn);
 }
 
 void previewFiles() {
@@ -126,11 +74,10 @@ void previewFiles() {
     options.dryRun = true;
     const Text root = app.paths.root;
     const size_t total = app.filePaths.size();
-    PreviewRows rows(root, total);
+    WorkTabRows rows(root, total, true);
     RunTotals totals;
     runOverFiles(root, app.filePaths, row, options, Text(), rows, totals);
     tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total)));
-    tk::discardPendingEvents();
     lastPreview = LastPreview{row, options, root, total};
     lockWorkTab(false);
 }
@@ -139,7 +86,7 @@ void showFileChanges(int item) {
     if (!lastPreview || lastPreview->root != app.paths.root || lastPreview->files != app.filePaths.size() || item < 0 ||
         static_cast<size_t>(item) >= app.filePaths.size())
         return;
-    if (tk::getGadgetItemText(app.g.fileList, item, countColumn).empty()) return;
+    if (tk::getGadgetItemText(app.g.fileList, item, previewCountColumn).empty()) return;
     const LastPreview& preview = *lastPreview;
     // The pattern slot may hold another row's pattern by now.
     if (preview.row.options.useRegex &&

@@ -8,7 +8,6 @@
 #include "core/preview.h"
 #include "core/search.h"
 #include "core/undo.h"
-#include "engine/run.h"
 #include "ui/colours.h"
 #include "ui/toolkit/toolkit.h"
 
@@ -19,60 +18,63 @@ using Clock = std::chrono::steady_clock;
 // Pending events are taken off the queue after every file, so that clicks made during the
 // run are dropped. Taking them also lets the window repaint, and a repaint costs far more
 // than a small file: over many small files the run would spend most of its time painting.
-// So the queue is drained at most every 30 ms (and always at the end of the run); the
-// counters still show the right numbers at every drain.
+// So the queue is drained at most every 30 ms (and always after the first and the last
+// file); the counters still show the right numbers at every drain.
 constexpr auto drainInterval = std::chrono::milliseconds(30);
 
-// The run as the Work tab shows it: the list's old marks go once the run goes ahead; each
-// file moves the countdown and the changed counter, ticks or marks its row, and every
-// 30 ms the window takes its pending events.
-class Rows : public RunObserver {
-public:
-    Rows(const Text& root, size_t total) : root_(root), total_(total) {
-        toGo_ = textToNumber(tk::getGadgetText(app.g.txt1));
-        lastDrain_ = Clock::now();
-    }
-    void started() override { clearErrorMarks(static_cast<int>(total_)); }
-    void fileDone(size_t index, FileOutcome outcome, const FileRewriter&) override {
-        const Gadgets& g = app.g;
-        const int item = static_cast<int>(index);
-        switch (outcome) {
-            case FileOutcome::changed:
-                ++changed;
-                tk::setGadgetText(g.txt3, numberToText(changed));
-                tk::setGadgetItemState(g.fileList, item, 1);
-                break;
-            case FileOutcome::failed:
-            case FileOutcome::unreadable:
-                ++failed;
-                tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
-                break;
-            case FileOutcome::unsupported:
-                showError(6, root_ + app.filePaths[index]);
-                lastDrain_ = Clock::time_point();
-                break;
-            case FileOutcome::unchanged:
-                break;
-        }
-        --toGo_;
-        const Clock::time_point now = Clock::now();
-        if (now - lastDrain_ >= drainInterval || index + 1 == total_) {
-            tk::discardPendingEvents();
-            lastDrain_ = now;
-        }
-        tk::setGadgetText(g.txt1, numberToText(toGo_));
-    }
-    int32_t changed = 0;
-    int64_t failed = 0;
-
-private:
-    const Text& root_;
-    size_t total_;
-    int64_t toGo_ = 0;
-    Clock::time_point lastDrain_;
-};
-
 }  // namespace
+
+WorkTabRows::WorkTabRows(const Text& root, size_t total, bool preview)
+    : root_(root), total_(total), preview_(preview) {
+    toGo_ = textToNumber(tk::getGadgetText(app.g.txt1));
+}
+
+void WorkTabRows::started() { clearErrorMarks(static_cast<int>(total_)); }
+
+void WorkTabRows::fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) {
+    const Gadgets& g = app.g;
+    const int item = static_cast<int>(index);
+    switch (outcome) {
+        case FileOutcome::changed:
+            ++changed;
+            tk::setGadgetText(g.txt3, numberToText(changed));
+            if (preview_) {
+                tk::setGadgetItemText(g.fileList, item,
+                                      numberToText(static_cast<int64_t>(rewriter.lastReplacements())),
+                                      previewCountColumn);
+            } else {
+                tk::setGadgetItemState(g.fileList, item, 1);
+            }
+            break;
+        case FileOutcome::failed:
+        case FileOutcome::unreadable:
+            ++failed;
+            tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
+            break;
+        case FileOutcome::unsupported:
+            showError(6, root_ + app.filePaths[index]);
+            lastDrain_ = Clock::time_point();
+            break;
+        case FileOutcome::unchanged:
+            break;
+    }
+    --toGo_;
+    const Clock::time_point now = Clock::now();
+    if (now - lastDrain_ >= drainInterval || index + 1 == total_) {
+        takeEvents();
+        lastDrain_ = now;
+    }
+    tk::setGadgetText(g.txt1, numberToText(toGo_));
+}
+
+void WorkTabRows::takeEvents() {
+    while (const int kind = tk::pollEvent()) {
+        if (!preview_) continue;
+        if ((kind == tk::menuEvent && tk::eventMenu() == 0) ||
+            (kind == tk::gadgetEvent && tk::eventGadget() == app.g.previewButton))
+            stopRequested_ = true;
+    }
+}
 
 void clearErrorMarks(int rows) {
     const Gadget list = app.g.fileList;
@@ -119,7 +121,7 @@ void runFiles() {
     const bool backups = optionChecked("rez");
     const Text backupFolder = backups ? tk::getGadgetText(g.backupTree) : Text();
     const Text root = app.paths.root;
-    Rows rows(root, total);
+    WorkTabRows rows(root, total, false);
     RunTotals totals;
     // Copies into a folder that holds the files being changed would overwrite originals or
     // be changed themselves: such a run touches nothing.

@@ -1,6 +1,39 @@
 #pragma once
 // The run over the file set: find and replace in every file, write back, tick, report.
 
+#include <chrono>
+#include <cstdint>
+
+#include "engine/run.h"
+
+// The file list's column where a preview puts each file's count of changes.
+constexpr int previewCountColumn = 2;
+
+// A run or a preview as the Work tab shows it: the list's old marks go once it goes ahead;
+// each file moves the countdown and the changed counter, and ticks its row (a preview
+// writes the file's count of changes instead) or marks it; every 30 ms, and after the
+// first and last file, the window takes its pending events. A preview stops when Escape
+// or its button is among them; a run drops them all.
+class WorkTabRows : public RunObserver {
+public:
+    WorkTabRows(const Text& root, size_t total, bool preview);
+    void started() override;
+    void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override;
+    bool keepGoing() override { return !stopRequested_; }
+    int32_t changed = 0;
+    int64_t failed = 0;
+
+private:
+    void takeEvents();
+
+    const Text& root_;
+    size_t total_;
+    bool preview_;
+    int64_t toGo_ = 0;
+    bool stopRequested_ = false;
+    std::chrono::steady_clock::time_point lastDrain_;  // none yet: the first file takes them
+};
+
 // Runs row 1 over every file of the set.
 void runFiles();
 // Disables or enables the Work tab's inputs.
