@@ -17,7 +17,8 @@
 // interpreter looks over the rest of the subject on every call, which makes a run over many
 // matches quadratic; the check is not needed since the subject is known to be valid.
 //
-// The state is global and not guarded: the service is meant for one thread.
+// Patterns are compiled on one thread while no other matches; once compiled, a slot's
+// pattern is matched on any number of threads at once, each with match state of its own.
 
 #include "engine/regex.h"
 
@@ -139,20 +140,38 @@ struct Limits {
   Limits& operator=(const Limits&) = delete;
 };
 
+// Each thread matches with its own context and JIT stack: a stack serves one match at a time.
 pcre2_match_context* matchContext() {
-  static Limits limits;
+  static thread_local Limits limits;
   return limits.context;
 }
 
-struct Slot {
+// A slot's compiled pattern, shared by every thread that matches it.
+struct Pattern {
   pcre2_code* code = nullptr;
+  uint32_t groupCount = 0;
+  uint32_t matchOptions = 0;
+  bool crLfIsNewline = false;  // the pattern's line ends include CR LF
+  uint64_t generation = 0;     // tells one compiled pattern from the next in this slot
+
+  Pattern() = default;
+  Pattern(const Pattern&) = delete;
+  Pattern& operator=(const Pattern&) = delete;
+  ~Pattern() { pcre2_code_free(code); }
+};
+
+std::array<Pattern, 3> patterns;
+uint64_t compiledPatterns = 0;
+Text lastCompileError;
+
+// One thread's match state for a slot: its match data and its iteration.
+struct Slot {
+  const Pattern* pattern = nullptr;
+  uint64_t generation = 0;  // the pattern generation the match data was made for
   // Separate match data for the iteration and for the one-shot operations, so that
   // matchesAnywhere and extractAll leave the current match of an iteration alone.
   pcre2_match_data* iterationData = nullptr;
   pcre2_match_data* oneShotData = nullptr;
-  uint32_t groupCount = 0;
-  uint32_t matchOptions = 0;
-  bool crLfIsNewline = false;  // the pattern's line ends include CR LF
 
   bool iterating = false;
   Text subject;          // the private copy of the subject
@@ -173,13 +192,8 @@ struct Slot {
   void clear() {
     pcre2_match_data_free(iterationData);
     pcre2_match_data_free(oneShotData);
-    pcre2_code_free(code);
     iterationData = nullptr;
     oneShotData = nullptr;
-    code = nullptr;
-    groupCount = 0;
-    matchOptions = 0;
-    crLfIsNewline = false;
     iterating = false;
     subject.clear();
     cleanedSubject.clear();
@@ -190,11 +204,35 @@ struct Slot {
     lastError = 0;
   }
 
+  // Brings the state up to the slot's current pattern; false when it has none, or its match
+  // data cannot be made.
+  bool follow(const Pattern& current) {
+    pattern = &current;
+    if (current.code == nullptr) {
+      if (generation != 0) clear();
+      generation = 0;
+      return false;
+    }
+    if (generation == current.generation) return true;
+    clear();
+    iterationData = pcre2_match_data_create_from_pattern(current.code, nullptr);
+    oneShotData = pcre2_match_data_create_from_pattern(current.code, nullptr);
+    if (iterationData == nullptr || oneShotData == nullptr) {
+      clear();
+      generation = 0;
+      return false;
+    }
+    generation = current.generation;
+    return true;
+  }
+
+  uint32_t groupCount() const { return pattern->groupCount; }
+
   // Where the next attempt starts after an empty match at `at`: one character on, where a
   // CR LF line end counts as one character. Starting between its CR and LF would find a
   // line start and a line end there, so '^$' would report a second, false empty line.
   std::size_t afterEmptyMatch(TextView text, std::size_t at) const {
-    if (crLfIsNewline && at + 1 < text.size() && text[at] == u'\r' && text[at + 1] == u'\n')
+    if (pattern->crLfIsNewline && at + 1 < text.size() && text[at] == u'\r' && text[at + 1] == u'\n')
       return at + 2;
     return nextCharacter(text, at);
   }
@@ -202,7 +240,7 @@ struct Slot {
   // Runs the pattern on `text` (already free of lone surrogates) from `offset`; true on a
   // match. Records an error other than "no match" in lastError.
   bool run(TextView text, std::size_t offset, pcre2_match_data* data) {
-    int rc = pcre2_match(code, libraryText(text.data()), text.size(), offset, matchOptions, data,
+    int rc = pcre2_match(pattern->code, libraryText(text.data()), text.size(), offset, pattern->matchOptions, data,
                          matchContext());
     if (rc >= 0) {
       lastError = 0;
@@ -213,17 +251,19 @@ struct Slot {
   }
 };
 
-std::array<Slot, 3> slots;
-Text lastCompileError;
+thread_local std::array<Slot, 3> slots;
 
 Slot* slotFor(RegexSlot slot) {
   auto index = static_cast<std::size_t>(slot);
-  return index < slots.size() ? &slots[index] : nullptr;
+  if (index >= slots.size()) return nullptr;
+  Slot* s = &slots[index];
+  s->follow(patterns[index]);
+  return s;
 }
 
 Slot* slotWithPattern(RegexSlot slot) {
   Slot* s = slotFor(slot);
-  return s != nullptr && s->code != nullptr ? s : nullptr;
+  return s != nullptr && s->generation != 0 ? s : nullptr;
 }
 
 pcre2_code* compileWith(TextView pattern, uint32_t options, bool anyCrLf, int& errorCode) {
@@ -260,9 +300,12 @@ void matchBounds(pcre2_match_data* data, std::size_t& begin, std::size_t& end) {
 
 bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
   lastCompileError.clear();
-  Slot* s = slotFor(slot);
-  if (s == nullptr) return false;
-  s->clear();
+  const auto index = static_cast<std::size_t>(slot);
+  if (index >= patterns.size()) return false;
+  Pattern& p = patterns[index];
+  pcre2_code_free(p.code);
+  p.code = nullptr;
+  slots[index].clear();
 
   uint32_t options = PCRE2_UTF;
   if (flags & caseless) options |= PCRE2_CASELESS;
@@ -276,29 +319,29 @@ bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
     lastCompileError = errorMessage(errorCode);
     return false;
   }
-  if (usesJit(code)) {
-    s->matchOptions = 0;
-  } else {
+  uint32_t matchOptions = 0;
+  if (!usesJit(code)) {
     pcre2_code_free(code);
     code = compileWith(pattern, options, anyCrLf, errorCode);
     if (code == nullptr) {
       lastCompileError = errorMessage(errorCode);
       return false;
     }
-    s->matchOptions = PCRE2_NO_UTF_CHECK;  // subjects given to PCRE2 are valid UTF-16
+    matchOptions = PCRE2_NO_UTF_CHECK;  // subjects given to PCRE2 are valid UTF-16
   }
 
-  s->code = code;
-  pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &s->groupCount);
+  p.code = code;
+  p.matchOptions = matchOptions;
+  p.generation = ++compiledPatterns;
+  pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &p.groupCount);
   // The pattern itself may choose its line ends, e.g. with (*CRLF).
   uint32_t newline = 0;
   pcre2_pattern_info(code, PCRE2_INFO_NEWLINE, &newline);
-  s->crLfIsNewline = newline == PCRE2_NEWLINE_CRLF || newline == PCRE2_NEWLINE_ANY ||
-                     newline == PCRE2_NEWLINE_ANYCRLF;
-  s->iterationData = pcre2_match_data_create_from_pattern(code, nullptr);
-  s->oneShotData = pcre2_match_data_create_from_pattern(code, nullptr);
-  if (s->iterationData == nullptr || s->oneShotData == nullptr) {
-    s->clear();
+  p.crLfIsNewline = newline == PCRE2_NEWLINE_CRLF || newline == PCRE2_NEWLINE_ANY ||
+                    newline == PCRE2_NEWLINE_ANYCRLF;
+  if (slotWithPattern(slot) == nullptr) {
+    pcre2_code_free(p.code);
+    p.code = nullptr;
     lastCompileError = errorMessage(PCRE2_ERROR_NOMEMORY);
     return false;
   }
@@ -367,7 +410,7 @@ Text matchText(RegexSlot slot) {
 
 Text matchGroup(RegexSlot slot, int group) {
   Slot* s = slotWithPattern(slot);
-  if (s == nullptr || !s->hasMatch || group < 1 || static_cast<uint32_t>(group) > s->groupCount)
+  if (s == nullptr || !s->hasMatch || group < 1 || static_cast<uint32_t>(group) > s->groupCount())
     return Text();
   const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(s->iterationData);
   PCRE2_SIZE begin = ovector[2 * group];

@@ -3,7 +3,9 @@
 // pattern and its match state. Any text is safe to match, lone surrogates included: a lone
 // surrogate is matched as a single character that is no letter, digit or space ('.', '\W'
 // and '[^a]' match it; a U+FFFD in the pattern does not), and matched texts hold it
-// unchanged. Offsets and lengths are in UTF-16 code units. One thread only.
+// unchanged. Offsets and lengths are in UTF-16 code units. Patterns are compiled while no
+// other thread matches; a compiled pattern is then matched on any number of threads at once,
+// and the iteration and last match of a slot are the calling thread's own.
 
 #include <cstdint>
 #include <vector>

@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -419,6 +420,36 @@ TEST(RegexCompileTest, EmptyPatternMatchesEmptyAtEveryCharacter) {
   ASSERT_TRUE(compilePattern(rowPattern, u"", 0));
   EXPECT_EQ(iterate(rowPattern, u"ab").size(), 2u);
   EXPECT_EQ(extract(rowPattern, u"ab").size(), 3u);
+}
+
+// A compiled pattern is matched on several threads at once, each iteration its own, and a
+// pattern compiled again afterwards is the one every thread then matches.
+TEST(RegexThreadTest, ThreadsMatchOnePatternEachWithItsOwnIteration) {
+    ASSERT_TRUE(compilePattern(rowPattern, u"a(\\d+)", 0));
+    std::vector<std::vector<Text>> found(4);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < found.size(); ++t) {
+        threads.emplace_back([&found, t] {
+            Text subject;
+            for (int i = 0; i < 2000; ++i) subject += u"a" + textFromUtf8(std::to_string(i * 4 + static_cast<int>(t))) + u" ";
+            for (int round = 0; round < 3; ++round) {
+                found[t].clear();
+                if (!beginMatches(rowPattern, subject)) return;
+                while (nextMatch(rowPattern)) found[t].push_back(matchGroup(rowPattern, 1));
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (size_t t = 0; t < found.size(); ++t) {
+        ASSERT_EQ(found[t].size(), 2000u) << t;
+        for (int i = 0; i < 2000; i += 499) EXPECT_EQ(found[t][i], textFromUtf8(std::to_string(i * 4 + static_cast<int>(t))));
+    }
+    ASSERT_TRUE(compilePattern(rowPattern, u"b", 0));
+    bool matched = true;
+    std::thread([&] { matched = matchesAnywhere(rowPattern, u"a1"); }).join();
+    EXPECT_FALSE(matched);
+    std::thread([&] { matched = matchesAnywhere(rowPattern, u"ab"); }).join();
+    EXPECT_TRUE(matched);
 }
 
 }  // namespace
