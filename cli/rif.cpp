@@ -45,6 +45,7 @@ struct Settings {
     bool diff = false;
     bool json = false;
     bool quiet = false;
+    unsigned jobs = 0;  // threads of the run; 0: one per core, at most 8
     std::string undo;  // the backup folder whose last run is undone
 };
 
@@ -91,7 +92,8 @@ public:
     }
     void useBatch(const Batch& batch) { batch_ = &batch; }
 
-    void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override {
+    void fileDone(size_t index, const FileReport& file) override {
+        const FileOutcome outcome = file.outcome;
         ++done_;
         const std::string path = textToUtf8(batch_->root + batch_->relatives[index]);
         std::string reason;
@@ -102,12 +104,12 @@ public:
         if (outcome == FileOutcome::changed) {
             ++changed;
             if (settings_.json) {
-                std::cout << jsonLine({{"path", path}, {"outcome", "changed"}, {"replacements", rewriter.lastReplacements()}})
+                std::cout << jsonLine({{"path", path}, {"outcome", "changed"}, {"replacements", file.replacements}})
                           << "\n";
             } else if (settings_.diff) {
-                printDiff(path, rewriter.lastOldText(), rewriter.lastNewText());
+                printDiff(path, file.oldText, file.newText);
             } else if (!settings_.quiet) {
-                std::cout << path << ": " << rewriter.lastReplacements() << "\n";
+                std::cout << path << ": " << file.replacements << "\n";
             }
         } else if (!reason.empty()) {
             ++failed;
@@ -226,7 +228,8 @@ int run(const Settings& settings) {
     RunJournal journal(settings.backup);
     for (const Batch& batch : batches) {
         report.useBatch(batch);
-        if (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals, &journal) ==
+        if (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals, &journal,
+                         settings.jobs) ==
             RunStart::backupOverlap)
             return usage("the backup folder must not hold the files to be changed: " + settings.backup);
         searched += totals.searched;
@@ -339,6 +342,9 @@ int main(int argc, char** argv) {
     app.add_flag("--json", settings.json, "JSON Lines on standard output: one object per changed or failed file, "
                                           "then a summary");
     app.add_flag("-q,--quiet", settings.quiet, "report errors only");
+    app.add_option("-j,--jobs", settings.jobs, "files done at once, on as many threads (default: one per core, "
+                   "at most 8; 1: one file after another); the results are the same")
+        ->check(CLI::Range(1u, 64u));
     app.add_option("--undo", settings.undo,
                    "undo the last run that made backups into DIR: put back every file it changed that "
                    "still holds what it wrote")

@@ -31,16 +31,16 @@ WorkTabRows::WorkTabRows(const Text& root, size_t total, bool preview)
 
 void WorkTabRows::started() { clearErrorMarks(static_cast<int>(total_)); }
 
-void WorkTabRows::fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) {
+void WorkTabRows::fileDone(size_t index, const FileReport& report) {
     const Gadgets& g = app.g;
     const int item = static_cast<int>(index);
-    switch (outcome) {
+    switch (report.outcome) {
         case FileOutcome::changed:
             ++changed;
             tk::setGadgetText(g.txt3, numberToText(changed));
             if (preview_) {
                 tk::setGadgetItemText(g.fileList, item,
-                                      numberToText(static_cast<int64_t>(rewriter.lastReplacements())),
+                                      numberToText(static_cast<int64_t>(report.replacements)),
                                       previewCountColumn);
             } else {
                 tk::setGadgetItemState(g.fileList, item, 1);

@@ -18,7 +18,7 @@ class WorkTabRows : public RunObserver {
 public:
     WorkTabRows(const Text& root, size_t total, bool preview);
     void started() override;
-    void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) override;
+    void fileDone(size_t index, const FileReport& report) override;
     bool keepGoing() override { return !stopRequested_; }
     int32_t changed = 0;
     int64_t failed = 0;

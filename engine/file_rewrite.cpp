@@ -206,6 +206,8 @@ struct Encoding {
     std::string_view charset;
     bool asLines;
     const BeforeRename* beforeRename = nullptr;  // told the new bytes' fingerprint, when set
+    ReachedFiles* reached = nullptr;  // told the new file before it takes the old one's place
+    size_t index = 0;                 // as the entry at this index of the run's list
 };
 
 bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, const Encoding& encoding,
@@ -234,6 +236,7 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
     if (!temporary.takeAttributes(info, written)) return false;
+    if (encoding.reached != nullptr && written.st_ino != 0) encoding.reached->wrote(encoding.index, written);
     if (fingerprint && !(*encoding.beforeRename)(fingerprint->result())) return false;
     return temporary.moveTo(name);
 }
@@ -479,7 +482,10 @@ ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
     return result;
 }
 
-FileRewriter::FileRewriter(RewriteOptions options) : options_(std::move(options)) {}
+FileRewriter::FileRewriter(RewriteOptions options, ReachedFiles* shared)
+    : options_(std::move(options)),
+      ownReached_(shared == nullptr ? std::make_unique<ReachedFiles>() : nullptr),
+      reached_(shared == nullptr ? ownReached_.get() : shared) {}
 
 void FileRewriter::prepareNeedles(const PreparedRow& row) {
     if (needlesReady_ && needleSearch_ == row.search && needleRegex_ == row.options.useRegex) return;
@@ -551,10 +557,10 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
     return folderFd_;
 }
 
-bool FileRewriter::writeBack(const std::string& path, const struct stat& opened, TextFormat format,
+bool FileRewriter::writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
                              const BeforeRename& beforeRename) {
     const Encoding encoding{format, options_.ansiCharset, !options_.keepLineEnds,
-                            beforeRename ? &beforeRename : nullptr};
+                            beforeRename ? &beforeRename : nullptr, reached_, index};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -583,16 +589,28 @@ bool FileRewriter::writeBack(const std::string& path, const struct stat& opened,
         }
     }
     if (!tried) ok = writeTextByPath(path, text_, encoding, written);
-    // A later name of the new file (a link to it) is known as this file too.
-    if (ok && written.st_ino != 0) handled_.insert({written.st_dev, written.st_ino});
     return ok;
 }
 
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
+    return rewrite(ownIndex_++, path, row, beforeWrite, beforeRename);
+}
+
+FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const PreparedRow& row,
+                                  const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
+    // Every index is reached, also when its file could not be opened: later entries wait for it.
+    struct ReachOnLeaving {
+        FileRewriter& rewriter;
+        size_t index;
+        ~ReachOnLeaving() {
+            if (!rewriter.indexReached_) rewriter.reached_->reach(index, nullptr);
+        }
+    } reachOnLeaving{*this, index};
+    indexReached_ = false;
     // A file too large for the memory there is fails alone; the run goes on with the next.
     try {
-        return rewriteFile(path, row, beforeWrite, beforeRename);
+        return rewriteFile(index, path, row, beforeWrite, beforeRename);
     } catch (const std::bad_alloc&) {
         bytes_ = FileBytes();
         text_ = Text();
@@ -600,7 +618,7 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
     }
 }
 
-FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow& row,
+FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
                                       const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
     replacements_ = 0;
     oldText_.clear();
@@ -610,7 +628,8 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
     std::unique_ptr<TextFile> file = openWholeFile(
         path, bytes_, opened,
         [&](const struct stat& info) {
-            seen = !handled_.insert({info.st_dev, info.st_ino}).second;
+            indexReached_ = true;
+            seen = !reached_->reach(index, &info);
             return !seen;
         },
         options_.ansiCharset);
@@ -641,5 +660,5 @@ FileOutcome FileRewriter::rewriteFile(const std::string& path, const PreparedRow
     // A dry run says "failed" where the write would be refused, as the run would.
     if (options_.dryRun) return mayBeRewritten(path) ? FileOutcome::changed : FileOutcome::failed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
-    return writeBack(path, opened, format, beforeRename) ? FileOutcome::changed : FileOutcome::failed;
+    return writeBack(index, path, opened, format, beforeRename) ? FileOutcome::changed : FileOutcome::failed;
 }

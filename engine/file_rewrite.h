@@ -5,10 +5,11 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <memory>
 #include <sys/stat.h>
-#include <unordered_set>
 
 #include "engine/fingerprint.h"
+#include "engine/reached_files.h"
 #include "engine/replace.h"
 #include "engine/text_file.h"
 
@@ -47,7 +48,8 @@ using BeforeRename = std::function<bool(const Fingerprint& written)>;
 // One rewriter serves one run, in which each file is read and written at most once: the
 // same file under another name (a symbolic link to it, another hard link) is left alone
 // and "unchanged". A file is known by its device and inode, both as it was read and as
-// the new file written over it.
+// the new file written over it. The rewriters of a run on several threads share what
+// they reached (ReachedFiles), one rewriter per thread.
 // How a run reads and writes its files.
 struct RewriteOptions {
     // The character set of files without a byte-order mark (an iconv name); empty: the one
@@ -66,15 +68,20 @@ struct RewriteOptions {
 
 class FileRewriter {
 public:
-    explicit FileRewriter(RewriteOptions options = {});
+    // shared: what the run's other rewriters reached; null for a rewriter of its own run.
+    explicit FileRewriter(RewriteOptions options = {}, ReachedFiles* shared = nullptr);
     ~FileRewriter();
     FileRewriter(const FileRewriter&) = delete;
     FileRewriter& operator=(const FileRewriter&) = delete;
 
     // Reading and replacing need memory for the whole file: a file for which there is not
     // enough is left alone as "failed".
+    // The files of a rewriter's own run are its list in the order they are given.
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite,
                         const BeforeRename& beforeRename = {});
+    // The file at index of a shared run's list (each index once, by any of its rewriters).
+    FileOutcome rewrite(size_t index, const std::string& path, const PreparedRow& row,
+                        const BeforeWrite& beforeWrite, const BeforeRename& beforeRename = {});
 
     // Of the last file rewritten: how many places were replaced (0 unless "changed"), and
     // its text before and after (the text as it is searched, for a change that was made or
@@ -89,25 +96,18 @@ public:
 private:
     RewriteOptions options_;
 
-    FileOutcome rewriteFile(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite,
-                            const BeforeRename& beforeRename);
+    FileOutcome rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
+                            const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);
 
-    struct FileIdentity {
-        dev_t device;
-        ino_t inode;
-        bool operator==(const FileIdentity&) const = default;
-    };
-    struct FileIdentityHash {
-        size_t operator()(const FileIdentity& id) const {
-            return std::hash<ino_t>()(id.inode) ^ (std::hash<dev_t>()(id.device) * 0x9E3779B97F4A7C15ull);
-        }
-    };
     // The files read or written in this run.
-    std::unordered_set<FileIdentity, FileIdentityHash> handled_;
+    std::unique_ptr<ReachedFiles> ownReached_;
+    ReachedFiles* reached_;
+    size_t ownIndex_ = 0;  // the next index of the rewriter's own run
+    bool indexReached_ = false;  // the file being rewritten has been reached
 
-    // Writes text_ back to the file at path, which had the status opened when it was read;
-    // the new file's identity is added to handled_.
-    bool writeBack(const std::string& path, const struct stat& opened, TextFormat format,
+    // Writes text_ back to the file at path (the entry at index), which had the status
+    // opened when it was read; the new file is made known to reached_.
+    bool writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
                    const BeforeRename& beforeRename);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.

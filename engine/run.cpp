@@ -1,43 +1,222 @@
 #include "engine/run.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
 
 #include "engine/backup.h"
 
-RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, const PreparedRow& row,
-                      const RewriteOptions& options, const Text& backupFolder, RunObserver& observer,
-                      RunTotals& totals, RunJournal* journal) {
-    totals = RunTotals{};
-    const bool backups = !backupFolder.empty() && !options.dryRun;
-    if (backups && backupFolderHoldsFilesOf(backupFolder, root, relatives)) return RunStart::backupOverlap;
-    observer.started();
-    FileRewriter rewriter(options);
-    BackupCopier copier(root, backupFolder);
-    std::optional<RunJournal> ownJournal;
-    if (backups && journal == nullptr) journal = &ownJournal.emplace(textToUtf8(backupFolder));
-    const std::string rootBytes = textToUtf8(root);
-    std::string path;
-    std::string backupPath;
-    for (size_t i = 0; i < relatives.size(); ++i) {
-        const Text& relative = relatives[i];
-        path = rootBytes;
-        appendTextToUtf8(relative, path);
+namespace {
+
+// What every thread of a run shares.
+struct RunSetup {
+    const std::string root;  // file-system bytes
+    const std::vector<Text>& relatives;
+    const PreparedRow& row;
+    const RewriteOptions& options;
+    const Text& rootText;
+    const Text& backupFolder;
+    const bool backups;
+    RunJournal* const journal;
+    ReachedFiles reached;
+};
+
+// Does the files of a run on one thread, with a rewriter and a backup copier of its own.
+class FileWorker {
+public:
+    explicit FileWorker(RunSetup& setup)
+        : setup_(setup), rewriter_(setup.options, &setup.reached), copier_(setup.rootText, setup.backupFolder) {}
+
+    FileReport run(size_t index) {
+        const Text& relative = setup_.relatives[index];
+        path_ = setup_.root;
+        appendTextToUtf8(relative, path_);
         const BeforeWrite backup = [&] {
-            if (!backups) return true;
-            backupPath = textToUtf8(relative);
-            return journal->reserve(backupPath) && copier.copy(relative);
+            if (!setup_.backups) return true;
+            backupPath_ = textToUtf8(relative);
+            return setup_.journal->reserve(backupPath_) && copier_.copy(relative);
         };
-        const BeforeRename note = [&](const Fingerprint& written) { return journal->record(path, backupPath, written); };
-        const FileOutcome outcome = rewriter.rewrite(path, row, backup, backups ? note : BeforeRename());
-        ++totals.searched;
-        if (outcome == FileOutcome::changed) ++totals.changed;
-        if (outcome == FileOutcome::failed || outcome == FileOutcome::unreadable) ++totals.failed;
-        observer.fileDone(i, outcome, rewriter);
-        if (i + 1 < relatives.size() && !observer.keepGoing()) {
+        const BeforeRename note = [&](const Fingerprint& written) {
+            return setup_.journal->record(path_, backupPath_, written);
+        };
+        FileReport report;
+        report.outcome = rewriter_.rewrite(index, path_, setup_.row, backup, setup_.backups ? note : BeforeRename());
+        report.replacements = rewriter_.lastReplacements();
+        if (setup_.options.keepOldText && report.outcome == FileOutcome::changed) {
+            report.oldText = rewriter_.lastOldText();
+            report.newText = rewriter_.lastNewText();
+        }
+        return report;
+    }
+
+private:
+    RunSetup& setup_;
+    FileRewriter rewriter_;
+    BackupCopier copier_;
+    std::string path_;
+    std::string backupPath_;
+};
+
+void count(const FileReport& report, RunTotals& totals) {
+    ++totals.searched;
+    if (report.outcome == FileOutcome::changed) ++totals.changed;
+    if (report.outcome == FileOutcome::failed || report.outcome == FileOutcome::unreadable) ++totals.failed;
+}
+
+void runOnThisThread(RunSetup& setup, RunObserver& observer, RunTotals& totals) {
+    FileWorker worker(setup);
+    const size_t files = setup.relatives.size();
+    for (size_t i = 0; i < files; ++i) {
+        const FileReport report = worker.run(i);
+        count(report, totals);
+        observer.fileDone(i, report);
+        if (i + 1 < files && !observer.keepGoing()) {
             totals.stopped = true;
             break;
         }
     }
+}
+
+// The files of a run done by several threads and handed to the observer in the list's
+// order, on the thread that started the run. Threads take the next file of the list as
+// they finish one, at most a window of files ahead of the last told, so that a stop takes
+// effect soon.
+class ParallelRun {
+public:
+    ParallelRun(RunSetup& setup, unsigned jobs) : setup_(setup), files_(setup.relatives.size()), end_(files_) {
+        window_ = 16 * static_cast<size_t>(jobs);
+        for (unsigned j = 0; j < jobs; ++j) workers_.push_back(std::make_unique<FileWorker>(setup));
+        for (unsigned j = 0; j < jobs; ++j) {
+            try {
+                threads_.emplace_back([this, j] { work(*workers_[j]); });
+            } catch (const std::system_error&) {
+                break;  // as many threads as the system gives
+            }
+        }
+    }
+    ~ParallelRun() {
+        {
+            const std::lock_guard lock(mutex_);
+            end_ = std::min(end_, next_);
+        }
+        room_.notify_all();
+        for (std::thread& thread : threads_) thread.join();
+    }
+    ParallelRun(const ParallelRun&) = delete;
+    ParallelRun& operator=(const ParallelRun&) = delete;
+
+    bool started() const { return !threads_.empty(); }
+
+    void tell(RunObserver& observer, RunTotals& totals) {
+        std::vector<std::pair<size_t, FileReport>> batch;
+        size_t told = 0;
+        size_t toldEnd = files_;
+        for (;;) {
+            batch.clear();
+            {
+                std::unique_lock lock(mutex_);
+                told_ = told;
+                room_.notify_all();
+                awaited_ = told;
+                ready_.wait(lock, [&] { return told >= end_ || done_.contains(told); });
+                if (told >= end_) break;
+                for (auto at = done_.find(told); at != done_.end(); at = done_.find(told)) {
+                    batch.emplace_back(told, std::move(at->second));
+                    done_.erase(at);
+                    ++told;
+                }
+            }
+            for (const auto& [index, report] : batch) {
+                if (index >= toldEnd) break;
+                count(report, totals);
+                observer.fileDone(index, report);
+                if (index + 1 < files_ && toldEnd == files_ && !observer.keepGoing()) toldEnd = stop(index, totals);
+            }
+        }
+    }
+
+private:
+    // Begins no more files after the observer stopped the run at index; the end of what
+    // is told. A dry run ends at index, as on one thread, since the files begun after it
+    // are not touched; a real run tells every file begun, since it may have changed them.
+    size_t stop(size_t index, RunTotals& totals) {
+        const std::lock_guard lock(mutex_);
+        end_ = std::min(end_, setup_.options.dryRun ? index + 1 : next_);
+        totals.stopped = end_ < files_;
+        return end_;
+    }
+
+    void work(FileWorker& worker) {
+        for (;;) {
+            size_t index;
+            {
+                std::unique_lock lock(mutex_);
+                room_.wait(lock, [&] { return next_ >= end_ || next_ < told_ + window_; });
+                if (next_ >= end_) return;
+                index = next_++;
+            }
+            FileReport report;
+            try {
+                report = worker.run(index);
+            } catch (const std::exception&) {
+                report = FileReport();
+                report.outcome = FileOutcome::failed;
+            }
+            const std::lock_guard lock(mutex_);
+            done_.emplace(index, std::move(report));
+            if (index == awaited_) ready_.notify_one();
+        }
+    }
+
+    RunSetup& setup_;
+    const size_t files_;
+    size_t window_;
+    std::vector<std::unique_ptr<FileWorker>> workers_;
+    std::vector<std::thread> threads_;
+
+    std::mutex mutex_;
+    std::condition_variable ready_;  // the file the observer waits for is done
+    std::condition_variable room_;   // files were told, or the run ends
+    size_t next_ = 0;      // the next file to begin
+    size_t end_;           // no file from here on is begun
+    size_t told_ = 0;      // files told to the observer
+    size_t awaited_ = 0;   // the file the observer waits for
+    std::unordered_map<size_t, FileReport> done_;  // done and not told yet
+};
+
+}  // namespace
+
+unsigned defaultRunJobs() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return std::clamp(cores, 1u, 8u);
+}
+
+RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, const PreparedRow& row,
+                      const RewriteOptions& options, const Text& backupFolder, RunObserver& observer,
+                      RunTotals& totals, RunJournal* journal, unsigned jobs) {
+    totals = RunTotals{};
+    const bool backups = !backupFolder.empty() && !options.dryRun;
+    if (backups && backupFolderHoldsFilesOf(backupFolder, root, relatives)) return RunStart::backupOverlap;
+    observer.started();
+    std::optional<RunJournal> ownJournal;
+    if (backups && journal == nullptr) journal = &ownJournal.emplace(textToUtf8(backupFolder));
+    RunSetup setup{textToUtf8(root), relatives, row, options, root, backupFolder, backups, journal, {}};
+    if (jobs == 0) jobs = defaultRunJobs();
+    jobs = static_cast<unsigned>(std::min<size_t>(jobs, relatives.size()));
+    if (jobs > 1) {
+        ParallelRun run(setup, jobs);
+        if (run.started()) {
+            run.tell(observer, totals);
+            return RunStart::ran;
+        }
+    }
+    runOnThisThread(setup, observer, totals);
     return RunStart::ran;
 }

@@ -9,16 +9,27 @@
 #include "engine/replace.h"
 #include "engine/run_journal.h"
 
-// Told of every file as the run is done with it.
+// What became of one file of a run.
+struct FileReport {
+    FileOutcome outcome = FileOutcome::unchanged;
+    size_t replacements = 0;  // places replaced (0 unless "changed")
+    // With RewriteOptions::keepOldText, of a file that changed: its text before and after
+    // (see FileRewriter::lastOldText).
+    Text oldText;
+    Text newText;
+};
+
+// Told of every file, in the order of the list, on the thread that started the run.
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
     // The run goes ahead: its checks are passed, no file is touched yet.
     virtual void started() {}
-    // The file at index of the list: what became of it, and (for "changed") how many
-    // places were replaced. rewriter still holds the file's texts (see FileRewriter).
-    virtual void fileDone(size_t index, FileOutcome outcome, const FileRewriter& rewriter) = 0;
-    // Asked after every file: false stops the run there (the files after it are not read).
+    // The file at index of the list, once the run is done with it.
+    virtual void fileDone(size_t index, const FileReport& report) = 0;
+    // Asked after every file but the last: false stops the run there (the files after it
+    // are not begun). A run on several threads finishes the files it has begun: a dry run
+    // tells none of them, a real run every one (it may have changed them).
     virtual bool keepGoing() { return true; }
 };
 
@@ -35,12 +46,19 @@ enum class RunStart {
     backupOverlap,  // the backup folder holds files of the list (see backupFolderHoldsFilesOf)
 };
 
+// The threads a run uses unless told: one per core, at most 8.
+unsigned defaultRunJobs();
+
 // Runs row (its regular expression, if any, compiled in the rowPattern slot) over root +
-// every relative path, in order. With a backup folder (not empty) each file is copied there
-// under its relative path before it is written, and recorded in the run's journal there
+// every relative path. With a backup folder (not empty) each file is copied there under
+// its relative path before it is written, and recorded in the run's journal there
 // (journal, or one of the run's own) before it is replaced; a copy or an entry that fails
 // leaves the file alone ("failed"). A run whose backup folder holds files of the list
 // touches nothing. Several runs that share a journal are undone together.
+// jobs threads (0: defaultRunJobs()) read, replace and write the files at once; whatever
+// their number, the files end with the same bytes, and the observer is told the same in
+// the same order, as by a run on one thread going through the list in order (a file
+// reached under two names is rewritten under the first).
 RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, const PreparedRow& row,
                       const RewriteOptions& options, const Text& backupFolder, RunObserver& observer,
-                      RunTotals& totals, RunJournal* journal = nullptr);
+                      RunTotals& totals, RunJournal* journal = nullptr, unsigned jobs = 0);

@@ -208,6 +208,7 @@ bool RunJournal::begin() {
 }
 
 bool RunJournal::reserve(std::string_view backup) {
+    const std::lock_guard lock(mutex_);
     // A copy above the folder could not be found again from the journal.
     if (failed_ || !staysBelow(backup) || backup == journalName || backup == std::string(journalName) + ".new")
         return false;
@@ -216,12 +217,14 @@ bool RunJournal::reserve(std::string_view backup) {
 }
 
 bool RunJournal::record(std::string_view path, std::string_view backup, const Fingerprint& written) {
+    std::string rest = ' ' + std::to_string(written.size) + ' ' + hex64(written.high) + hex64(written.low) + ' ';
+    appendEscaped(rest, absolute(path));
+    rest += ' ';
+    appendEscaped(rest, backup);
+    // Entries are numbered in the order they are written, whichever thread writes them.
+    const std::lock_guard lock(mutex_);
     if (fd_ < 0 || failed_) return false;
-    std::string fields = "file " + std::to_string(++entries_) + ' ' + std::to_string(written.size) + ' ' +
-                         hex64(written.high) + hex64(written.low) + ' ';
-    appendEscaped(fields, absolute(path));
-    fields += ' ';
-    appendEscaped(fields, backup);
+    std::string fields = "file " + std::to_string(++entries_) + rest;
     // One write per entry: a crash leaves it whole or cut short, and a cut-short entry can
     // only be the last.
     if (writeAll(fd_, sealed(std::move(fields), run_))) return true;

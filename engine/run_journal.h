@@ -5,6 +5,7 @@
 // what the run wrote.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -23,7 +24,7 @@ struct JournalEntry {
     Fingerprint written;
 };
 
-// Writes the journal of one run. Nothing is written until the run is about to make its
+// Writes the journal of one run, for any number of threads at once. Nothing is written until the run is about to make its
 // first copy: then the last run's journal is replaced, as the copies replace the last
 // copies. Each entry goes into the file with one write, with its own checksum, before the
 // file it describes is renamed into place; so at any moment, a crash included, the journal
@@ -50,6 +51,7 @@ public:
 private:
     bool begin();
 
+    std::mutex mutex_;  // the threads of a run reserve and record at once
     std::string folder_;  // ends with "/"
     int fd_ = -1;
     uint64_t run_ = 0;      // the run's number, which seeds the checksums of its entries

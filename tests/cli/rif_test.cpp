@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -189,6 +190,48 @@ TEST_F(RifTest, UndoPutsBackTheLastRunOverEveryPathAndSaysWhatItLeftAlone) {
         << damaged.err;
     EXPECT_EQ(read("one/b.txt"), "fresh b\n");
     EXPECT_EQ(rif({"--undo", "bak", "old", "new", "one"}).status, 2);
+}
+
+// Whatever the number of threads, the files end the same, and rif says the same in the
+// same order: every line, the failures and the totals.
+TEST_F(RifTest, JobsChangeNeitherTheFilesNorWhatRifSays) {
+    const auto makeSite = [&] {
+        fs::remove_all(at("site"));
+        fs::remove_all(at("bak"));
+        fs::create_directories(at("bak"));
+        for (int i = 0; i < 150; ++i) {
+            std::string text;
+            for (int line = 0; line < i % 13; ++line) text += (line * i) % 5 == 0 ? "an old line\n" : "a line\r\n";
+            if (i % 17 == 0) text += std::string("old\0", 4);  // never written: it fails
+            write("site/d" + std::to_string(i % 6) + "/f" + std::to_string(i) + ".txt", text);
+        }
+        write("site/target.txt", "old\n");
+        fs::create_symlink("target.txt", at("site/link.txt"));
+        fs::create_hard_link(at("site/d0/f6.txt"), at("site/d0/second.txt"));
+    };
+    const auto contents = [&] {
+        std::map<std::string, std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(folder_)) {
+            if (entry.is_regular_file() && !entry.is_symlink()) files[fs::relative(entry.path(), folder_)] = read(fs::relative(entry.path(), folder_));
+        }
+        files.erase("bak/.replace-in-files-journal");
+        return files;
+    };
+    makeSite();
+    const Result one = rif({"-j", "1", "-b", "bak", "old", "new", "site"});
+    const std::map<std::string, std::string> afterOne = contents();
+    for (const std::string jobs : {"2", "5"}) {
+        makeSite();
+        const Result several = rif({"--jobs", jobs, "-b", "bak", "old", "new", "site"});
+        EXPECT_EQ(several.status, one.status) << jobs;
+        EXPECT_EQ(several.out, one.out) << jobs;
+        EXPECT_EQ(several.err, one.err) << jobs;
+        EXPECT_EQ(contents(), afterOne) << jobs;
+    }
+    EXPECT_EQ(one.status, 3);
+    EXPECT_NE(one.err.find("site/d0/f0.txt: error: "), std::string::npos) << one.err;
+    EXPECT_NE(one.out.find("site/link.txt: 1\n"), std::string::npos) << one.out;  // the target is rewritten under its first name
+    EXPECT_EQ(rif({"--jobs", "0", "old", "new", "site"}).status, 2);
 }
 
 // Two PATHs with a file at the same relative path would share one backup copy: the second

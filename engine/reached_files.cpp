@@ -1,0 +1,29 @@
+#include "engine/reached_files.h"
+
+void ReachedFiles::note(size_t index, const struct stat& file) {
+    const auto [at, added] = first_.try_emplace(Identity{file.st_dev, file.st_ino}, index);
+    if (!added && index < at->second) at->second = index;
+}
+
+bool ReachedFiles::reach(size_t index, const struct stat* file) {
+    std::unique_lock lock(mutex_);
+    if (file != nullptr) note(index, *file);
+    if (index == reachedBelow_) {
+        ++reachedBelow_;
+        while (!reachedAhead_.empty() && *reachedAhead_.begin() == reachedBelow_) {
+            reachedAhead_.erase(reachedAhead_.begin());
+            ++reachedBelow_;
+        }
+        progressed_.notify_all();
+    } else if (index > reachedBelow_) {
+        reachedAhead_.insert(index);
+    }
+    // An earlier entry not reached yet may still turn out to be this file.
+    progressed_.wait(lock, [&] { return reachedBelow_ >= index; });
+    return file != nullptr && first_.at(Identity{file->st_dev, file->st_ino}) == index;
+}
+
+void ReachedFiles::wrote(size_t index, const struct stat& file) {
+    const std::lock_guard lock(mutex_);
+    note(index, file);
+}

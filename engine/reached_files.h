@@ -1,0 +1,43 @@
+#pragma once
+// The files a run has reached, known by device and inode, so that a file reached under two
+// names (a symbolic link to it, another hard link) is read and written once: under the name
+// that comes first in the run's list, however many threads work through the list at once.
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <unordered_map>
+
+class ReachedFiles {
+public:
+    // The file opened for the entry at index of the list (null when none could be opened).
+    // Every index is reached once; this waits until every earlier index has been reached
+    // too. True when the file is the entry's to handle: no earlier entry reached it or wrote
+    // it.
+    bool reach(size_t index, const struct stat* file);
+    // The new file the entry at index is written as, known before it takes the old file's
+    // place: a later name of it is the same file.
+    void wrote(size_t index, const struct stat& file);
+
+private:
+    struct Identity {
+        dev_t device;
+        ino_t inode;
+        bool operator==(const Identity&) const = default;
+    };
+    struct IdentityHash {
+        size_t operator()(const Identity& id) const {
+            return std::hash<ino_t>()(id.inode) ^ (std::hash<dev_t>()(id.device) * 0x9E3779B97F4A7C15ull);
+        }
+    };
+    // Keeps the earliest entry that reached or wrote the file.
+    void note(size_t index, const struct stat& file);
+
+    std::mutex mutex_;
+    std::condition_variable progressed_;
+    std::unordered_map<Identity, size_t, IdentityHash> first_;
+    size_t reachedBelow_ = 0;  // every index below this has been reached
+    std::set<size_t> reachedAhead_;  // indices above reachedBelow_ reached already
+};
