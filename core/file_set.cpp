@@ -1,5 +1,6 @@
 #include "core/file_set.h"
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -30,14 +31,39 @@ void appendFile(const Text& relative) {
 
 // Rows for the files a walk takes, added in runs: one list insertion for many rows costs
 // far less than one per row. The counter follows each folder the walk leaves.
+// The walk's files go into the list in large batches, and the counter is set at most every
+// tenth of a second: the window is not painted while the walk goes on, so rows and counter
+// set folder by folder would only cost time. finish() puts in what is left.
 class FileListRows : public WalkObserver {
 public:
     void taken(size_t from, size_t to) override {
-        tk::addGadgetItems(app.g.fileList, app.newLine, app.filePaths.data() + from, to - from);
+        if (from != pendingTo_) flush();
+        if (pendingFrom_ == pendingTo_) pendingFrom_ = from;
+        pendingTo_ = to;
+        if (pendingTo_ - pendingFrom_ >= batchRows) flush();
     }
     void leftFolder(size_t count) override {
+        const Clock::time_point now = Clock::now();
+        if (now - counterSet_ < counterInterval) return;
+        counterSet_ = now;
         tk::setGadgetText(app.g.txt1, numberToText(static_cast<int64_t>(count)));
     }
+    void finish() { flush(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr size_t batchRows = 16384;
+    static constexpr std::chrono::milliseconds counterInterval{100};
+
+    void flush() {
+        if (pendingTo_ > pendingFrom_)
+            tk::addGadgetItems(app.g.fileList, app.newLine, app.filePaths.data() + pendingFrom_, pendingTo_ - pendingFrom_);
+        pendingFrom_ = pendingTo_;
+    }
+
+    size_t pendingFrom_ = 0;
+    size_t pendingTo_ = 0;
+    Clock::time_point counterSet_ = Clock::now();
 };
 
 // The name of a chosen file and its folder: on Linux only "/" separates, every other
@@ -60,6 +86,7 @@ void walkFolder(const Text& folder) {
                               : Text();
     FileListRows rows;
     ::walkFolder(folder, relative, readRules(), app.filePaths, &rows);
+    rows.finish();
 }
 
 void addFolder() {
