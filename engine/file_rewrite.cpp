@@ -197,21 +197,25 @@ void writeLines(TextFile& file, TextView text, TextFormat format) {
 
 namespace {
 
-// writeTextSafely for the regular file name in folder (a descriptor) whose status is info;
-// written is the new file's status (zeroed when unknown).
-// How a new text goes into a file: its encoding, the "ansi" character set (empty: the one
-// set by useAnsiCharset), and whether it is written as lines with CR LF after each or as it is.
+// Writes a file's new contents after its mark.
+using BodyWriter = std::function<void(TextFile&)>;
+
+// How new contents go into a file: the encoding (whose mark comes first), the "ansi"
+// character set (empty: the one set by useAnsiCharset), and who is told the fingerprint of
+// the new bytes before they take the file's place (none when null).
 struct Encoding {
     TextFormat format;
     std::string_view charset;
-    bool asLines;
-    const BeforeRename* beforeRename = nullptr;  // told the new bytes' fingerprint, when set
+    const BeforeRename* beforeRename = nullptr;
     ReachedFiles* reached = nullptr;  // told the new file before it takes the old one's place
     size_t index = 0;                 // as the entry at this index of the run's list
 };
 
-bool writeTextInFolder(int folder, const char* name, const struct stat& info, TextView text, const Encoding& encoding,
-                       struct stat& written) {
+// writeTextSafely for the regular file name in folder (a descriptor) whose status is info,
+// with the contents that body writes after the mark; written is the new file's status
+// (zeroed when unknown).
+bool writeInFolder(int folder, const char* name, const struct stat& info, const Encoding& encoding,
+                   const BodyWriter& body, struct stat& written) {
     // A file that the process may not open for writing is refused, as writing in place
     // would be (with the effective IDs, as open checks them). A file or folder without any
     // write bit is read-only for every user, the administrator too.
@@ -229,8 +233,7 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
         tapWrittenBytes(*file, [&](std::string_view bytes) { fingerprint->add(bytes); });
     }
     writeMark(*file, encoding.format);
-    if (encoding.asLines) writeLines(*file, text, encoding.format);
-    else writeText(*file, text, encoding.format);
+    body(*file);
     if (!closeFile(*file)) return false;
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
@@ -241,8 +244,8 @@ bool writeTextInFolder(int folder, const char* name, const struct stat& info, Te
     return temporary.moveTo(name);
 }
 
-// writeTextSafely, also giving the new file's status (zeroed when unknown).
-bool writeTextByPath(const std::string& path, TextView text, const Encoding& encoding, struct stat& written) {
+// writeInFolder for the file at path, found as writeTextSafely finds it.
+bool writeByPath(const std::string& path, const Encoding& encoding, const BodyWriter& body, struct stat& written) {
     written = {};
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0) return false;
@@ -253,14 +256,14 @@ bool writeTextByPath(const std::string& path, TextView text, const Encoding& enc
         !S_ISREG(info.st_mode))
         return false;
     const FolderDescriptor folder(folderOf(target));
-    return folder.fd() >= 0 && writeTextInFolder(folder.fd(), nameOf(target), info, text, encoding, written);
+    return folder.fd() >= 0 && writeInFolder(folder.fd(), nameOf(target), info, encoding, body, written);
 }
 
 }  // namespace
 
 namespace {
 
-// What a dry run can tell of the write without making it: the checks writeTextInFolder
+// What a dry run can tell of the write without making it: the checks writeInFolder
 // makes first, and whether a new file may be made in the folder.
 bool mayBeRewritten(const std::string& path) {
     struct stat info;
@@ -279,7 +282,7 @@ bool mayBeRewritten(const std::string& path) {
 
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
     struct stat written;
-    return writeTextByPath(path, text, Encoding{format, {}, true}, written);
+    return writeByPath(path, Encoding{format, {}}, [&](TextFile& file) { writeLines(file, text, format); }, written);
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
@@ -558,9 +561,8 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
 }
 
 bool FileRewriter::writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                             const BeforeRename& beforeRename) {
-    const Encoding encoding{format, options_.ansiCharset, !options_.keepLineEnds,
-                            beforeRename ? &beforeRename : nullptr, reached_, index};
+                             const BeforeRename& beforeRename, const BodyWriter& body) {
+    const Encoding encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -581,14 +583,14 @@ bool FileRewriter::writeBack(size_t index, const std::string& path, const struct
             if (::fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (!S_ISREG(entry.st_mode)) break;
                 if (entry.st_dev == opened.st_dev && entry.st_ino == opened.st_ino) {
-                    ok = writeTextInFolder(fd, name, entry, text_, encoding, written);
+                    ok = writeInFolder(fd, name, entry, encoding, body, written);
                     tried = true;
                     break;
                 }
             }
         }
     }
-    if (!tried) ok = writeTextByPath(path, text_, encoding, written);
+    if (!tried) ok = writeByPath(path, encoding, body, written);
     return ok;
 }
 
@@ -609,13 +611,17 @@ FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const P
     } reachOnLeaving{*this, index};
     indexReached_ = false;
     // A file too large for the memory there is fails alone; the run goes on with the next.
+    FileOutcome outcome;
     try {
-        return rewriteFile(index, path, row, beforeWrite, beforeRename);
+        outcome = rewriteFile(index, path, row, beforeWrite, beforeRename);
     } catch (const std::bad_alloc&) {
         bytes_ = FileBytes();
         text_ = Text();
-        return FileOutcome::failed;
+        outcome = FileOutcome::failed;
     }
+    // Places are counted only for a change made (or, in a dry run, one that would be).
+    if (outcome != FileOutcome::changed) replacements_ = 0;
+    return outcome;
 }
 
 FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
@@ -642,12 +648,18 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
         prepareNeedles(row);
         if (!mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
     }
+    if (replacesBytes(row, format, *file)) {
+        const FileOutcome outcome = rewriteBytes(index, path, row, *file, opened, format, beforeWrite, beforeRename);
+        file.reset();
+        if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
+        return outcome;
+    }
     if (options_.keepLineEnds) readText(*file, format, text_, lineEnds_);
     else readText(*file, format, text_);
     const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file) &&
                        !sawIrreversibleBytes(*file);
-    file.reset();
-    // A large file's bytes are not kept beside its text and the new text.
+    // A large file's bytes are not kept beside its text and the new text. The reader has
+    // read all of them; its descriptor stays open until the new file is in place.
     if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
 
     if (options_.keepOldText) oldText_ = text_;
@@ -657,8 +669,238 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
         case ReplaceResult::changed: break;
     }
     if (!whole) return FileOutcome::failed;
-    // A dry run says "failed" where the write would be refused, as the run would.
-    if (options_.dryRun) return mayBeRewritten(path) ? FileOutcome::changed : FileOutcome::failed;
+    return finishChange(index, path, *file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
+        if (options_.keepLineEnds) writeText(out, text_, format);
+        else writeLines(out, text_, format);
+    });
+}
+
+FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
+                                       TextFormat format, const BeforeWrite& beforeWrite,
+                                       const BeforeRename& beforeRename, const BodyWriter& body) {
+    // A dry run says "failed" where the write would be refused, as the run would: also for a
+    // file in use, whose lock is only tried (the reader's release lets it go again).
+    if (options_.dryRun)
+        return lockForWriting(file) && mayBeRewritten(path) ? FileOutcome::changed : FileOutcome::failed;
+    // Locked before the backup copy, so that a file in use gets none.
+    if (!lockForWriting(file)) return FileOutcome::failed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
-    return writeBack(index, path, opened, format, beforeRename) ? FileOutcome::changed : FileOutcome::failed;
+    return writeBack(index, path, opened, format, beforeRename, body) ? FileOutcome::changed : FileOutcome::failed;
+}
+
+bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file) const {
+    // A replacement that ends in a high surrogate would pair with an escape unit (an invalid
+    // byte) or a low surrogate after it in the new text, which is written as one character:
+    // its bytes are not the replacement's and the file's side by side.
+    const bool endsInHighSurrogate =
+        !row.replacement.empty() && row.replacement.back() >= 0xD800 && row.replacement.back() <= 0xDBFF;
+    return !row.options.useRegex && findMode(row.options) == 0 && !row.search.empty() && !options_.keepOldText &&
+           bytes_.size >= options_.byteLevelFrom && !endsInHighSurrogate &&
+           (format == TextFormat::utf8 || (format == TextFormat::ansi && decodesAnsiAsUtf8(file))) &&
+           needlesReady_ && !utf8Needle_.empty();
+}
+
+namespace {
+
+#ifdef __SSE2__
+// Bit i is set where byte i of the sixteen at p is CR or LF.
+unsigned breakMask16(const char* p) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')))));
+}
+#endif
+
+// The first CR or LF byte in [p, stop), or stop.
+const char* findBreakByte(const char* p, const char* stop) {
+#ifdef __SSE2__
+    for (; stop - p >= 16; p += 16) {
+        const unsigned mask = breakMask16(p);
+        if (mask != 0) return p + __builtin_ctz(mask);
+    }
+#endif
+    while (p < stop && *p != '\r' && *p != '\n') ++p;
+    return p;
+}
+
+// The first occurrence of needle (not empty) in [p, stop), or stop. Sixteen places at a
+// time are tested for the needle's first and last bytes; only where both are found are the
+// bytes between compared.
+const char* findBytes(const char* p, const char* stop, std::string_view needle) {
+    const size_t n = needle.size();
+    if (static_cast<size_t>(stop - p) < n) return stop;
+#ifdef __SSE2__
+    if (n >= 2) {
+        const __m128i first = _mm_set1_epi8(needle.front());
+        const __m128i last = _mm_set1_epi8(needle.back());
+        const char* const lastStart = stop - n;  // the last place an occurrence can begin
+        for (; lastStart - p >= 15; p += 16) {
+            const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + n - 1));
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpeq_epi8(heads, first), _mm_cmpeq_epi8(tails, last))));
+            while (mask != 0) {
+                const unsigned at = static_cast<unsigned>(__builtin_ctz(mask));
+                if (std::memcmp(p + at + 1, needle.data() + 1, n - 2) == 0) return p + at;
+                mask &= mask - 1;
+            }
+        }
+    }
+#endif
+    const void* hit = memmem(p, static_cast<size_t>(stop - p), needle.data(), n);
+    return hit != nullptr ? static_cast<const char*>(hit) : stop;
+}
+
+// The replacement of a search text on the bytes of a UTF-8 file, written as the text path
+// writes the new text (see FileRewriter::rewriteBytes). content is the file's bytes after
+// its mark, holding no zero byte; needle is the search text's UTF-8 form.
+class ByteReplacement {
+public:
+    ByteReplacement(std::string_view content, std::string_view needle, TextView replacement, bool keepLineEnds)
+        : content_(content), needle_(needle), keepLineEnds_(keepLineEnds) {
+        const std::string bytes = textToUtf8(replacement);
+        if (keepLineEnds) {
+            // Each line break of the replacement as the file's first line end (LF for none).
+            const char* const end = content.data() + content.size();
+            const char* const first = findBreakByte(content.data(), end);
+            std::string_view firstEnd = "\n";
+            if (first != end && *first == '\r') firstEnd = first + 1 < end && first[1] == '\n' ? "\r\n" : "\r";
+            replacement_ = withBreaks(bytes, firstEnd);
+        } else {
+            // Each line break as CR LF; an LF that begins the replacement is the second half
+            // of a CR LF when the same replacement ending in CR stands just before it.
+            replacement_ = withBreaks(bytes, "\r\n");
+            endsInCr_ = !bytes.empty() && bytes.back() == '\r';
+            afterCr_ = !bytes.empty() && bytes.front() == '\n' ? replacement_.substr(2) : replacement_;
+        }
+    }
+
+    // The number of places replaced.
+    size_t count() const {
+        size_t places = 0;
+        const char* const end = content_.data() + content_.size();
+        for (const char* p = content_.data(); (p = findBytes(p, end, needle_)) != end; p += needle_.size()) ++places;
+        return places;
+    }
+
+    // Writes the new content; gives the number of places replaced.
+    size_t writeTo(TextFile& file) {
+        const char* p = content_.data();
+        const char* const end = p + content_.size();
+        size_t places = 0;
+        bool crBefore = false;  // what was written last is a replacement that ends in CR
+        for (;;) {
+            const char* const hit = findBytes(p, end, needle_);
+            if (keepLineEnds_) {
+                writeBytes(file, std::string_view(p, static_cast<size_t>(hit - p)));
+            } else if (hit != p) {
+                writeAsLines(file, p, hit);
+                crBefore = false;
+            }
+            if (hit == end) break;
+            ++places;
+            const std::string& replacement = crBefore ? afterCr_ : replacement_;
+            writeBytes(file, replacement);
+            written_ = written_ || !replacement.empty();
+            crBefore = endsInCr_;
+            p = hit + needle_.size();
+        }
+        // The text written as lines has a line end after its last line, unless it is empty;
+        // a line end that ends the file is its last line's already.
+        if (!keepLineEnds_ && written_ && !endsInBreak()) writeBytes(file, "\r\n");
+        return places;
+    }
+
+private:
+    // bytes with every line break in it (CR LF, a lone CR, a lone LF) as lineEnd.
+    static std::string withBreaks(std::string_view bytes, std::string_view lineEnd) {
+        std::string out;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] != '\r' && bytes[i] != '\n') {
+                out += bytes[i];
+                continue;
+            }
+            out += lineEnd;
+            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        }
+        return out;
+    }
+
+    bool endsInBreak() const {
+        return !content_.empty() && (content_.back() == '\r' || content_.back() == '\n');
+    }
+
+    // Writes the bytes [p, stop) before, between or after places (which hold no CR or LF)
+    // with each line end as CR LF. The text has no line break for a line end that ends the
+    // file: while nothing of the text was written, such a line end alone gives nothing.
+    void writeAsLines(TextFile& file, const char* p, const char* stop) {
+        const std::string_view part(p, static_cast<size_t>(stop - p));
+        if (!written_ && stop == content_.data() + content_.size() && (part == "\r\n" || part == "\r" || part == "\n"))
+            return;
+        written_ = true;
+        const char* run = p;
+        for (const char* q = p; (q = findBreakByte(q, stop)) != stop;) {
+            if (*q == '\r' && q + 1 < stop && q[1] == '\n') {
+                q += 2;
+                continue;
+            }
+            // A lone CR gets an LF after it; a lone LF a CR before it.
+            if (*q == '\r') {
+                writeBytes(file, std::string_view(run, static_cast<size_t>(q + 1 - run)));
+                writeBytes(file, "\n");
+            } else {
+                writeBytes(file, std::string_view(run, static_cast<size_t>(q - run)));
+                writeBytes(file, "\r\n");
+            }
+            run = ++q;
+        }
+        writeBytes(file, std::string_view(run, static_cast<size_t>(stop - run)));
+    }
+
+    std::string_view content_;
+    std::string_view needle_;
+    bool keepLineEnds_;
+    std::string replacement_;  // the replacement's bytes with its line breaks as they are written
+    std::string afterCr_;      // the same, where it follows a replacement ending in CR
+    bool endsInCr_ = false;
+    bool written_ = false;  // some of the new text was written
+};
+
+}  // namespace
+
+// Why replacing on the bytes gives what replacing in the text and writing it gives:
+// - The file is UTF-8 (or "ansi" read as UTF-8), decoded losslessly: each character of a
+//   line comes from its own shortest-form bytes, a byte outside a valid sequence becomes the
+//   escape unit U+DC80..U+DCFF, and writing the text gives the bytes back.
+// - The search text holds no CR, LF, U+0000 or surrogate, so its UTF-8 form begins with an
+//   ASCII or lead byte, which never continues a sequence before it: the text holds the
+//   search text exactly where the line's bytes hold its UTF-8 form, leftmost and without
+//   overlap in the same order, and the bytes between two places decode on their own to the
+//   text between them.
+// - The replacement's UTF-8 form is what writing it gives, unless a pair forms across its
+//   end, which replacesBytes rules out. Its line breaks are written as each mode writes
+//   them: with line ends kept, each as the file's first line end; else the new text is
+//   split into lines at CR LF, a lone CR or a lone LF, each written with CR LF after it.
+//   The text joins the file's lines by CR LF, which never merges with a CR or LF of a
+//   replacement, but one replacement ending in CR right before another beginning with LF
+//   gives one CR LF; the file's own last line end is not in the text.
+FileOutcome FileRewriter::rewriteBytes(size_t index, const std::string& path, const PreparedRow& row, TextFile& file,
+                                       const struct stat& opened, TextFormat format, const BeforeWrite& beforeWrite,
+                                       const BeforeRename& beforeRename) {
+    // The file has no text here: a large text left from an earlier file is let go.
+    if (text_.capacity() > largeFileBytes) text_ = Text();
+    text_.clear();
+    lineEnds_ = LineEnds();
+    // Replacing a text by itself changes nothing, however often it occurs.
+    if (row.replacement == row.search) return FileOutcome::unchanged;
+    const std::string_view content = bytes_.view().substr(format == TextFormat::utf8 ? 3 : 0);
+    const char* const end = content.data() + content.size();
+    if (findBytes(content.data(), end, utf8Needle_) == end) return FileOutcome::unchanged;
+    // Writing back a file with a zero byte or a read error would change bytes that were not
+    // replaced (the text path's reader flags the same files).
+    if (readFailed(file) || std::memchr(content.data(), 0, content.size()) != nullptr) return FileOutcome::failed;
+    ByteReplacement replacement(content, utf8Needle_, row.replacement, options_.keepLineEnds);
+    if (options_.dryRun) replacements_ = replacement.count();
+    return finishChange(index, path, file, opened, format, beforeWrite, beforeRename,
+                        [&](TextFile& out) { replacements_ = replacement.writeTo(out); });
 }

@@ -15,12 +15,12 @@
 
 // What happened to one file.
 enum class FileOutcome {
-    unreadable,   // it could not be opened for reading (missing, a folder, locked): skipped
+    unreadable,   // it could not be opened for reading (missing, a folder, a pipe): skipped
     unsupported,  // its mark announces UTF-16 BE or UTF-32 BE: skipped
     unchanged,    // nothing was found: the file was not touched
     changed,      // it was written back
-    failed,       // something was found, but the file could not be changed safely and was
-                  // left as it was
+    failed,       // something was found, but the file could not be changed safely (also
+                  // when another holder has it locked) and was left as it was
 };
 
 // Called once the new text is ready, before anything is written; false leaves the file
@@ -39,6 +39,17 @@ using BeforeRename = std::function<bool(const Fingerprint& written)>;
 // A file in which the reader met a zero unit, a read error, a cut-off last unit or "ansi"
 // bytes that its character set does not give back is not written: writing its lines back
 // would change bytes that were not replaced.
+//
+// Reading takes no lock. A file that will be written is locked (lockForWriting) on the
+// descriptor it was read through, which stays open until its new contents are in place: a
+// file that another holder has locked is left as it was, "failed" (a dry run says so too).
+//
+// Large files are replaced on their bytes: a UTF-8 file (or "ansi" read as UTF-8) at least
+// RewriteOptions::byteLevelFrom bytes long, a plain search with letter case whose text
+// holds no line break, U+0000 or surrogate and whose replacement does not end in a high
+// surrogate, without keepOldText. The new bytes are
+// streamed into the new file as they are made, without the file's text: the same bytes,
+// outcome and count as replacing in the text give (see rewriteBytes).
 //
 // A run visits files folder by folder, so a rewriter keeps a descriptor of the last
 // folder it wrote in and writes there by bare names. It is used only for a file that it
@@ -60,10 +71,14 @@ struct RewriteOptions {
     // end, instead of CR LF after every line: every byte outside the replaced text stays.
     bool keepLineEnds = false;
     // Find and replace, but write nothing and make no copy: "changed" says what would be,
-    // "failed" also where the write would be refused (a read-only file or folder).
+    // "failed" also where the write would be refused (a read-only file or folder, a file
+    // in use).
     bool dryRun = false;
     // Keep each file's text before the replacement (lastOldText), for showing the change.
     bool keepOldText = false;
+    // Files of at least this many bytes are replaced on their bytes where they can be (see
+    // above); smaller ones through their text.
+    size_t byteLevelFrom = 16 * 1024 * 1024;
 };
 
 class FileRewriter {
@@ -85,11 +100,13 @@ public:
 
     // Of the last file rewritten: how many places were replaced (0 unless "changed"), and
     // its text before and after (the text as it is searched, for a change that was made or
-    // would be; before only with keepOldText).
+    // would be; before only with keepOldText). A file replaced on its bytes has no text:
+    // after it lastNewText() is empty, while lastReplacements() is exact all the same.
     size_t lastReplacements() const { return replacements_; }
     const Text& lastOldText() const { return oldText_; }
     const Text& lastNewText() const { return text_; }
-    // The encoding the last file was read in, and (with keepLineEnds) its line ends.
+    // The encoding the last file was read in, and (with keepLineEnds, when it was replaced
+    // through its text) its line ends.
     TextFormat lastFormat() const { return format_; }
     const LineEnds& lastLineEnds() const { return lineEnds_; }
 
@@ -98,6 +115,17 @@ private:
 
     FileOutcome rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
                             const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);
+    // True when the file read into bytes_ in format is replaced on its bytes (see above).
+    bool replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file) const;
+    // The rest of rewriteFile for a file replaced on its bytes; file is its open reader.
+    FileOutcome rewriteBytes(size_t index, const std::string& path, const PreparedRow& row, TextFile& file,
+                             const struct stat& opened, TextFormat format, const BeforeWrite& beforeWrite,
+                             const BeforeRename& beforeRename);
+    // What a file needs once its change is known, on either path: "failed" when it may not
+    // be written (a dry run only tells), else the file written by body after the mark.
+    FileOutcome finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
+                             TextFormat format, const BeforeWrite& beforeWrite, const BeforeRename& beforeRename,
+                             const std::function<void(TextFile&)>& body);
 
     // The files read or written in this run.
     std::unique_ptr<ReachedFiles> ownReached_;
@@ -105,10 +133,11 @@ private:
     size_t ownIndex_ = 0;  // the next index of the rewriter's own run
     bool indexReached_ = false;  // the file being rewritten has been reached
 
-    // Writes text_ back to the file at path (the entry at index), which had the status
-    // opened when it was read; the new file is made known to reached_.
+    // Writes the new contents (the mark of format, then what body writes) to the file at
+    // path (the entry at index), which had the status opened when it was read; the new
+    // file is made known to reached_.
     bool writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                   const BeforeRename& beforeRename);
+                   const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.
     int folderDescriptor(std::string_view folder, bool fresh);

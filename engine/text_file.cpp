@@ -1,5 +1,6 @@
 #include "engine/text_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -111,8 +112,8 @@ class TextFile {
     }
   }
 
-  // A reader of bytes already read in full from fd (kept open, and so locked, until the
-  // reader is released); readError tells that reading them ended in an error.
+  // A reader of bytes already read in full from fd (kept open until the reader is
+  // released); readError tells that reading them ended in an error.
   TextFile(int fd, std::string_view bytes, bool readError) : fd_(fd), writing_(false) {
     takeAnsiCharset();
     inMemory_ = true;
@@ -290,20 +291,27 @@ class TextFile {
     // Every byte gives at most one unit, and every line end (at least one byte) two.
     const size_t left = static_cast<size_t>(stop - p);
     const size_t room = left + (left > 1024 * 1024 ? countLineEndBytes(p, stop) : left) + 8;
-    // Only growth is filled; what is there already is overwritten.
-    if (text.size() < room) text.resize(room);
+    // The room is reserved at once, but the text's length (whose growth resize fills with
+    // zeros) runs only a slice ahead of the decoding, so that the zeros are still in the
+    // cache when the decoded units overwrite them. What an earlier text left in storage
+    // that is large enough is overwritten unfilled; smaller storage is not copied over.
+    constexpr size_t slice = 64 * 1024;
+    if (text.capacity() < room) text.clear();
+    text.reserve(room);
     char16_t* const begin = text.data();
     char16_t* out = begin;
     bool first = true;
     size_t lines = 0;
     while (p < stop) {
+      const char* const end = findLineEndByte(p, stop);
+      const size_t needed = static_cast<size_t>(out - begin) + static_cast<size_t>(end - p) + 2;
+      if (text.size() < needed) text.resize(std::min(room, std::max(needed, text.size() + slice)));
       if (!first) {
         *out++ = u'\r';
         *out++ = u'\n';
       }
       first = false;
       ++lines;
-      const char* const end = findLineEndByte(p, stop);
       out = decodeUtf8Into(std::string_view(p, static_cast<size_t>(end - p)), out);
       if (end == stop) break;
       if (*end == 0) sawZero_ = true;
@@ -478,10 +486,16 @@ class TextFile {
     out_.clear();
   }
 
+  // Large pieces go out in parts, so that the buffer never holds more than its size.
   void put(std::string_view bytes) {
     if (fd_ < 0 || !writing_) return;
+    while (out_.size() + bytes.size() >= writeBufferSize) {
+      const size_t part = out_.size() < writeBufferSize ? writeBufferSize - out_.size() : 0;
+      out_.append(bytes.substr(0, part));
+      bytes.remove_prefix(part);
+      flush();
+    }
     out_.append(bytes);
-    if (out_.size() >= writeBufferSize) flush();
   }
 
   void writeLine(TextView text, TextFormat format) {
@@ -492,8 +506,21 @@ class TextFile {
     if (out_.size() >= writeBufferSize) flush();
   }
 
+  // A long text in UTF-8 or UTF-16 is encoded a slice at a time (a surrogate pair never
+  // cut), so that its bytes are not all held at once; other character sets may carry a
+  // state from character to character and get the text in one piece.
   void writeText(TextView text, TextFormat format) {
     if (fd_ < 0 || !writing_) return;
+    if (format == TextFormat::utf16le || format == TextFormat::utf8 || ansiIsUtf8_) {
+      constexpr size_t slice = writeBufferSize / 4;
+      while (text.size() > slice) {
+        size_t cut = slice;
+        if (text[cut - 1] >= 0xD800 && text[cut - 1] <= 0xDBFF) --cut;
+        encode(text.substr(0, cut), format);
+        text.remove_prefix(cut);
+        if (out_.size() >= writeBufferSize) flush();
+      }
+    }
     encode(text, format);
     if (out_.size() >= writeBufferSize) flush();
   }
@@ -604,24 +631,16 @@ class TextFile {
 
 namespace {
 
-// Opens an existing regular file for reading and locks it; -1 on failure. info is the
-// file's status.
-int openLocked(const std::string& path, struct stat& info) {
+// Opens an existing regular file for reading; -1 on failure. info is the file's status.
+// O_NONBLOCK keeps the open of a named pipe from waiting for a writer; such a file is then
+// refused, and for a regular file the flag changes nothing, so it is left set.
+int openRegular(const std::string& path, struct stat& info) {
   int fd;
-  // Without blocking: opening a named pipe would otherwise wait for a writer.
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return -1;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  const int status = ::fcntl(fd, F_GETFL);
-  if (status != -1) ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
-  // Advisory exclusive lock: a file another holder has locked is in use. File systems
-  // without flock support give other errors, which do not stop the reading.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
     ::close(fd);
     return -1;
   }
@@ -632,7 +651,7 @@ int openLocked(const std::string& path, struct stat& info) {
 
 std::unique_ptr<TextFile> openForReading(const std::string& path) {
   struct stat info;
-  const int fd = openLocked(path, info);
+  const int fd = openRegular(path, info);
   if (fd < 0) return nullptr;
   return std::make_unique<TextFile>(fd, false);
 }
@@ -649,7 +668,7 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
                                         const std::function<bool(const struct stat&)>& admit,
                                         std::string_view charset) {
-  const int fd = openLocked(path, info);
+  const int fd = openRegular(path, info);
   if (fd < 0) return nullptr;
   if (admit && !admit(info)) {
     ::close(fd);
@@ -688,6 +707,11 @@ void FileBytes::reserve(size_t n) {
   if (size > 0) std::memcpy(larger.get(), storage.get(), size);
   storage = std::move(larger);
   capacity = n;
+}
+
+bool lockForWriting(TextFile& file) {
+  if (file.fd_ < 0) return false;
+  return flock(file.fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
 void readText(TextFile& file, TextFormat format, Text& text) { file.readText(format, text); }
@@ -753,6 +777,8 @@ void writeMark(TextFile& file, TextFormat format) {
 void writeLine(TextFile& file, TextView text, TextFormat format) { file.writeLine(text, format); }
 
 void writeText(TextFile& file, TextView text, TextFormat format) { file.writeText(text, format); }
+
+void writeBytes(TextFile& file, std::string_view bytes) { file.put(bytes); }
 
 bool closeFile(TextFile& file) { return file.close(); }
 

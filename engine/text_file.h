@@ -25,7 +25,9 @@ struct std::default_delete<TextFile> {
   void operator()(TextFile* file) const noexcept;
 };
 
-// Opens an existing regular file for reading (nullptr on failure, also for folders).
+// Opens an existing regular file for reading (nullptr on failure, also for folders and
+// named pipes, which are refused without waiting for a writer). Reading takes no lock: a
+// file that another holder has locked is read all the same (see lockForWriting).
 std::unique_ptr<TextFile> openForReading(const std::string& path);
 
 // Storage for the bytes of whole files, reused from file to file: it only grows (and is
@@ -38,10 +40,10 @@ struct FileBytes {
   // Makes room for at least n bytes, keeping the first size.
   void reserve(size_t n);
 };
-// Opens a file as openForReading does (the same checks and lock) and reads all of it into
-// bytes at once. The reader returned reads from those bytes, with the same mark, lines and
-// flags as openForReading's reader of the same file; bytes must stay unchanged while it is
-// in use. The file stays open and locked until the reader is released.
+// Opens a file as openForReading does (the same checks) and reads all of it into bytes at
+// once. The reader returned reads from those bytes, with the same mark, lines and flags as
+// openForReading's reader of the same file; bytes must stay unchanged while lines are read
+// from it. The file stays open until the reader is released.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes);
 // The same, also giving the status (fstat) of the file that was opened.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status);
@@ -51,6 +53,10 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status,
                                         const std::function<bool(const struct stat&)>& admit,
                                         std::string_view charset = {});
+// Takes the advisory exclusive lock (flock) on the file a reader has open, without waiting:
+// false when another holder has the file locked, which marks it as in use. File systems
+// without flock support count as unlocked. The lock lasts until the reader is released.
+bool lockForWriting(TextFile& file);
 // Reads all lines that are left, joined by CR LF (no break after the last), into text.
 void readText(TextFile& file, TextFormat format, Text& text);
 
@@ -95,6 +101,8 @@ void writeMark(TextFile& file, TextFormat format);
 void writeLine(TextFile& file, TextView text, TextFormat format);
 // Writes the text as it is (its line ends included) in the format's encoding.
 void writeText(TextFile& file, TextView text, TextFormat format);
+// Writes bytes as they are.
+void writeBytes(TextFile& file, std::string_view bytes);
 // Flushes and releases the file. False when any write or the flush failed.
 bool closeFile(TextFile& file);
 // Hands every piece of bytes a writer writes to tap as well, in order (the bytes of the

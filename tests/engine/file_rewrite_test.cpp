@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -86,8 +89,9 @@ protected:
         return rewriter.rewrite(at(name), row, before);
     }
     // The files in this order as one run.
-    std::vector<FileOutcome> run(const std::vector<std::string>& names, const PreparedRow& row) {
-        FileRewriter rewriter;
+    std::vector<FileOutcome> run(const std::vector<std::string>& names, const PreparedRow& row,
+                                 const RewriteOptions& options = {}) {
+        FileRewriter rewriter(options);
         std::vector<FileOutcome> outcomes;
         for (const std::string& name : names) outcomes.push_back(rewriter.rewrite(at(name), row, nullptr));
         return outcomes;
@@ -392,6 +396,7 @@ TEST_F(FileRewriteTest, CrashWhileWritingLeavesNothingBehind) {
 }
 
 // A file for which there is not memory enough fails alone: the run goes on with the next.
+// Replaced on its bytes, the same file needs no room for its text and is changed.
 TEST_F(FileRewriteTest, FileTooLargeForMemoryFailsAloneAndTheRunGoesOn) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer reserves address space that a limit on it cannot leave room for";
@@ -402,21 +407,86 @@ TEST_F(FileRewriteTest, FileTooLargeForMemoryFailsAloneAndTheRunGoesOn) {
     large.clear();
     large.shrink_to_fit();
     write("small.txt", "old");
-    const int status = inChildProcess([&] {
-        // Room for the file's bytes but not for its text as well.
-        std::ifstream statm("/proc/self/statm");
-        size_t pages = 0;
-        statm >> pages;
-        const rlim_t room = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + 96 * 1024 * 1024;
-        const rlimit limit{room, room};
-        setrlimit(RLIMIT_AS, &limit);
-        const std::vector<FileOutcome> outcomes = run({"large.txt", "small.txt"}, plain(u"old", u"new"));
-        return outcomes == std::vector<FileOutcome>{FileOutcome::failed, FileOutcome::changed} ? 0 : 1;
-    });
+    // Room for the file's bytes but not for its text as well.
+    const auto withLimitedMemory = [&](const RewriteOptions& options) {
+        return inChildProcess([&] {
+            std::ifstream statm("/proc/self/statm");
+            size_t pages = 0;
+            statm >> pages;
+            const rlim_t room = pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + 96 * 1024 * 1024;
+            const rlimit limit{room, room};
+            setrlimit(RLIMIT_AS, &limit);
+            const std::vector<FileOutcome> outcomes = run({"large.txt", "small.txt"}, plain(u"old", u"new"), options);
+            if (outcomes == std::vector<FileOutcome>{FileOutcome::failed, FileOutcome::changed}) return 0;
+            if (outcomes == std::vector<FileOutcome>{FileOutcome::changed, FileOutcome::changed}) return 1;
+            return 2;
+        });
+    };
+    RewriteOptions throughText;
+    throughText.byteLevelFrom = SIZE_MAX;
+    int status = withLimitedMemory(throughText);
     ASSERT_TRUE(WIFEXITED(status)) << "the process did not survive";
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(read("large.txt").substr(0, 4), "oldx");
     EXPECT_EQ(read("small.txt"), "new\r\n");
+
+    write("small.txt", "old");
+    status = withLimitedMemory(RewriteOptions());
+    ASSERT_TRUE(WIFEXITED(status)) << "the process did not survive";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string rewritten = read("large.txt");
+    EXPECT_EQ(rewritten.size(), 64u * 1024 * 1024 + 2);
+    EXPECT_EQ(rewritten.substr(0, 4), "newx");
+    EXPECT_EQ(rewritten.substr(rewritten.size() - 3), "x\r\n");
+    EXPECT_EQ(read("small.txt"), "new\r\n");
+}
+
+// A file that another holder has locked is read: it is "unchanged" when nothing is found in
+// it, and "failed" and left alone (no copy made) when it would change, in a dry run too.
+// The file being written is locked by the run until its new contents are in place.
+TEST_F(FileRewriteTest, FileInUseIsLeftAloneOnlyWhenItWouldChange) {
+    write("f.txt", "old");
+    const int holder = ::open(at("f.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    if (::flock(holder, LOCK_EX | LOCK_NB) != 0) {
+        ::close(holder);
+        GTEST_SKIP() << "the temporary folder's file system does not support flock";
+    }
+    int asked = 0;
+    const BeforeWrite count = [&] { ++asked; return true; };
+    for (const size_t byteLevelFrom : {size_t{0}, SIZE_MAX}) {
+        RewriteOptions options;
+        options.byteLevelFrom = byteLevelFrom;
+        EXPECT_EQ(FileRewriter(options).rewrite(at("f.txt"), plain(u"xyz", u"new"), count), FileOutcome::unchanged);
+        EXPECT_EQ(FileRewriter(options).rewrite(at("f.txt"), plain(u"old", u"new"), count), FileOutcome::failed);
+        options.dryRun = true;
+        FileRewriter dryRun(options);
+        EXPECT_EQ(dryRun.rewrite(at("f.txt"), plain(u"old", u"new"), count), FileOutcome::failed);
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(read("f.txt"), "old");
+
+    ::close(holder);
+    const int other = ::open(at("f.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    bool lockedWhileWriting = false;
+    const BeforeWrite probe = [&] {
+        lockedWhileWriting = ::flock(other, LOCK_EX | LOCK_NB) != 0;
+        return true;
+    };
+    EXPECT_EQ(rewrite("f.txt", plain(u"old", u"new"), probe), FileOutcome::changed);
+    EXPECT_TRUE(lockedWhileWriting);
+    EXPECT_EQ(read("f.txt"), "new\r\n");
+    ::close(other);
+    // A dry run only tries the lock: it goes with the reader.
+    const int written = ::open(at("f.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(written, 0);
+    RewriteOptions options;
+    options.dryRun = true;
+    FileRewriter dryRun(options);
+    EXPECT_EQ(dryRun.rewrite(at("f.txt"), plain(u"new", u"old"), nullptr), FileOutcome::changed);
+    EXPECT_EQ(::flock(written, LOCK_EX | LOCK_NB), 0);
+    ::close(written);
 }
 
 // A file or folder without any write bit is refused also for the administrator, who passes

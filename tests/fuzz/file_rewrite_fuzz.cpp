@@ -1,5 +1,6 @@
 // The safe rewrite of one file: the same outcome and bytes with and without the prefilter
-// that lets a file go unread when its bytes cannot hold the search text.
+// that lets a file go unread when its bytes cannot hold the search text, and replaced on
+// the file's bytes as through its text.
 //
 // Input: a flags byte, a character-set byte, the search text and the replacement (each a
 // field), then the file's bytes. Flags: 1 ignores letter case, 2 reads search text and
@@ -9,7 +10,9 @@
 // - "a" with the plain row, which the prefilter may answer from the bytes alone;
 // - "b" with the same search as a regular expression that matches only that text, which
 //   the prefilter never answers (with letter case only: ignoring it, the two differ);
-// - "c" as "a", but with line ends kept.
+// - "c" as "a", but with line ends kept;
+// - "e" as "a" and "f" as "c", but replaced on the file's bytes where the rewriter can
+//   (byteLevelFrom 0), which "a" and "c" never are (their files are small).
 // Properties:
 // - "a" ends as the reference says: the file read by openWholeFile, replaceInText on its
 //   text, the new text written as lines with CR LF after each in the file's encoding, after
@@ -19,6 +22,7 @@
 // - "c" ends with the outcome of "a", and its bytes are those of "a" with line ends as they
 //   were where the file and the new text have the same lines;
 // - "a" and "c" count the reference's places and "a" has the reference's new text;
+// - "e" ends with the outcome, bytes and count of "a", and "f" with those of "c";
 // - a dry run ("d") ends as "a" did (but "changed" for a read-only file, which only the
 //   write refuses), with the same count and new text, and leaves the file as it was;
 // - no other file is left in the folder, and a rewritten file keeps its permission bits.
@@ -143,9 +147,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RewriteOptions options;
     options.ansiCharset = charset;
     FileOutcome gotA;
+    size_t countA;
     {
         FileRewriter rewriter(options);
         gotA = rewriter.rewrite(a, row, nullptr);
+        countA = rewriter.lastReplacements();
         if (gotA == FileOutcome::changed)
             FUZZ_EXPECT(rewriter.lastReplacements() == places && rewriter.lastNewText() == newText,
                         "the rewriter counts %zu places (the reference %zu), its new text is %s\n  expected %s",
@@ -193,9 +199,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     writeFile(c, bytes, mode);
     options.keepLineEnds = true;
     FileOutcome gotC;
+    size_t countC;
     {
         FileRewriter rewriter(options);
         gotC = rewriter.rewrite(c, row, nullptr);
+        countC = rewriter.lastReplacements();
         if (gotC == FileOutcome::changed)
             FUZZ_EXPECT(rewriter.lastReplacements() == places, "with line ends kept: %zu places, the reference %zu",
                         rewriter.lastReplacements(), places);
@@ -219,6 +227,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_EXPECT(bytesC == wantC, "with line ends kept: bytes %s\n  expected %s\n  file %s, search %s",
                     hexOf(bytesC).c_str(), hexOf(wantC).c_str(), hexOf(bytes).c_str(),
                     unitsOf(row.search).c_str());
+    }
+
+    // On the file's bytes, in both modes: what the text gives.
+    for (const bool keepLineEnds : {false, true}) {
+        const std::string e = scratchPath(keepLineEnds ? "f" : "e");
+        writeFile(e, bytes, mode);
+        RewriteOptions onBytes = options;
+        onBytes.keepLineEnds = keepLineEnds;
+        onBytes.byteLevelFrom = 0;
+        FileOutcome gotE;
+        size_t countE;
+        {
+            FileRewriter rewriter(onBytes);
+            gotE = rewriter.rewrite(e, row, nullptr);
+            countE = rewriter.lastReplacements();
+        }
+        const std::string bytesE = readFile(e);
+        const FileOutcome wantE = keepLineEnds ? gotC : gotA;
+        const std::string& wantBytesE = keepLineEnds ? bytesC : bytesA;
+        const size_t wantCountE = keepLineEnds ? countC : countA;
+        FUZZ_EXPECT(gotE == wantE && bytesE == wantBytesE && countE == wantCountE,
+                    "on the bytes (line ends %s): %s, %zu places, bytes %s\n  through the text: %s, %zu places, "
+                    "bytes %s\n  file %s, search %s, replacement %s, charset '%s', case %s",
+                    keepLineEnds ? "kept" : "as CR LF", outcomeName(gotE), countE, hexOf(bytesE).c_str(),
+                    outcomeName(wantE), wantCountE, hexOf(wantBytesE).c_str(), hexOf(bytes).c_str(),
+                    unitsOf(row.search).c_str(), unitsOf(row.replacement).c_str(), charset.c_str(),
+                    ignoreCase ? "ignored" : "kept");
+        ::unlink(e.c_str());
     }
 
     // A dry run: what a real run would do, a read-only file refused too, but the file stays

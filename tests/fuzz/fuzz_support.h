@@ -129,7 +129,7 @@ inline const std::string& scratchFolder() {
         std::atexit([] {
             // Whatever the targets left there (they use a few fixed names).
             const std::string& f = scratchFolder();
-            for (const char* name : {"a", "b", "c", "d", "settings.ini"}) ::unlink((f + "/" + name).c_str());
+            for (const char* name : {"a", "b", "c", "d", "e", "f", "settings.ini"}) ::unlink((f + "/" + name).c_str());
             ::rmdir(f.c_str());
         });
         return pattern;
