@@ -44,10 +44,10 @@ using BeforeRename = std::function<bool(const Fingerprint& written)>;
 // descriptor it was read through, which stays open until its new contents are in place: a
 // file that another holder has locked is left as it was, "failed" (a dry run says so too).
 //
-// Large files are replaced on their bytes: a UTF-8 file (or "ansi" read as UTF-8) at least
-// RewriteOptions::byteLevelFrom bytes long, a plain search with letter case whose text
-// holds no line break, U+0000 or surrogate and whose replacement does not end in a high
-// surrogate, without keepOldText. The new bytes are
+// Files are replaced on their bytes where they can be: a UTF-8 file (or "ansi" read as
+// UTF-8) at least RewriteOptions::byteLevelFrom bytes long, a plain search with letter case
+// whose text holds no line break, U+0000 or surrogate and whose replacement does not end in
+// a high surrogate, without keepOldText. The new bytes are
 // streamed into the new file as they are made, without the file's text: the same bytes,
 // outcome and count as replacing in the text give (see rewriteBytes).
 //
@@ -77,8 +77,9 @@ struct RewriteOptions {
     // Keep each file's text before the replacement (lastOldText), for showing the change.
     bool keepOldText = false;
     // Files of at least this many bytes are replaced on their bytes where they can be (see
-    // above); smaller ones through their text.
-    size_t byteLevelFrom = 16 * 1024 * 1024;
+    // above): every such file by default. A larger figure makes smaller files go through
+    // their text, which lastNewText then gives.
+    size_t byteLevelFrom = 0;
 };
 
 class FileRewriter {

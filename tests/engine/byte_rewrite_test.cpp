@@ -147,7 +147,7 @@ TEST_F(ByteRewriteTest, BytesAndTextGiveTheSameFiles) {
     }
 }
 
-// A file of 16 MiB or more is replaced on its bytes by default: it has no new text then,
+// A large file (17 MB) is replaced on its bytes by default: it has no new text then,
 // and its bytes and count are those of the text.
 TEST_F(ByteRewriteTest, LargeFileIsReplacedOnItsBytesByDefault) {
     std::string bytes;

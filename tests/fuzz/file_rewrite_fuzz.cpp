@@ -12,7 +12,7 @@
 //   the prefilter never answers (with letter case only: ignoring it, the two differ);
 // - "c" as "a", but with line ends kept;
 // - "e" as "a" and "f" as "c", but replaced on the file's bytes where the rewriter can
-//   (byteLevelFrom 0), which "a" and "c" never are (their files are small).
+//   (byteLevelFrom 0), which "a" and "c" never are (byteLevelFrom beyond any size).
 // Properties:
 // - "a" ends as the reference says: the file read by openWholeFile, replaceInText on its
 //   text, the new text written as lines with CR LF after each in the file's encoding, after
@@ -146,6 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     RewriteOptions options;
     options.ansiCharset = charset;
+    options.byteLevelFrom = SIZE_MAX;  // through the text, which the properties compare
     FileOutcome gotA;
     size_t countA;
     {
