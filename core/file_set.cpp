@@ -31,9 +31,11 @@ void appendFile(const Text& relative) {
 
 // Rows for the files a walk takes, added in runs: one list insertion for many rows costs
 // far less than one per row. The counter follows each folder the walk leaves.
-// The walk's files go into the list in large batches, and the counter is set at most every
-// tenth of a second: the window is not painted while the walk goes on, so rows and counter
-// set folder by folder would only cost time. finish() puts in what is left.
+// The walk's files go into the list in large batches, as rows that show the file set's own
+// paths (app.filePaths only grows until the list is cleared with it), and the counter is
+// set at most every tenth of a second: the window is not painted while the walk goes on,
+// so rows and counter set folder by folder would only cost time. finish() puts in what is
+// left.
 class FileListRows : public WalkObserver {
 public:
     void taken(size_t from, size_t to) override {
@@ -57,7 +59,7 @@ private:
 
     void flush() {
         if (pendingTo_ > pendingFrom_)
-            tk::addGadgetItems(app.g.fileList, app.newLine, app.filePaths.data() + pendingFrom_, pendingTo_ - pendingFrom_);
+            tk::addGadgetItemsFrom(app.g.fileList, app.filePaths, pendingFrom_, pendingTo_ - pendingFrom_);
         pendingFrom_ = pendingTo_;
     }
 

@@ -387,6 +387,37 @@ TEST_F(ToolkitTest, ListRowsAddedTogetherMatchRowsAddedOneByOne) {
     EXPECT_TRUE(drainEvents().empty());
 }
 
+// Rows that show the caller's texts instead of copies read as rows added with copies,
+// after the caller's list has grown (and moved its texts) too; a text set in such a row,
+// or a column emptied, replaces what it showed.
+TEST_F(ToolkitTest, ListRowsShowingTheCallersTextsReadAsCopiedRows) {
+    std::vector<tk::Text> texts = {u"a.txt", u"sub/b.txt", u"", u"a rather long name that is not kept inline.txt"};
+    Gadget copied = tk::listGadget(0, 0, 400, 200, u"Y/N", 50, tk::listCheckBoxes);
+    Gadget shown = tk::listGadget(0, 0, 400, 200, u"Y/N", 50, tk::listCheckBoxes);
+    for (Gadget list : {copied, shown}) tk::addGadgetColumn(list, 1, u"Path", 300);
+    tk::addGadgetItems(copied, u"\n", texts.data() + 1, 3);
+    tk::addGadgetItemsFrom(shown, texts, 1, 3);
+    for (int i = 0; i < 1000; ++i) texts.push_back(u"later " + tk::Text(static_cast<size_t>(i % 50), u'x'));
+    ASSERT_EQ(tk::countGadgetItems(shown), 3);
+    for (int row = 0; row < 3; ++row) {
+        for (int column = 0; column < 3; ++column)
+            EXPECT_EQ(tk::getGadgetItemText(shown, row, column), tk::getGadgetItemText(copied, row, column));
+    }
+    EXPECT_EQ(tk::getGadgetItemText(shown, 2, 1), u"a rather long name that is not kept inline.txt");
+    tk::addGadgetItemsFrom(shown, texts, 4, 2);
+    EXPECT_EQ(tk::getGadgetItemText(shown, 4, 1), u"later x");
+    tk::addGadgetItemsFrom(shown, texts, texts.size(), 1);  // beyond the list: nothing
+    EXPECT_EQ(tk::countGadgetItems(shown), 5);
+    tk::setGadgetItemText(shown, 0, u"", 1);
+    EXPECT_EQ(tk::getGadgetItemText(shown, 0, 1), u"");
+    tk::setGadgetItemText(shown, 2, u"2", 2);
+    EXPECT_EQ(tk::getGadgetItemText(shown, 2, 1), u"a rather long name that is not kept inline.txt");
+    EXPECT_EQ(tk::getGadgetItemText(shown, 2, 2), u"2");
+    tk::clearGadgetColumn(shown, 1);
+    EXPECT_EQ(tk::getGadgetItemText(shown, 2, 1), u"");
+    EXPECT_TRUE(drainEvents().empty());
+}
+
 TEST_F(ToolkitTest, ColoursReadBackInTheRedLowByteLayout) {
     Gadget editor = tk::editorGadget(0, 0, 100, 100);
     Gadget label = tk::textGadget(0, 0, 100, 20, u"x");

@@ -191,7 +191,7 @@ void addGadgetItems(Gadget gadget, const Text& prefix, const Text* texts, size_t
     // Split as addGadgetItem does: the columns are separated by the first line feed.
     const size_t prefixSplit = prefix.find(u'\n');
     for (size_t i = 0; i < count; ++i) {
-        ListRow row{{QString(), QString()}, false, QColor(), QColor()};
+        ListRow row{{QString(), QString()}, false, QColor(), QColor(), ListRow::notSourced};
         if (prefixSplit != Text::npos) {
             row.columns[0] = QString::fromUtf16(prefix.data(), static_cast<qsizetype>(prefixSplit));
             if (prefixSplit + 1 == prefix.size()) row.columns[1] = toQString(texts[i]);
@@ -209,6 +209,17 @@ void addGadgetItems(Gadget gadget, const Text& prefix, const Text* texts, size_t
         rows.push_back(std::move(row));
     }
     r->listModel->appendRows(std::move(rows));
+}
+
+void addGadgetItemsFrom(Gadget gadget, const std::vector<Text>& texts, size_t from, size_t count) {
+    GadgetRecord* r = record(gadget);
+    if (!r || from > texts.size() || count > texts.size() - from) return;
+    if (r->kind != Kind::list) {
+        addGadgetItems(gadget, u"\n", texts.data() + from, count);
+        return;
+    }
+    ProgrammaticChange change;
+    r->listModel->appendSourcedRows(texts, from, count);
 }
 
 void addGadgetItem(Gadget gadget, int position, const Text& text, int image) {
@@ -327,7 +338,7 @@ Text getGadgetItemText(Gadget gadget, int item, int column) {
         case Kind::list: {
             auto& rows = r->listModel->rows();
             if (static_cast<size_t>(item) >= rows.size() || column < 0 || column >= listColumns) return {};
-            return fromQString(rows[static_cast<size_t>(item)].columns[column]);
+            return fromQString(r->listModel->text(rows[static_cast<size_t>(item)], column));
         }
         case Kind::panel: {
             auto* panel = static_cast<QTabWidget*>(r->widget.data());
@@ -356,6 +367,7 @@ void setGadgetItemText(Gadget gadget, int item, const Text& text, int column) {
             auto& rows = r->listModel->rows();
             if (static_cast<size_t>(item) < rows.size() && column >= 0 && column < listColumns) {
                 rows[static_cast<size_t>(item)].columns[column] = toQString(text);
+                if (column == 1) rows[static_cast<size_t>(item)].sourced = ListRow::notSourced;
                 QModelIndex index = r->listModel->index(item, column);
                 emit r->listModel->dataChanged(index, index);
             }

@@ -18,7 +18,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || static_cast<size_t>(index.row()) >= rows_.size()) return {};
     const ListRow& row = rows_[static_cast<size_t>(index.row())];
     switch (role) {
-        case Qt::DisplayRole: return row.columns[index.column()];
+        case Qt::DisplayRole: return text(row, index.column());
         case Qt::CheckStateRole:
             if (checkable && index.column() == 0) return row.checked ? Qt::Checked : Qt::Unchecked;
             return {};
@@ -61,7 +61,7 @@ Qt::ItemFlags ListModel::flags(const QModelIndex& index) const {
 void ListModel::appendRow(const QString& first, const QString& second) {
     int at = static_cast<int>(rows_.size());
     beginInsertRows(QModelIndex(), at, at);
-    rows_.push_back(ListRow{{first, second}, false, QColor(), QColor()});
+    rows_.push_back(ListRow{{first, second}, false, QColor(), QColor(), ListRow::notSourced});
     endInsertRows();
 }
 
@@ -73,10 +73,27 @@ void ListModel::appendRows(std::vector<ListRow>&& rows) {
     endInsertRows();
 }
 
+void ListModel::appendSourcedRows(const std::vector<Text>& source, size_t from, size_t count) {
+    if (count == 0) return;
+    source_ = &source;
+    const int at = static_cast<int>(rows_.size());
+    beginInsertRows(QModelIndex(), at, at + static_cast<int>(count) - 1);
+    rows_.resize(rows_.size() + count);
+    for (size_t i = 0; i < count; ++i) rows_[static_cast<size_t>(at) + i].sourced = from + i;
+    endInsertRows();
+}
+
+QString ListModel::text(const ListRow& row, int column) const {
+    if (column == 1 && row.columns[1].isNull() && row.sourced != ListRow::notSourced && source_ != nullptr &&
+        row.sourced < source_->size())
+        return toQString((*source_)[row.sourced]);
+    return row.columns[column];
+}
+
 void ListModel::insertRowAt(int position, const QString& first, const QString& second) {
     if (position < 0 || static_cast<size_t>(position) > rows_.size()) position = static_cast<int>(rows_.size());
     beginInsertRows(QModelIndex(), position, position);
-    rows_.insert(rows_.begin() + position, ListRow{{first, second}, false, QColor(), QColor()});
+    rows_.insert(rows_.begin() + position, ListRow{{first, second}, false, QColor(), QColor(), ListRow::notSourced});
     endInsertRows();
 }
 
@@ -109,7 +126,10 @@ void ListModel::setRowColour(int row, int slot, const QColor& colour) {
 
 void ListModel::clearColumn(int column) {
     if (column < 0 || column >= listColumns || rows_.empty()) return;
-    for (ListRow& row : rows_) row.columns[column] = QString();
+    for (ListRow& row : rows_) {
+        row.columns[column] = QString();
+        if (column == 1) row.sourced = ListRow::notSourced;
+    }
     emit dataChanged(index(0, column), index(static_cast<int>(rows_.size()) - 1, column));
 }
 

@@ -20,6 +20,10 @@ struct ListRow {
     bool checked = false;
     QColor front;  // invalid = default
     QColor back;
+    // The entry of the model's source list that the second column shows while it holds no
+    // text of its own; none for a row with its own texts.
+    size_t sourced = notSourced;
+    static constexpr size_t notSourced = static_cast<size_t>(-1);
 };
 
 // The rows of a list gadget; a model so that large file sets display quickly.
@@ -35,6 +39,10 @@ public:
 
     void appendRow(const QString& first, const QString& second);
     void appendRows(std::vector<ListRow>&& rows);
+    // Appends count rows whose second column shows source[from + i], read when it is shown.
+    void appendSourcedRows(const std::vector<Text>& source, size_t from, size_t count);
+    // What a row shows in a column.
+    QString text(const ListRow& row, int column) const;
     void insertRowAt(int position, const QString& first, const QString& second);
     void removeRowAt(int position);
     void clearRows();
@@ -49,6 +57,7 @@ public:
 private:
     Gadget owner_;
     std::vector<ListRow> rows_;
+    const std::vector<Text>* source_ = nullptr;  // the caller's list sourced rows show
     QString titles_[listColumns];
 };
 

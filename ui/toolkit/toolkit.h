@@ -150,6 +150,12 @@ void addGadgetItem(Gadget gadget, int position, const Text& text, int image = 0)
 // Appends count items, item i as addGadgetItem(gadget, -1, prefix + texts[i]) would; a list
 // takes them all in one insertion, which costs far less than one insertion per row.
 void addGadgetItems(Gadget gadget, const Text& prefix, const Text* texts, size_t count);
+// Appends count rows to a list, row i with an empty first column and texts[from + i] in its
+// second, as addGadgetItems(gadget, u"\n", ...) would, but without copying the texts: a row
+// reads its text when it is shown or asked for (a text set in the column replaces it). The
+// caller keeps texts and those entries as they are (the vector may grow) until the rows are
+// cleared.
+void addGadgetItemsFrom(Gadget gadget, const std::vector<Text>& texts, size_t from, size_t count);
 void removeGadgetItem(Gadget gadget, int position);
 void clearGadgetItems(Gadget gadget);
 int countGadgetItems(Gadget gadget);
