@@ -13,9 +13,9 @@
 class ReachedFiles {
 public:
     // The file opened for the entry at index of the list (null when none could be opened).
-    // Every index is reached once; this waits until every earlier index has been reached
-    // too. True when the file is the entry's to handle: no earlier entry reached it or wrote
-    // it.
+    // Every index is reached (once more with null changes nothing); this waits until every
+    // earlier index has been reached too. True when the file is the entry's to handle: no
+    // earlier entry reached it or wrote it.
     bool reach(size_t index, const struct stat* file);
     // The new file the entry at index is written as, known before it takes the old file's
     // place: a later name of it is the same file.

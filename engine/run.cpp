@@ -168,6 +168,8 @@ private:
             } catch (const std::exception&) {
                 report = FileReport();
                 report.outcome = FileOutcome::failed;
+                // Reached, so that later files do not wait for it (again is harmless).
+                setup_.reached.reach(index, nullptr);
             }
             const std::lock_guard lock(mutex_);
             done_.emplace(index, std::move(report));
