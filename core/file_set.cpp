@@ -29,13 +29,11 @@ void appendFile(const Text& relative) {
     tk::addGadgetItem(app.g.fileList, -1, app.newLine + relative);
 }
 
-// Rows for the files a walk takes, added in runs: one list insertion for many rows costs
-// far less than one per row. The counter follows each folder the walk leaves.
-// The walk's files go into the list in large batches, as rows that show the file set's own
-// paths (app.filePaths only grows until the list is cleared with it), and the counter is
-// set at most every tenth of a second: the window is not painted while the walk goes on,
-// so rows and counter set folder by folder would only cost time. finish() puts in what is
-// left.
+// The walk's files go into the list in large batches (one insertion for many rows costs
+// far less than one per row), as rows that show the file set's own paths (app.filePaths
+// only grows until the list is cleared with it), and the counter is set at most every
+// tenth of a second: the window is not painted while the walk goes on, so rows and counter
+// set folder by folder would only cost time. finish() puts in what is left.
 class FileListRows : public WalkObserver {
 public:
     void taken(size_t from, size_t to) override {

@@ -84,8 +84,7 @@ void ListModel::appendSourcedRows(const std::vector<Text>& source, size_t from, 
 }
 
 QString ListModel::text(const ListRow& row, int column) const {
-    if (column == 1 && row.columns[1].isNull() && row.sourced != ListRow::notSourced && source_ != nullptr &&
-        row.sourced < source_->size())
+    if (column == 1 && row.sourced != ListRow::notSourced && source_ != nullptr && row.sourced < source_->size())
         return toQString((*source_)[row.sourced]);
     return row.columns[column];
 }

@@ -20,8 +20,8 @@ struct ListRow {
     bool checked = false;
     QColor front;  // invalid = default
     QColor back;
-    // The entry of the model's source list that the second column shows while it holds no
-    // text of its own; none for a row with its own texts.
+    // The entry of the model's source list that the second column shows; none for a row
+    // with a text of its own there (one set replaces the entry).
     size_t sourced = notSourced;
     static constexpr size_t notSourced = static_cast<size_t>(-1);
 };
