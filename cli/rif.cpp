@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -83,6 +84,31 @@ void printDiff(const std::string& path, const Text& before, const Text& after) {
     diff.printUnifiedFormat(std::cout);
 }
 
+// Why a file was left as it was, in words.
+std::string failureReason(const Failure& failure) {
+    const std::string system = failure.error != 0 ? std::string(": ") + std::strerror(failure.error) : std::string();
+    switch (failure.cause) {
+        case FailureCause::unreadable: return "it could not be read" + system;
+        case FailureCause::pathTooLong: return "its path is longer than the system can open";
+        case FailureCause::notWholeText:
+            return "writing it back would change bytes that were not replaced (a zero byte, bytes its character "
+                   "set cannot hold, or a cut-off last character); it was left as it was";
+        case FailureCause::notWritable: return "it is read-only, or its folder may not be written; it was left as it was";
+        case FailureCause::inUse: return "another program has it locked; it was left as it was";
+        case FailureCause::hardLinks:
+            return "it has other names (hard links), which would keep the old text; it was left as it was";
+        case FailureCause::changedMeanwhile:
+            return "it was changed by another program during the run; it was left as that program left it";
+        case FailureCause::backupFailed: return "its backup copy could not be made" + system + "; it was left as it was";
+        case FailureCause::outOfMemory: return "there is not enough memory for it; it was left as it was";
+        case FailureCause::matchLimit:
+            return "the regular expression took too long on it (match limit); it was left as it was";
+        case FailureCause::writeFailed: return "its new contents could not be written" + system + "; it was left as it was";
+        case FailureCause::none: break;
+    }
+    return "it could not be changed safely and was left as it was";
+}
+
 // Reports each file as the run is done with it, and draws the progress line.
 class Report : public RunObserver {
 public:
@@ -97,8 +123,7 @@ public:
         ++done_;
         const std::string path = textToUtf8(batch_->root + batch_->relatives[index]);
         std::string reason;
-        if (outcome == FileOutcome::unreadable) reason = "it could not be read";
-        if (outcome == FileOutcome::failed) reason = "it could not be changed safely and was left as it was";
+        if (outcome == FileOutcome::unreadable || outcome == FileOutcome::failed) reason = failureReason(file.failure);
         if (outcome == FileOutcome::unsupported) reason = "its encoding is not supported (UTF-16 BE or UTF-32)";
         clearProgress();
         if (outcome == FileOutcome::changed) {
@@ -224,16 +249,24 @@ int run(const Settings& settings) {
     Report report(settings, total);
     RunTotals totals;
     int64_t searched = 0;
-    // One journal for every PATH: the whole command is undone at once.
+    // One journal and one record of the files reached for every PATH: the whole command is
+    // undone at once, and a file reached under several PATHs is changed once.
     RunJournal journal(settings.backup);
+    RunSession session(&journal);
     for (const Batch& batch : batches) {
         report.useBatch(batch);
-        if (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals, &journal,
-                         settings.jobs) ==
-            RunStart::backupOverlap)
-            return usage("the backup folder must not hold the files to be changed: " + settings.backup);
+        switch (runOverFiles(batch.root, batch.relatives, row, options, rules.backupFolder, report, totals, &session,
+                             settings.jobs)) {
+            case RunStart::ran: break;
+            case RunStart::backupOverlap:
+                return usage("the backup folder must not hold the files to be changed: " + settings.backup);
+            case RunStart::backupBusy:
+                return usage("another run or undo is using the backup folder " + settings.backup +
+                             "; nothing was changed");
+        }
         searched += totals.searched;
     }
+    journal.finish();
     report.clearProgress();
     std::cout << std::flush;
     if (settings.json) {
@@ -252,6 +285,7 @@ const char* leftAloneReason(RestoreOutcome outcome) {
         case RestoreOutcome::editedSince: return "it was edited after the run";
         case RestoreOutcome::missing: return "it is not there any more";
         case RestoreOutcome::backupMissing: return "its backup copy is missing";
+        case RestoreOutcome::backupChanged: return "its backup copy is not the one the run made";
         case RestoreOutcome::failed: return "it could not be written safely";
         case RestoreOutcome::restored:
         case RestoreOutcome::alreadyRestored: break;
@@ -294,10 +328,17 @@ int undo(const Settings& settings) {
                          "); nothing was restored");
         case Journal::State::ready: break;
     }
+    if (!journal.finished)
+        std::cerr << "rif: the run that wrote the journal in " << settings.undo
+                  << " did not finish (or its journal was cut short); the journal names " << journal.named
+                  << (journal.named == 1 ? " file\n" : " files\n");
     UndoReport report(settings);
     UndoTotals totals;
-    const bool spent = undoRun(settings.undo, journal, report, totals);
+    const UndoEnd end = undoRun(settings.undo, journal, report, totals);
     std::cout << std::flush;
+    if (end == UndoEnd::busy)
+        return usage("another run or undo is using the backup folder " + settings.undo + "; nothing was restored");
+    const bool spent = end == UndoEnd::done;
     if (!spent) std::cerr << "rif: the journal in " << settings.undo << " could not be marked as undone\n";
     if (settings.json) {
         std::cout << jsonLine({{"restored", totals.restored}, {"left_alone", totals.leftAlone}}) << "\n";

@@ -125,11 +125,18 @@ void runFiles() {
     RunTotals totals;
     // Copies into a folder that holds the files being changed would overwrite originals or
     // be changed themselves: such a run touches nothing.
-    if (runOverFiles(root, app.filePaths, row, RewriteOptions{chosenCharset(), optionChecked("lin")}, backupFolder,
-                     rows, totals) == RunStart::backupOverlap) {
-        showError(7, backupFolder);
-        lockWorkTab(false);
-        return;
+    // A second run or undo into the same backup folder would mix its copies with this one's.
+    switch (runOverFiles(root, app.filePaths, row, RewriteOptions{chosenCharset(), optionChecked("lin")},
+                         backupFolder, rows, totals)) {
+        case RunStart::ran: break;
+        case RunStart::backupOverlap:
+            showError(7, backupFolder);
+            lockWorkTab(false);
+            return;
+        case RunStart::backupBusy:
+            showError(9, backupFolder);
+            lockWorkTab(false);
+            return;
     }
     const int32_t changedCount = rows.changed;
     const int64_t failedCount = rows.failed;

@@ -63,13 +63,16 @@ void undoLastRun() {
         refreshUndoButton();
         return;
     }
-    const Text question = text("und2") + u" " + numberToText(static_cast<int64_t>(journal.entries.size()));
+    Text question = text("und2") + u" " + numberToText(static_cast<int64_t>(journal.entries.size()));
+    // A journal without its closing line: the run was killed, or the journal cut short.
+    if (!journal.finished)
+        question += app.lineBreak + text("und5") + u" " + numberToText(static_cast<int64_t>(journal.named));
     if (!tk::questionBox(text("und1"), question, text("und1"), text("und4"))) return;
     lockWorkTab(true);
     clearErrorMarks(static_cast<int>(app.filePaths.size()));
     UndoRows rows;
     UndoTotals totals;
-    undoRun(folder, journal, rows, totals);
-    showUndoResult(totals.restored, totals.leftAlone);
+    if (undoRun(folder, journal, rows, totals) == UndoEnd::busy) showError(9, textFromUtf8(folder));
+    else showUndoResult(totals.restored, totals.leftAlone);
     lockWorkTab(false);
 }

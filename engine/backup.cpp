@@ -128,7 +128,7 @@ int BackupCopier::folderFor(std::string_view folders) {
     return folderFd_;
 }
 
-bool BackupCopier::copy(const Text& relative) {
+bool BackupCopier::copy(const Text& relative, Fingerprint* copied) {
     const std::string bytes = textToUtf8(relative);
     const size_t slash = bytes.find_last_of('/');
     // Every byte but "/" may stand in a name.
@@ -137,7 +137,7 @@ bool BackupCopier::copy(const Text& relative) {
     const std::string name = slash == std::string::npos ? bytes : bytes.substr(slash + 1);
     if (name.empty() || name == "." || name == "..") return false;
     const int folder = folderFor(folders);
-    return folder >= 0 && copyFileIntoFolder(root_ + bytes, folder, name.c_str());
+    return folder >= 0 && copyFileIntoFolder(root_ + bytes, folder, name.c_str(), copied);
 }
 
 bool makeBackup(const Text& root, const Text& relative, const Text& backup) {

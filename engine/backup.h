@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/fingerprint.h"
 #include "engine/text.h"
 
 // True when a run with backups into the folder backup would overwrite the files it
@@ -23,8 +24,9 @@ public:
     BackupCopier(const BackupCopier&) = delete;
     BackupCopier& operator=(const BackupCopier&) = delete;
 
-    // True when the copy of root + relative was made.
-    bool copy(const Text& relative);
+    // True when the copy of root + relative was made; copied is then the fingerprint of
+    // its bytes.
+    bool copy(const Text& relative, Fingerprint* copied = nullptr);
 
 private:
     // A descriptor of the folder below the backup folder that the relative path's folders

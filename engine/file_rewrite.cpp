@@ -92,17 +92,41 @@ public:
     }
 
     // Closes the file and renames it over name in its folder. An unnamed file is given a
-    // fresh name first: a link cannot replace a file, a rename can.
-    bool moveTo(const char* name) {
-        if (name_.empty() && !giveName()) return false;
+    // fresh name first: a link cannot replace a file, a rename can. With unchanged (the
+    // status of the file at name when it was read), the rename is made only when name
+    // still leads to that file as it was read: else failure says so.
+    bool moveTo(const char* name, const struct stat* unchanged = nullptr, Failure* failure = nullptr) {
+        if (name_.empty() && !giveName()) return failed(failure);
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
-        if (!closed || ::renameat(folder_, name_.c_str(), folder_, name) != 0) return false;
+        if (!closed) return failed(failure);
+        // The last moment before the rename: another program's write after this check is
+        // lost, as it would be after the rename.
+        if (unchanged != nullptr && !stillAsRead(folder_, name, *unchanged)) {
+            if (failure != nullptr) *failure = {FailureCause::changedMeanwhile, 0};
+            return false;
+        }
+        if (::renameat(folder_, name_.c_str(), folder_, name) != 0) return failed(failure);
         name_.clear();
         return true;
     }
 
 private:
+    static bool failed(Failure* failure) {
+        if (failure != nullptr) *failure = {FailureCause::writeFailed, errno};
+        return false;
+    }
+
+    // True when name in folder is still the file that had the status read: the same file,
+    // with the same size, modification and change times.
+    static bool stillAsRead(int folder, const char* name, const struct stat& read) {
+        struct stat now;
+        return ::fstatat(folder, name, &now, AT_SYMLINK_NOFOLLOW) == 0 && now.st_dev == read.st_dev &&
+               now.st_ino == read.st_ino && now.st_size == read.st_size &&
+               now.st_mtim.tv_sec == read.st_mtim.tv_sec && now.st_mtim.tv_nsec == read.st_mtim.tv_nsec &&
+               now.st_ctim.tv_sec == read.st_ctim.tv_sec && now.st_ctim.tv_nsec == read.st_ctim.tv_nsec;
+    }
+
     // Links the unnamed file into its folder under a fresh name. Linking by the descriptor
     // itself needs a privilege; its /proc name does not.
     bool giveName() {
@@ -209,21 +233,27 @@ struct Encoding {
     const BeforeRename* beforeRename = nullptr;
     ReachedFiles* reached = nullptr;  // told the new file before it takes the old one's place
     size_t index = 0;                 // as the entry at this index of the run's list
+    // The file's status when it was read: the new file takes its place only if it is still
+    // so (none: no check).
+    const struct stat* read = nullptr;
 };
 
 // writeTextSafely for the regular file name in folder (a descriptor) whose status is info,
 // with the contents that body writes after the mark; written is the new file's status
 // (zeroed when unknown).
 bool writeInFolder(int folder, const char* name, const struct stat& info, const Encoding& encoding,
-                   const BodyWriter& body, struct stat& written) {
+                   const BodyWriter& body, struct stat& written, Failure& failure) {
     // A file that the process may not open for writing is refused, as writing in place
     // would be (with the effective IDs, as open checks them). A file or folder without any
     // write bit is read-only for every user, the administrator too.
     struct stat folderInfo;
     if ((info.st_mode & 0222) == 0 || ::faccessat(folder, name, W_OK, AT_EACCESS) != 0 ||
-        fstat(folder, &folderInfo) != 0 || (folderInfo.st_mode & 0222) == 0)
+        fstat(folder, &folderInfo) != 0 || (folderInfo.st_mode & 0222) == 0) {
+        failure = {FailureCause::notWritable, errno};
         return false;
+    }
     TemporaryFile temporary(folder);
+    failure = {FailureCause::writeFailed, errno};
     if (!temporary.created()) return false;
     // The fresh temporary file is written through the descriptor that created it.
     std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd(), encoding.charset);
@@ -234,19 +264,30 @@ bool writeInFolder(int folder, const char* name, const struct stat& info, const 
     }
     writeMark(*file, encoding.format);
     body(*file);
-    if (!closeFile(*file)) return false;
+    if (!closeFile(*file)) {
+        failure = {FailureCause::writeFailed, errno};
+        return false;
+    }
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
-    if (!temporary.takeAttributes(info, written)) return false;
+    if (!temporary.takeAttributes(info, written)) {
+        failure = {FailureCause::writeFailed, errno};
+        return false;
+    }
     if (encoding.reached != nullptr && written.st_ino != 0) encoding.reached->wrote(encoding.index, written);
-    if (fingerprint && !(*encoding.beforeRename)(fingerprint->result())) return false;
-    return temporary.moveTo(name);
+    if (fingerprint && !(*encoding.beforeRename)(fingerprint->result())) {
+        failure = {FailureCause::backupFailed, errno};
+        return false;
+    }
+    return temporary.moveTo(name, encoding.read, &failure);
 }
 
 // writeInFolder for the file at path, found as writeTextSafely finds it.
-bool writeByPath(const std::string& path, const Encoding& encoding, const BodyWriter& body, struct stat& written) {
+bool writeByPath(const std::string& path, const Encoding& encoding, const BodyWriter& body, struct stat& written,
+                 Failure& failure) {
     written = {};
+    failure = {FailureCause::changedMeanwhile, 0};
     struct stat info;
     if (::lstat(path.c_str(), &info) != 0) return false;
     // Only a link needs resolving: a file in a linked folder is replaced in that folder
@@ -256,7 +297,11 @@ bool writeByPath(const std::string& path, const Encoding& encoding, const BodyWr
         !S_ISREG(info.st_mode))
         return false;
     const FolderDescriptor folder(folderOf(target));
-    return folder.fd() >= 0 && writeInFolder(folder.fd(), nameOf(target), info, encoding, body, written);
+    if (folder.fd() < 0) {
+        failure = {FailureCause::notWritable, errno};
+        return false;
+    }
+    return writeInFolder(folder.fd(), nameOf(target), info, encoding, body, written, failure);
 }
 
 }  // namespace
@@ -282,7 +327,9 @@ bool mayBeRewritten(const std::string& path) {
 
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
     struct stat written;
-    return writeByPath(path, Encoding{format, {}}, [&](TextFile& file) { writeLines(file, text, format); }, written);
+    Failure failure;
+    return writeByPath(path, Encoding{format, {}}, [&](TextFile& file) { writeLines(file, text, format); }, written,
+                       failure);
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
@@ -347,7 +394,7 @@ private:
 
 }  // namespace
 
-bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
+bool copyFileIntoFolder(const std::string& from, int folder, const char* name, Fingerprint* copied) {
     const ReadDescriptor source(from);
     if (source.fd() < 0) return false;
     const struct stat& info = source.info();
@@ -356,12 +403,15 @@ bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
     if (!temporary.created() || !copyBytes(source.fd(), temporary.fd()) ||
         fchmod(temporary.fd(), info.st_mode & 07777) != 0)
         return false;
+    // The copy as it is, read back (from the page cache): what the undo will find there.
+    if (copied != nullptr && !fingerprintDescriptor(temporary.fd(), *copied)) return false;
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(temporary.fd(), times);
     return temporary.moveTo(name);
 }
 
-RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written) {
+RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
+                                 const Fingerprint& copied) {
     struct stat entry;
     if (::lstat(path.c_str(), &entry) != 0) return RestoreOutcome::missing;
     const std::string target = S_ISLNK(entry.st_mode) ? resolvedPath(path) : path;
@@ -371,12 +421,13 @@ RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& p
     if (copy.fd() < 0) return RestoreOutcome::backupMissing;
     if (current.fd() < 0) return RestoreOutcome::editedSince;
     Fingerprint now;
-    if (!fingerprintDescriptor(current.fd(), now)) return RestoreOutcome::failed;
-    if (now != written) {
-        Fingerprint original;
-        if (!fingerprintDescriptor(copy.fd(), original)) return RestoreOutcome::failed;
-        return now == original ? RestoreOutcome::alreadyRestored : RestoreOutcome::editedSince;
-    }
+    Fingerprint original;
+    if (!fingerprintDescriptor(current.fd(), now) || !fingerprintDescriptor(copy.fd(), original))
+        return RestoreOutcome::failed;
+    if (now != written) return now == original ? RestoreOutcome::alreadyRestored : RestoreOutcome::editedSince;
+    // Only the copy the run made goes back: another run's, or one put there since, would
+    // bring another file's text.
+    if (original != copied) return RestoreOutcome::backupChanged;
     // Written as a run writes: refused where the file or its folder may not be written,
     // through a new file that takes the file's permission bits and owner. The modification
     // time is the restore's own, so that tools that rebuild from the file see the change.
@@ -389,10 +440,11 @@ RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& p
         return RestoreOutcome::failed;
     TemporaryFile temporary(folder.fd());
     struct stat own;
-    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) || !temporary.takeAttributes(info, own) ||
-        !temporary.moveTo(name))
+    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) || !temporary.takeAttributes(info, own))
         return RestoreOutcome::failed;
-    return RestoreOutcome::restored;
+    Failure failure;
+    if (temporary.moveTo(name, &info, &failure)) return RestoreOutcome::restored;
+    return failure.cause == FailureCause::changedMeanwhile ? RestoreOutcome::editedSince : RestoreOutcome::failed;
 }
 
 namespace {
@@ -561,8 +613,9 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
 }
 
 bool FileRewriter::writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                             const BeforeRename& beforeRename, const BodyWriter& body) {
-    const Encoding encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index};
+                             const BeforeRename& beforeRename, const BodyWriter& body, Failure& failure) {
+    const Encoding encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index,
+                            &opened};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -583,14 +636,14 @@ bool FileRewriter::writeBack(size_t index, const std::string& path, const struct
             if (::fstatat(fd, name, &entry, AT_SYMLINK_NOFOLLOW) == 0) {
                 if (!S_ISREG(entry.st_mode)) break;
                 if (entry.st_dev == opened.st_dev && entry.st_ino == opened.st_ino) {
-                    ok = writeInFolder(fd, name, entry, encoding, body, written);
+                    ok = writeInFolder(fd, name, entry, encoding, body, written, failure);
                     tried = true;
                     break;
                 }
             }
         }
     }
-    if (!tried) ok = writeByPath(path, encoding, body, written);
+    if (!tried) ok = writeByPath(path, encoding, body, written, failure);
     return ok;
 }
 
@@ -601,15 +654,11 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
 
 FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
-    // Every index is reached, also when its file could not be opened: later entries wait for it.
-    struct ReachOnLeaving {
-        FileRewriter& rewriter;
-        size_t index;
-        ~ReachOnLeaving() {
-            if (!rewriter.indexReached_) rewriter.reached_->reach(index, nullptr);
-        }
-    } reachOnLeaving{*this, index};
-    indexReached_ = false;
+    // Every index is reached, also when its file could not be opened or its work threw:
+    // later entries wait for it.
+    ReachClaim claim(*reached_, index);
+    claim_ = &claim;
+    failure_ = Failure();
     // A file too large for the memory there is fails alone; the run goes on with the next.
     FileOutcome outcome;
     try {
@@ -617,8 +666,11 @@ FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const P
     } catch (const std::bad_alloc&) {
         bytes_ = FileBytes();
         text_ = Text();
-        outcome = FileOutcome::failed;
+        outcome = fail(FailureCause::outOfMemory, ENOMEM);
+    } catch (const std::exception&) {
+        outcome = fail(FailureCause::writeFailed);
     }
+    claim_ = nullptr;
     // Places are counted only for a change made (or, in a dry run, one that would be).
     if (outcome != FileOutcome::changed) replacements_ = 0;
     return outcome;
@@ -631,15 +683,19 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     struct stat opened;
     // A file already read or written in this run is not read again.
     bool seen = false;
+    errno = 0;
     std::unique_ptr<TextFile> file = openWholeFile(
         path, bytes_, opened,
         [&](const struct stat& info) {
-            indexReached_ = true;
-            seen = !reached_->reach(index, &info);
+            seen = !claim_->reach(&info);
             return !seen;
         },
         options_.ansiCharset);
-    if (!file) return seen ? FileOutcome::unchanged : FileOutcome::unreadable;
+    if (!file) {
+        if (seen) return FileOutcome::unchanged;
+        failure_ = {errno == ENAMETOOLONG ? FailureCause::pathTooLong : FailureCause::unreadable, errno};
+        return FileOutcome::unreadable;
+    }
     const TextFormat format = detectFormat(*file);
     format_ = format;
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
@@ -665,10 +721,10 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     if (options_.keepOldText) oldText_ = text_;
     switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;
-        case ReplaceResult::failed: return FileOutcome::failed;
+        case ReplaceResult::failed: return fail(FailureCause::matchLimit);
         case ReplaceResult::changed: break;
     }
-    if (!whole) return FileOutcome::failed;
+    if (!whole) return fail(FailureCause::notWholeText);
     return finishChange(index, path, *file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
         if (options_.keepLineEnds) writeText(out, text_, format);
         else writeLines(out, text_, format);
@@ -678,14 +734,24 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
 FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
                                        TextFormat format, const BeforeWrite& beforeWrite,
                                        const BeforeRename& beforeRename, const BodyWriter& body) {
-    // A dry run says "failed" where the write would be refused, as the run would: also for a
-    // file in use, whose lock is only tried (the reader's release lets it go again).
-    if (options_.dryRun)
-        return lockForWriting(file) && mayBeRewritten(path) ? FileOutcome::changed : FileOutcome::failed;
-    // Locked before the backup copy, so that a file in use gets none.
-    if (!lockForWriting(file)) return FileOutcome::failed;
-    if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
-    return writeBack(index, path, opened, format, beforeRename, body) ? FileOutcome::changed : FileOutcome::failed;
+    // Every check that can refuse the file comes before its backup copy, so that a file
+    // left alone never replaces the copy an earlier run made. A dry run makes the same
+    // checks: also for a file in use, whose lock is only tried (the reader's release lets
+    // it go again).
+    if (opened.st_nlink > 1) return fail(FailureCause::hardLinks);
+    if (!lockForWriting(file)) return fail(FailureCause::inUse);
+    if (!mayBeRewritten(path)) return fail(FailureCause::notWritable, errno);
+    if (options_.dryRun) return FileOutcome::changed;
+    if (beforeWrite && !beforeWrite()) return fail(FailureCause::backupFailed, errno);
+    Failure failure;
+    if (writeBack(index, path, opened, format, beforeRename, body, failure)) return FileOutcome::changed;
+    failure_ = failure;
+    return FileOutcome::failed;
+}
+
+FileOutcome FileRewriter::fail(FailureCause cause, int error) {
+    failure_ = {cause, error};
+    return FileOutcome::failed;
 }
 
 bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file) const {
@@ -898,7 +964,8 @@ FileOutcome FileRewriter::rewriteBytes(size_t index, const std::string& path, co
     if (findBytes(content.data(), end, utf8Needle_) == end) return FileOutcome::unchanged;
     // Writing back a file with a zero byte or a read error would change bytes that were not
     // replaced (the text path's reader flags the same files).
-    if (readFailed(file) || std::memchr(content.data(), 0, content.size()) != nullptr) return FileOutcome::failed;
+    if (readFailed(file) || std::memchr(content.data(), 0, content.size()) != nullptr)
+        return fail(FailureCause::notWholeText);
     ByteReplacement replacement(content, utf8Needle_, row.replacement, options_.keepLineEnds);
     if (options_.dryRun) replacements_ = replacement.count();
     return finishChange(index, path, file, opened, format, beforeWrite, beforeRename,

@@ -23,6 +23,31 @@ enum class FileOutcome {
                   // when another holder has it locked) and was left as it was
 };
 
+// Why a file was left as it was (outcome "failed" or "unreadable"), as far as the run can
+// tell; with the system's error number where one is known.
+enum class FailureCause {
+    none,
+    unreadable,        // it could not be opened or read
+    pathTooLong,       // its path is longer than the system opens
+    notWholeText,      // writing its text back would change bytes that were not replaced (a
+                       // zero byte, bytes its character set cannot give back, a cut-off
+                       // last character, a read error)
+    notWritable,       // the file or its folder may not be written
+    inUse,             // another holder has it locked
+    hardLinks,         // it has other names (hard links), which would keep the old text
+    changedMeanwhile,  // another program changed it while the run read, replaced and wrote it
+    backupFailed,      // its backup copy could not be made or recorded
+    outOfMemory,       // there is not enough memory for it
+    matchLimit,        // the regular-expression engine gave up on it
+    writeFailed,       // its new contents could not be written (no room left, ...)
+};
+
+// What became of a file that was left as it was.
+struct Failure {
+    FailureCause cause = FailureCause::none;
+    int error = 0;  // errno, where the system gave one
+};
+
 // Called once the new text is ready, before anything is written; false leaves the file
 // alone and makes it "failed" (the run's backup copy goes here).
 using BeforeWrite = std::function<bool()>;
@@ -55,6 +80,13 @@ using BeforeRename = std::function<bool(const Fingerprint& written)>;
 // folder it wrote in and writes there by bare names. It is used only for a file that it
 // still names (the same file as the one read, with no other link to it); otherwise the
 // descriptor is opened again, and the file is written by its path as writeTextSafely does.
+//
+// A file with more than one name (hard link) is left as it was ("failed", hardLinks): a new
+// file in its place would leave the other names with the old text. A file that another
+// program changed while it was read, replaced and written (its name no longer leads to the
+// same file, or that file's size or change time moved) is left as the other program left
+// it ("failed", changedMeanwhile); the check is made just before the new file's rename.
+// Every check that can refuse a file is made before its backup copy.
 //
 // One rewriter serves one run, in which each file is read and written at most once: the
 // same file under another name (a symbolic link to it, another hard link) is left alone
@@ -106,6 +138,8 @@ public:
     size_t lastReplacements() const { return replacements_; }
     const Text& lastOldText() const { return oldText_; }
     const Text& lastNewText() const { return text_; }
+    // Why the last file was left as it was, when it was ("failed" or "unreadable").
+    const Failure& lastFailure() const { return failure_; }
     // The encoding the last file was read in, and (with keepLineEnds, when it was replaced
     // through its text) its line ends.
     TextFormat lastFormat() const { return format_; }
@@ -132,13 +166,17 @@ private:
     std::unique_ptr<ReachedFiles> ownReached_;
     ReachedFiles* reached_;
     size_t ownIndex_ = 0;  // the next index of the rewriter's own run
-    bool indexReached_ = false;  // the file being rewritten has been reached
+    ReachClaim* claim_ = nullptr;  // the claim of the file being rewritten
+    Failure failure_;
+    // Sets failure_ and gives "failed".
+    FileOutcome fail(FailureCause cause, int error = 0);
 
     // Writes the new contents (the mark of format, then what body writes) to the file at
     // path (the entry at index), which had the status opened when it was read; the new
     // file is made known to reached_.
     bool writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                   const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body);
+                   const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body,
+                   Failure& failure);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.
     int folderDescriptor(std::string_view folder, bool fresh);
@@ -187,8 +225,9 @@ bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
 // folder renamed into place, replacing an earlier file there. The copy keeps the source's
 // permission bits and modification time. False (and nothing left behind) on failure.
 bool copyFileSafely(const std::string& from, const std::string& to);
-// The same copy into the folder that folder (a descriptor) is, under name.
-bool copyFileIntoFolder(const std::string& from, int folder, const char* name);
+// The same copy into the folder that folder (a descriptor) is, under name; with copied,
+// the fingerprint of the bytes copied.
+bool copyFileIntoFolder(const std::string& from, int folder, const char* name, Fingerprint* copied = nullptr);
 
 // What became of a file that an undo puts back.
 enum class RestoreOutcome {
@@ -197,11 +236,15 @@ enum class RestoreOutcome {
     editedSince,      // it holds other bytes than the run wrote: left alone
     missing,          // it is not there any more: left alone
     backupMissing,    // its backup copy cannot be read: left alone
+    backupChanged,    // its backup copy is not the one the run made: left alone
     failed,           // it could not be read or written safely: left as it was
 };
 
 // Puts the bytes of the backup copy back into the file at path (its target, when path is
 // a symbolic link) if the file still holds what a run wrote, which had the fingerprint
-// written. Safely as writeTextSafely writes: a new file, renamed into place, with the
-// file's permission bits and, where the process may set it, its owner.
-RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written);
+// written, and the copy is the one the run made, which had the fingerprint copied. Safely
+// as writeTextSafely writes: a new file, renamed into place, with the file's permission
+// bits and, where the process may set it, its owner; a file that another program changes
+// meanwhile is left as that program left it ("editedSince").
+RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
+                                 const Fingerprint& copied);

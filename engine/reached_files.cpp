@@ -27,3 +27,15 @@ void ReachedFiles::wrote(size_t index, const struct stat& file) {
     const std::lock_guard lock(mutex_);
     note(index, file);
 }
+
+void ReachedFiles::reachAllBelow(size_t end) {
+    const std::lock_guard lock(mutex_);
+    if (end <= reachedBelow_) return;
+    reachedBelow_ = end;
+    reachedAhead_.erase(reachedAhead_.begin(), reachedAhead_.lower_bound(end));
+    while (!reachedAhead_.empty() && *reachedAhead_.begin() == reachedBelow_) {
+        reachedAhead_.erase(reachedAhead_.begin());
+        ++reachedBelow_;
+    }
+    progressed_.notify_all();
+}

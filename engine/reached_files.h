@@ -17,6 +17,9 @@ public:
     // earlier index has been reached too. True when the file is the entry's to handle: no
     // earlier entry reached it or wrote it.
     bool reach(size_t index, const struct stat* file);
+    // Every index below end counts as reached (the entries a stopped run never began), so
+    // that a later list of the same session does not wait for them.
+    void reachAllBelow(size_t end);
     // The new file the entry at index is written as, known before it takes the old file's
     // place: a later name of it is the same file.
     void wrote(size_t index, const struct stat& file);
@@ -40,4 +43,30 @@ private:
     std::unordered_map<Identity, size_t, IdentityHash> first_;
     size_t reachedBelow_ = 0;  // every index below this has been reached
     std::set<size_t> reachedAhead_;  // indices above reachedBelow_ reached already
+};
+
+// The claim of one entry of a run's list on its place in the order: its index is reached
+// exactly once, by reach() or, whatever happens before (an exception included), when the
+// claim goes, so that the entries after it never wait for it forever.
+class ReachClaim {
+public:
+    ReachClaim(ReachedFiles& files, size_t index) : files_(files), index_(index) {}
+    ~ReachClaim() {
+        if (!reached_) files_.reach(index_, nullptr);
+    }
+    ReachClaim(const ReachClaim&) = delete;
+    ReachClaim& operator=(const ReachClaim&) = delete;
+
+    // As ReachedFiles::reach for this entry; only the first call counts.
+    bool reach(const struct stat* file) {
+        if (reached_) return false;
+        const bool first = files_.reach(index_, file);
+        reached_ = true;
+        return first;
+    }
+
+private:
+    ReachedFiles& files_;
+    size_t index_;
+    bool reached_ = false;
 };

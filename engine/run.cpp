@@ -25,7 +25,8 @@ struct RunSetup {
     const Text& backupFolder;
     const bool backups;
     RunJournal* const journal;
-    ReachedFiles reached;
+    ReachedFiles& reached;
+    const size_t firstIndex;  // the list's first entry in reached
 };
 
 // Does the files of a run on one thread, with a rewriter and a backup copier of its own.
@@ -41,14 +42,17 @@ public:
         const BeforeWrite backup = [&] {
             if (!setup_.backups) return true;
             backupPath_ = textToUtf8(relative);
-            return setup_.journal->reserve(backupPath_) && copier_.copy(relative);
+            return setup_.journal->reserve(backupPath_) && copier_.copy(relative, &copied_);
         };
         const BeforeRename note = [&](const Fingerprint& written) {
-            return setup_.journal->record(path_, backupPath_, written);
+            return setup_.journal->record(path_, backupPath_, written, copied_);
         };
         FileReport report;
-        report.outcome = rewriter_.rewrite(index, path_, setup_.row, backup, setup_.backups ? note : BeforeRename());
+        report.outcome = rewriter_.rewrite(setup_.firstIndex + index, path_, setup_.row, backup,
+                                           setup_.backups ? note : BeforeRename());
         report.replacements = rewriter_.lastReplacements();
+        if (report.outcome == FileOutcome::failed || report.outcome == FileOutcome::unreadable)
+            report.failure = rewriter_.lastFailure();
         if (setup_.options.keepOldText && report.outcome == FileOutcome::changed) {
             report.oldText = rewriter_.lastOldText();
             report.newText = rewriter_.lastNewText();
@@ -62,6 +66,7 @@ private:
     BackupCopier copier_;
     std::string path_;
     std::string backupPath_;
+    Fingerprint copied_;
 };
 
 void count(const FileReport& report, RunTotals& totals) {
@@ -166,10 +171,10 @@ private:
             try {
                 report = worker.run(index);
             } catch (const std::exception&) {
+                // The rewriter's claim has reached the file whatever happened.
                 report = FileReport();
                 report.outcome = FileOutcome::failed;
-                // Reached, so that later files do not wait for it (again is harmless).
-                setup_.reached.reach(index, nullptr);
+                report.failure = {FailureCause::writeFailed, 0};
             }
             const std::lock_guard lock(mutex_);
             done_.emplace(index, std::move(report));
@@ -202,23 +207,35 @@ unsigned defaultRunJobs() {
 
 RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, const PreparedRow& row,
                       const RewriteOptions& options, const Text& backupFolder, RunObserver& observer,
-                      RunTotals& totals, RunJournal* journal, unsigned jobs) {
+                      RunTotals& totals, RunSession* session, unsigned jobs) {
     totals = RunTotals{};
     const bool backups = !backupFolder.empty() && !options.dryRun;
     if (backups && backupFolderHoldsFilesOf(backupFolder, root, relatives)) return RunStart::backupOverlap;
-    observer.started();
     std::optional<RunJournal> ownJournal;
-    if (backups && journal == nullptr) journal = &ownJournal.emplace(textToUtf8(backupFolder));
-    RunSetup setup{textToUtf8(root), relatives, row, options, root, backupFolder, backups, journal, {}};
+    std::optional<RunSession> ownSession;
+    if (session == nullptr || (backups && session->journal == nullptr)) {
+        if (backups) ownJournal.emplace(textToUtf8(backupFolder));
+        session = &ownSession.emplace(backups ? &*ownJournal : nullptr);
+    }
+    RunJournal* const journal = backups ? session->journal : nullptr;
+    if (journal != nullptr && !journal->lockFolder()) return RunStart::backupBusy;
+    observer.started();
+    const size_t firstIndex = session->nextIndex;
+    session->nextIndex += relatives.size();
+    RunSetup setup{textToUtf8(root), relatives, row,     options, root, backupFolder, backups,
+                   journal,          session->reached, firstIndex};
     if (jobs == 0) jobs = defaultRunJobs();
     jobs = static_cast<unsigned>(std::min<size_t>(jobs, relatives.size()));
+    bool ran = false;
     if (jobs > 1) {
         ParallelRun run(setup, jobs);
         if (run.started()) {
             run.tell(observer, totals);
-            return RunStart::ran;
+            ran = true;
         }
     }
-    runOnThisThread(setup, observer, totals);
+    if (!ran) runOnThisThread(setup, observer, totals);
+    // The files of a stopped run that were never begun.
+    session->reached.reachAllBelow(session->nextIndex);
     return RunStart::ran;
 }

@@ -13,6 +13,7 @@
 struct FileReport {
     FileOutcome outcome = FileOutcome::unchanged;
     size_t replacements = 0;  // places replaced (0 unless "changed")
+    Failure failure;          // why a "failed" or "unreadable" file was left as it was
     // With RewriteOptions::keepOldText, of a file that changed: its text before and after
     // (see FileRewriter::lastOldText).
     Text oldText;
@@ -44,6 +45,19 @@ struct RunTotals {
 enum class RunStart {
     ran,
     backupOverlap,  // the backup folder holds files of the list (see backupFolderHoldsFilesOf)
+    backupBusy,     // another run or undo holds the backup folder
+};
+
+// What the runs of one command over several lists share, so that together they act as one
+// run: one journal (undone at once, and holding the backup folder's lock throughout), and
+// one record of the files reached, so that a file reached under two lists is changed once,
+// under the first.
+class RunSession {
+public:
+    explicit RunSession(RunJournal* journal = nullptr) : journal(journal) {}
+    RunJournal* const journal;
+    ReachedFiles reached;
+    size_t nextIndex = 0;  // where the next list's entries begin in reached
 };
 
 // The threads a run uses unless told: one per core, at most 8.
@@ -52,13 +66,14 @@ unsigned defaultRunJobs();
 // Runs row (its regular expression, if any, compiled in the rowPattern slot) over root +
 // every relative path. With a backup folder (not empty) each file is copied there under
 // its relative path before it is written, and recorded in the run's journal there
-// (journal, or one of the run's own) before it is replaced; a copy or an entry that fails
-// leaves the file alone ("failed"). A run whose backup folder holds files of the list
-// touches nothing. Several runs that share a journal are undone together.
+// (session's, or one of the run's own) before it is replaced; a copy or an entry that fails
+// leaves the file alone ("failed"). A run whose backup folder holds files of the list, or
+// whose backup folder another run or undo holds, touches nothing. Several runs of one
+// session are undone together, and change a file at most once between them.
 // jobs threads (0: defaultRunJobs()) read, replace and write the files at once; whatever
 // their number, the files end with the same bytes, and the observer is told the same in
 // the same order, as by a run on one thread going through the list in order (a file
 // reached under two names is rewritten under the first).
 RunStart runOverFiles(const Text& root, const std::vector<Text>& relatives, const PreparedRow& row,
                       const RewriteOptions& options, const Text& backupFolder, RunObserver& observer,
-                      RunTotals& totals, RunJournal* journal = nullptr, unsigned jobs = 0);
+                      RunTotals& totals, RunSession* session = nullptr, unsigned jobs = 0);

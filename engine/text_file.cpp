@@ -668,12 +668,17 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
                                         const std::function<bool(const struct stat&)>& admit,
                                         std::string_view charset) {
-  const int fd = openRegular(path, info);
+  // The descriptor is closed here until the reader owns it: reserving the bytes, or the
+  // admission, may throw.
+  struct OwnedDescriptor {
+    int fd;
+    ~OwnedDescriptor() {
+      if (fd >= 0) ::close(fd);
+    }
+  } owned{openRegular(path, info)};
+  const int fd = owned.fd;
   if (fd < 0) return nullptr;
-  if (admit && !admit(info)) {
-    ::close(fd);
-    return nullptr;
-  }
+  if (admit && !admit(info)) return nullptr;
   const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   // One byte more than the size, so that a file that is just as large as it was when its
   // size was taken ends with a short read and needs no second one.
@@ -697,6 +702,7 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
   }
   bytes.size = size;
   auto file = std::make_unique<TextFile>(fd, bytes.view(), readError);
+  owned.fd = -1;
   if (!charset.empty()) file->useCharset(charset);
   return file;
 }

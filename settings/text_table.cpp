@@ -99,6 +99,9 @@ constexpr TextRow builtInRows[] = {
     {"pre2", u"Changes", nullptr},
     {"pre3", u"Changes in", nullptr},
     {"pre4", u"Changes not shown:", nullptr},
+    {"err9", u"Another run or undo is using the backup folder: nothing was done.", nullptr},
+    {"und5", u"The run that wrote the journal did not finish (or its journal was cut short). Files in the journal:",
+     nullptr},
 };
 
 }  // namespace

@@ -118,6 +118,14 @@ TEST_F(RifTest, UndoPutsBackTheLastRunOverEveryPathAndSaysWhatItLeftAlone) {
     EXPECT_NE(r.out.find("one/b.txt: restored\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("2 files restored, 1 left alone"), std::string::npos) << r.err;
 
+    // Only what was put back is spent: a second undo tries the file left alone again, and
+    // once it holds what the run wrote, puts it back; then nothing is left to undo.
+    const Result again = rif({"--undo", "bak"});
+    EXPECT_EQ(again.status, 3);
+    EXPECT_NE(again.err.find("0 files restored, 1 left alone"), std::string::npos) << again.err;
+    write("one/a.txt", "new a\n");
+    EXPECT_EQ(rif({"--undo", "bak"}).status, 0);
+    EXPECT_EQ(read("one/a.txt"), "old a\n");
     // Spent: nothing more to undo; no journal at all is the same.
     EXPECT_EQ(rif({"--undo", "bak"}).status, 1);
     fs::create_directories(at("empty"));

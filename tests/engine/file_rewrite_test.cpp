@@ -250,19 +250,24 @@ TEST_F(FileRewriteTest, FileAndASymbolicLinkToItAreRewrittenOnceInARunInEitherOr
     EXPECT_EQ(entries(), 2);
 }
 
-// The new file replaces the one read under the name written, so the other hard link keeps
-// the old bytes; it is left alone rather than rewritten apart.
-TEST_F(FileRewriteTest, HardLinksOfOneFileAreRewrittenOnceInARunInEitherOrder) {
-    const std::vector<FileOutcome> once = {FileOutcome::changed, FileOutcome::unchanged};
+// A new file in place of one name would leave the other hard links with the old bytes: a
+// file with several names is left alone under each, with the reason, and still holds one
+// text under all of them.
+TEST_F(FileRewriteTest, FileWithHardLinksIsLeftAloneUnderEveryName) {
+    const std::vector<FileOutcome> refused = {FileOutcome::failed, FileOutcome::unchanged};
     for (const auto& [first, second] : {std::pair("a.txt", "b.txt"), std::pair("b.txt", "a.txt")}) {
         fs::remove(at("a.txt"));
         fs::remove(at("b.txt"));
         write("a.txt", "x");
         fs::create_hard_link(at("a.txt"), at("b.txt"));
-        EXPECT_EQ(run({first, second}, plain(u"x", u"xx")), once) << first;
-        EXPECT_EQ(read(first), "xx\r\n") << first;
+        EXPECT_EQ(run({first, second}, plain(u"x", u"xx")), refused) << first;
+        EXPECT_EQ(read(first), "x") << first;
         EXPECT_EQ(read(second), "x") << first;
+        EXPECT_EQ(fs::hard_link_count(at("a.txt")), 2u);
     }
+    FileRewriter rewriter;
+    EXPECT_EQ(rewriter.rewrite(at("a.txt"), plain(u"x", u"xx"), nullptr), FileOutcome::failed);
+    EXPECT_EQ(rewriter.lastFailure().cause, FailureCause::hardLinks);
     EXPECT_EQ(entries(), 2);
 }
 
@@ -305,8 +310,8 @@ TEST_F(FileRewriteTest, FilesAreWrittenInTheFolderTheirPathNames) {
     fs::rename(at("a"), at("again"));
     fs::create_directory(at("a"));
     fs::create_hard_link(at("again/4.txt"), at("a/4.txt"));
-    EXPECT_EQ(rewrite("a/4.txt", plain(u"old", u"new")), FileOutcome::changed);
-    EXPECT_EQ(read("a/4.txt"), "new\r\n");
+    EXPECT_EQ(rewrite("a/4.txt", plain(u"old", u"new")), FileOutcome::failed);
+    EXPECT_EQ(read("a/4.txt"), "old");
     EXPECT_EQ(read("again/4.txt"), "old");
 
     // A folder removed: its files are gone, and one made again at its path is written.

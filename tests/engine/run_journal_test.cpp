@@ -101,7 +101,7 @@ protected:
     }
     UndoTotals undo(Undone& observer) {
         UndoTotals totals;
-        EXPECT_TRUE(undoRun(backup_, readJournal(backup_), observer, totals));
+        EXPECT_EQ(undoRun(backup_, readJournal(backup_), observer, totals), UndoEnd::done);
         return totals;
     }
 
@@ -161,12 +161,13 @@ TEST_F(RunJournalTest, FilesEditedSinceMissingOrWithoutCopyAreLeftAloneAndReport
     const UndoTotals totals = undo(undone);
     EXPECT_EQ(totals.restored, 2);
     EXPECT_EQ(totals.leftAlone, 3);
+    // From the last entry to the first.
     EXPECT_EQ(undone.seen, (std::vector<std::pair<std::string, RestoreOutcome>>{
-                               {"d0/f0.txt", RestoreOutcome::restored},
-                               {"d1/f1.txt", RestoreOutcome::editedSince},
-                               {"d2/f2.txt", RestoreOutcome::missing},
+                               {"link.txt", RestoreOutcome::restored},
                                {"d1/f4.txt", RestoreOutcome::backupMissing},
-                               {"link.txt", RestoreOutcome::restored}}));
+                               {"d2/f2.txt", RestoreOutcome::missing},
+                               {"d1/f1.txt", RestoreOutcome::editedSince},
+                               {"d0/f0.txt", RestoreOutcome::restored}}));
     EXPECT_EQ(read(site_ + "d0/f0.txt"), original(0));
     EXPECT_EQ(read(site_ + "d1/f1.txt"), "edited by hand\n");
     EXPECT_EQ(read(site_ + "d1/f4.txt"), "line 4 new\r\n");
@@ -223,27 +224,6 @@ TEST_F(RunJournalTest, RunKilledAtARandomFileIsUndoneExactly) {
     }
 }
 
-TEST_F(RunJournalTest, EntryCutShortAtTheEndLeavesTheEntriesBeforeIt) {
-    const std::vector<Text> files = makeFiles(3);
-    run(files);
-    // A crash while the last entry was written: only part of it reached the file.
-    const std::string bytes = read(journalPath());
-    const size_t lastLine = bytes.rfind('\n', bytes.size() - 2) + 1;
-    fs::resize_file(journalPath(), lastLine + 30);
-    const Journal cut = readJournal(backup_);
-    ASSERT_EQ(cut.state, Journal::State::ready);
-    ASSERT_EQ(cut.entries.size(), 2u);
-
-    Undone undone;
-    const UndoTotals totals = undo(undone);
-    EXPECT_EQ(totals.restored, 2);
-    EXPECT_EQ(read(site_ + "d0/f0.txt"), original(0));
-    EXPECT_EQ(read(site_ + "d1/f1.txt"), original(1));
-    EXPECT_EQ(read(site_ + "d2/f2.txt"), "line 2 new\r\n");
-    // The cut-off part is gone before the journal is marked spent, so it still reads.
-    EXPECT_EQ(readJournal(backup_).state, Journal::State::spent);
-}
-
 // Lines of a journal: each with its line break.
 std::vector<std::string> linesOf(const std::string& bytes) {
     std::vector<std::string> lines;
@@ -255,11 +235,35 @@ std::vector<std::string> linesOf(const std::string& bytes) {
     return lines;
 }
 
+TEST_F(RunJournalTest, EntryCutShortAtTheEndLeavesTheEntriesBeforeIt) {
+    const std::vector<Text> files = makeFiles(3);
+    run(files);
+    // A crash while the last entry was written: only part of it reached the file, and the
+    // closing line never did.
+    const std::vector<std::string> lines = linesOf(read(journalPath()));
+    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_TRUE(lines[4].starts_with("end 3 "));
+    fs::resize_file(journalPath(), lines[0].size() + lines[1].size() + lines[2].size() + 30);
+    const Journal cut = readJournal(backup_);
+    ASSERT_EQ(cut.state, Journal::State::ready);
+    ASSERT_EQ(cut.entries.size(), 2u);
+    EXPECT_FALSE(cut.finished);
+
+    Undone undone;
+    const UndoTotals totals = undo(undone);
+    EXPECT_EQ(totals.restored, 2);
+    EXPECT_EQ(read(site_ + "d0/f0.txt"), original(0));
+    EXPECT_EQ(read(site_ + "d1/f1.txt"), original(1));
+    EXPECT_EQ(read(site_ + "d2/f2.txt"), "line 2 new\r\n");
+    // The cut-off part is gone before the journal is marked spent, so it still reads.
+    EXPECT_EQ(readJournal(backup_).state, Journal::State::spent);
+}
+
 TEST_F(RunJournalTest, JournalDamagedBeforeItsLastEntryIsRefusedWhole) {
     const std::vector<Text> files = makeFiles(3);
     run(files);
     const std::vector<std::string> good = linesOf(read(journalPath()));
-    ASSERT_EQ(good.size(), 4u);
+    ASSERT_EQ(good.size(), 5u);
     // A line of another run's journal, whose checksum holds there.
     makeFiles(3);
     run(files);
@@ -275,12 +279,14 @@ TEST_F(RunJournalTest, JournalDamagedBeforeItsLastEntryIsRefusedWhole) {
     std::string lastFlipped = good[3];
     lastFlipped[10] ^= 1;
     const Damage damages[] = {
-        {"a bit of the first entry", {good[0], flipped, good[2], good[3]}, "line 2 fails its check"},
-        {"the first entry lost", {good[0], good[2], good[3]}, "line 2 is not understood"},
-        {"two entries swapped", {good[0], good[2], good[1], good[3]}, "line 2 is not understood"},
-        {"an entry of another run", {good[0], other[1], good[2], good[3]}, "line 2 fails its check"},
+        {"a bit of the first entry", {good[0], flipped, good[2], good[3], good[4]}, "line 2 fails its check"},
+        {"the first entry lost", {good[0], good[2], good[3], good[4]}, "line 2 is not understood"},
+        {"two entries swapped", {good[0], good[2], good[1], good[3], good[4]}, "line 2 is not understood"},
+        {"an entry of another run", {good[0], other[1], good[2], good[3], good[4]}, "line 2 fails its check"},
         // Whole, with its line break: not cut short by a crash, but changed.
         {"a bit of the last entry", {good[0], good[1], good[2], lastFlipped}, "line 4 fails its check"},
+        // The closing line counts the entries before it.
+        {"the last entry lost", {good[0], good[1], good[2], good[4]}, "line 4 is not understood"},
     };
     for (const Damage& damage : damages) {
         makeFiles(3);

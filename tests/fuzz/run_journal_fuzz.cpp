@@ -24,7 +24,8 @@ bool sameEntries(const std::vector<JournalEntry>& read, const std::vector<Journa
     if (read.size() != count || count > written.size()) return false;
     for (size_t i = 0; i < count; ++i) {
         if (read[i].path != written[i].path || read[i].backup != written[i].backup ||
-            !(read[i].written == written[i].written))
+            !(read[i].written == written[i].written) || !(read[i].copied == written[i].copied) ||
+            read[i].number != i + 1)
             return false;
     }
     return true;
@@ -60,7 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string hash = input.field();
             entry.written = Fingerprint{numberOf(input.field()), numberOf(hash), numberOf(hash.size() > 8 ? hash.substr(8) : "")};
             if (!journal.reserve(entry.backup)) continue;
-            FUZZ_EXPECT(journal.record(entry.path, entry.backup, entry.written), "an entry was not written");
+            entry.copied = Fingerprint{numberOf(hash.size() > 4 ? hash.substr(4) : ""), numberOf(entry.path),
+                                       numberOf(entry.backup)};
+            FUZZ_EXPECT(journal.record(entry.path, entry.backup, entry.written, entry.copied),
+                        "an entry was not written");
             written.push_back(entry);
         }
     }
