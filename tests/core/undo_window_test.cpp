@@ -134,4 +134,43 @@ TEST_F(UndoTest, ButtonAndQuestionSpeakTheChosenLanguage) {
     EXPECT_EQ(result(), u"Восстановлено файлов 1");
 }
 
+// Another window's run or undo holds the backup folder: this one's is refused with error 9
+// and touches nothing. A journal without its closing line is named in the question.
+TEST_F(UndoTest, FolderInUseRefusesRunAndUndoAndAnUnfinishedRunIsNamedInTheQuestion) {
+    writeFile("site/a.txt", "old a");
+    writeFile("site/b.txt", "old b");
+    const Text inUse = u"Another run or undo is using the backup folder: nothing was done.\r\n\"" +
+                       tk::getGadgetText(app.g.backupTree) + u"\"";
+    {
+        const BackupFolderLock other(at("bak"));
+        ASSERT_EQ(other.state(), BackupFolderLock::State::held);
+        runOverSite(u"old", u"new");
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, inUse);
+        EXPECT_EQ(readFile("site/a.txt"), "old a");
+        EXPECT_FALSE(fs::exists(at("bak/a.txt")));
+    }
+    runOverSite(u"old", u"new");
+    ASSERT_EQ(readFile("site/b.txt"), "new b\r\n");
+    // The closing line lost, as when the run is killed.
+    const std::string journal = at("bak/" + std::string(journalName));
+    std::string bytes = readFile(journal);
+    bytes.erase(bytes.rfind('\n', bytes.size() - 2) + 1);
+    writeFile(journal, bytes);
+    {
+        const BackupFolderLock other(at("bak"));
+        click(app.g.undoButton);
+        ASSERT_EQ(messages.size(), 2u);
+        EXPECT_EQ(messages[1].text, inUse);
+        EXPECT_EQ(readFile("site/a.txt"), "new a\r\n");
+    }
+    click(app.g.undoButton);
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[1],
+              u"Put back from the backup copies the files changed by the last run? Files: 2\r\n"
+              u"The run that wrote the journal did not finish (or its journal was cut short). Files in the journal: 2");
+    EXPECT_EQ(readFile("site/a.txt"), "old a");
+    EXPECT_EQ(readFile("site/b.txt"), "old b");
+}
+
 }  // namespace

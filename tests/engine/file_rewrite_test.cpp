@@ -18,7 +18,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/file_rewrite.h"
@@ -626,6 +628,73 @@ TEST_F(FileRewriteTest, CopyFailsWithoutTargetFolderOrSource) {
     EXPECT_FALSE(copyFileSafely(at("source.txt"), at("no/such/copy.txt")));
     EXPECT_FALSE(copyFileSafely(at("missing.txt"), at("copy.txt")));
     EXPECT_FALSE(fs::exists(at("copy.txt")));
+}
+
+// Another program that writes the file while the run reads, replaces and writes it (an
+// editor's save, a line appended to a log) keeps its change: the new file does not take
+// the place of a file that is no longer the one read.
+TEST_F(FileRewriteTest, FileChangedByAnotherProgramDuringItsRewriteKeepsThatChange) {
+    write("log.txt", "old line\n");
+    const std::string appendLine = "printf 'appended\\n' >> " + at("log.txt");
+    FileRewriter rewriter;
+    // Held just before the rename, as the journal's entry is written, while another
+    // process appends.
+    const FileOutcome outcome = rewriter.rewrite(at("log.txt"), plain(u"old", u"new"), nullptr,
+                                                 [&](const Fingerprint&) { return std::system(appendLine.c_str()) == 0; });
+    EXPECT_EQ(outcome, FileOutcome::failed);
+    EXPECT_EQ(rewriter.lastFailure().cause, FailureCause::changedMeanwhile);
+    EXPECT_EQ(read("log.txt"), "old line\nappended\n");
+
+    // Replaced under its name by an editor's save.
+    const std::string save = "printf 'saved old\\n' > " + at("saved.tmp") + " && mv " + at("saved.tmp") + " " +
+                             at("log.txt");
+    EXPECT_EQ(FileRewriter().rewrite(at("log.txt"), plain(u"old", u"new"), nullptr,
+                                     [&](const Fingerprint&) { return std::system(save.c_str()) == 0; }),
+              FileOutcome::failed);
+    EXPECT_EQ(read("log.txt"), "saved old\n");
+    EXPECT_EQ(entries(), 1);
+}
+
+// The descriptors a process holds.
+int openDescriptors() {
+    return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// A file too large for the memory, or whose work throws, fails alone: no descriptor is
+// kept, and a run's later files do not wait for it.
+TEST_F(FileRewriteTest, FileWhoseWorkThrowsFailsAloneWithoutLeakOrWait) {
+    // AddressSanitizer ends the process where an allocation this large fails.
+#if !defined(__SANITIZE_ADDRESS__)
+    {
+        std::ofstream(at("huge.txt"));
+    }
+    // Far more than the memory (a sparse file): reserving its bytes throws.
+    std::error_code tooLarge;
+    fs::resize_file(at("huge.txt"), uintmax_t{1} << 42, tooLarge);
+    if (!tooLarge) {
+        const int before = openDescriptors();
+        FileRewriter rewriter;
+        EXPECT_EQ(rewriter.rewrite(at("huge.txt"), plain(u"old", u"new"), nullptr), FileOutcome::failed);
+        EXPECT_EQ(rewriter.lastFailure().cause, FailureCause::outOfMemory);
+        EXPECT_EQ(openDescriptors(), before);
+    }
+    fs::remove(at("huge.txt"));
+#endif
+
+    write("a.txt", "old");
+    write("b.txt", "old");
+    ReachedFiles shared;
+    FileRewriter first({}, &shared);
+    FileRewriter second({}, &shared);
+    FileOutcome later = FileOutcome::unreadable;
+    std::thread after([&] { later = second.rewrite(1, at("b.txt"), plain(u"old", u"new"), nullptr); });
+    EXPECT_EQ(first.rewrite(0, at("a.txt"), plain(u"old", u"new"),
+                            []() -> bool { throw std::runtime_error("the copy threw"); }),
+              FileOutcome::failed);
+    after.join();
+    EXPECT_EQ(later, FileOutcome::changed);
+    EXPECT_EQ(read("a.txt"), "old");
+    EXPECT_EQ(read("b.txt"), "new\r\n");
 }
 
 }  // namespace

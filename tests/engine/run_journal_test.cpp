@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -328,6 +329,39 @@ TEST_F(RunJournalTest, FileNamedAsTheJournalIsNotCopiedOverIt) {
               (std::vector<FileOutcome>{FileOutcome::failed, FileOutcome::changed}));
     EXPECT_EQ(read(site_ + std::string(journalName)), "old\n");
     EXPECT_EQ(readJournal(backup_).entries.size(), 1u);
+}
+
+// A run whose first file fails after its copy was made (the disk full as the new file is
+// written) replaces nothing: the last run's journal stays, with its undo.
+TEST_F(RunJournalTest, RunThatFailsAfterItsFirstCopyKeepsTheLastJournal) {
+    const std::vector<Text> files = makeFiles(2);
+    run(files);
+    const uint64_t lastRun = readJournal(backup_).run;
+    write(site_ + "other.txt", "old\n");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for the copy of the 4 bytes and the journal's first line, not for the new file.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        row_.replacement = Text(8192, u'x');
+        ::_exit(run({u"other.txt"}) == std::vector<FileOutcome>{FileOutcome::failed} ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read(site_ + "other.txt"), "old\n");
+    EXPECT_EQ(read(backup_ + "other.txt"), "old\n");  // the copy was made
+    const Journal journal = readJournal(backup_);
+    EXPECT_EQ(journal.run, lastRun);
+    EXPECT_TRUE(journal.finished);
+    ASSERT_EQ(journal.entries.size(), 2u);
+    EXPECT_FALSE(fs::exists(journalPath() + ".new"));
+    Undone undone;
+    EXPECT_EQ(undo(undone).restored, 2);
+    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(read(site_ + textToUtf8(files[i])), original(i)) << i;
 }
 
 }  // namespace

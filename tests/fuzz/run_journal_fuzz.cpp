@@ -4,7 +4,9 @@
 // changed anywhere is never read as entries the run did not write: the reader either
 // refuses it as damaged or, when only the end was cut off as a crash would, gives the
 // first entries as written. A byte flipped or inserted before the last line always makes
-// the journal damaged.
+// the journal damaged. The same journal copied into another folder is refused there. And
+// the undo puts a backup copy back only when it is the copy the entry names: any other
+// copy leaves the file as it is.
 
 #include <sys/stat.h>
 
@@ -31,6 +33,12 @@ bool sameEntries(const std::vector<JournalEntry>& read, const std::vector<Journa
     return true;
 }
 
+class Outcomes : public UndoObserver {
+public:
+    void fileDone(size_t, const JournalEntry&, RestoreOutcome outcome) override { seen.push_back(outcome); }
+    std::vector<RestoreOutcome> seen;
+};
+
 uint64_t numberOf(const std::string& bytes) {
     uint64_t value = 0;
     for (size_t i = 0; i < bytes.size() && i < 8; ++i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
@@ -39,8 +47,50 @@ uint64_t numberOf(const std::string& bytes) {
 
 }  // namespace
 
+namespace {
+
+// A file the run changed, with its copy: the undo gives the file the copy's bytes only when
+// the entry names that copy's fingerprint.
+void undoPutsBackOnlyTheCopyNamed(Input& input) {
+    const std::string folder = scratchPath("undo");
+    ::mkdir(folder.c_str(), 0700);
+    const std::string target = scratchPath("undo-target");
+    const std::string now = input.field();
+    const std::string copy = input.field();
+    const bool named = (input.byte() & 1) != 0;
+    writeFile(target, now);
+    writeFile(folder + "/copy", copy);
+    ::unlink((folder + "/" + std::string(journalName)).c_str());
+    {
+        RunJournal journal(folder);
+        const Fingerprint copied = named ? fingerprintOf(copy) : Fingerprint{numberOf(input.field()), 1, 2};
+        FUZZ_EXPECT(journal.lockFolder() && journal.reserve("copy") &&
+                        journal.record(target, "copy", fingerprintOf(now), copied),
+                    "the entry was not written");
+    }
+    Outcomes outcomes;
+    UndoTotals totals;
+    const Journal journal = readJournal(folder);
+    FUZZ_EXPECT(undoRun(folder, journal, outcomes, totals) == UndoEnd::done && outcomes.seen.size() == 1,
+                "the undo of one entry did not end as done (%zu outcomes, %s)", outcomes.seen.size(),
+                journal.problem.c_str());
+    // A fingerprint whose hash halves are 1 and 2 is no copy's.
+    const RestoreOutcome expected = named ? RestoreOutcome::restored : RestoreOutcome::backupChanged;
+    FUZZ_EXPECT(outcomes.seen[0] == expected, "the undo said %d, not %d", static_cast<int>(outcomes.seen[0]),
+                static_cast<int>(expected));
+    FUZZ_EXPECT(readFile(target) == (expected == RestoreOutcome::backupChanged ? now : copy),
+                "the file holds other bytes than it should after the undo");
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Input input(data, size);
+    if (size > 0 && data[0] == 0xFF) {
+        input.byte();
+        undoPutsBackOnlyTheCopyNamed(input);
+        return 0;
+    }
     const size_t count = input.byte() % 7;
     const uint8_t mutation = input.byte();
     const size_t at = static_cast<size_t>(input.byte()) << 8 | input.byte();
@@ -69,6 +119,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     const Journal clean = readJournal(folder);
+    if (!written.empty()) {
+        // Copied into another folder, it is not obeyed there.
+        const std::string other = scratchPath("journal-copy");
+        ::mkdir(other.c_str(), 0700);
+        writeFile(other + "/" + std::string(journalName), readFile(journalPath), 0600);
+        const Journal copied = readJournal(other);
+        FUZZ_EXPECT(copied.state == Journal::State::damaged && copied.entries.empty(),
+                    "a journal copied into another folder reads as state %d", static_cast<int>(copied.state));
+    }
     if (written.empty()) {
         FUZZ_EXPECT(clean.state == Journal::State::none || clean.state == Journal::State::spent,
                     "a journal without entries reads as state %d", static_cast<int>(clean.state));
