@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/descriptor_io.h"
+#include "engine/file_attributes.h"
 #include "engine/real_path.h"
 #include "engine/regex.h"
 
@@ -74,11 +75,14 @@ public:
     bool created() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    // Gives the file the owner, group and permission bits of info (the owner only where
-    // the process may set it; chown comes first because it clears set-user-ID bits).
-    // What the new file has already is not set again. own is the new file's status as
-    // fstat gave it (zeroed when it could not).
-    bool takeAttributes(const struct stat& info, struct stat& own) {
+    // Gives the file the owner, group, extended attributes (its access ACL among them) and
+    // permission bits of the file name in the folder, whose status is info (the owner only
+    // where the process may set it; chown comes first because it clears set-user-ID bits;
+    // see carryAttributes for the rest). original is that file open for reading, or -1:
+    // when it is not the same file, name is opened again for its attributes, and a file
+    // that cannot be read gets none. What the new file has already is not set again. own
+    // is the new file's status as fstat gave it (zeroed when it could not).
+    bool takeAttributes(int original, const char* name, const struct stat& info, struct stat& own) {
         const bool known = fstat(fd_, &own) == 0;
         if (!known) own = {};
         const bool sameOwner = known && own.st_uid == info.st_uid && own.st_gid == info.st_gid;
@@ -87,8 +91,21 @@ public:
                 // Not permitted: the file stays the process's own, as any new file would.
             }
         }
-        if (sameOwner && (own.st_mode & 07777) == (info.st_mode & 07777)) return true;
-        return fchmod(fd_, info.st_mode & 07777) == 0;
+        const auto isOriginal = [&](int fd) {
+            struct stat status;
+            return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_dev == info.st_dev &&
+                   status.st_ino == info.st_ino;
+        };
+        int opened = -1;
+        if (!isOriginal(original)) {
+            do {
+                opened = ::openat(folder_, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            } while (opened < 0 && errno == EINTR);
+            original = isOriginal(opened) ? opened : -1;
+        }
+        const bool carried = carryAttributes(original, fd_, info, sameOwner ? &own : nullptr);
+        if (opened >= 0) ::close(opened);
+        return carried;
     }
 
     // Closes the file and renames it over name in its folder. An unnamed file is given a
@@ -209,6 +226,7 @@ struct Encoding {
     const BeforeRename* beforeRename = nullptr;
     ReachedFiles* reached = nullptr;  // told the new file before it takes the old one's place
     size_t index = 0;                 // as the entry at this index of the run's list
+    int original = -1;                // the file as it was read, open: its attributes are carried
 };
 
 // writeTextSafely for the regular file name in folder (a descriptor) whose status is info,
@@ -238,7 +256,7 @@ bool writeInFolder(int folder, const char* name, const struct stat& info, const 
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
-    if (!temporary.takeAttributes(info, written)) return false;
+    if (!temporary.takeAttributes(encoding.original, name, info, written)) return false;
     if (encoding.reached != nullptr && written.st_ino != 0) encoding.reached->wrote(encoding.index, written);
     if (fingerprint && !(*encoding.beforeRename)(fingerprint->result())) return false;
     return temporary.moveTo(name);
@@ -389,7 +407,8 @@ RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& p
         return RestoreOutcome::failed;
     TemporaryFile temporary(folder.fd());
     struct stat own;
-    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) || !temporary.takeAttributes(info, own) ||
+    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) ||
+        !temporary.takeAttributes(current.fd(), name, info, own) ||
         !temporary.moveTo(name))
         return RestoreOutcome::failed;
     return RestoreOutcome::restored;
@@ -560,9 +579,10 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
     return folderFd_;
 }
 
-bool FileRewriter::writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                             const BeforeRename& beforeRename, const BodyWriter& body) {
-    const Encoding encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index};
+bool FileRewriter::writeBack(size_t index, const std::string& path, int original, const struct stat& opened,
+                             TextFormat format, const BeforeRename& beforeRename, const BodyWriter& body) {
+    const Encoding encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index,
+                            original};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -685,7 +705,8 @@ FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, Te
     // Locked before the backup copy, so that a file in use gets none.
     if (!lockForWriting(file)) return FileOutcome::failed;
     if (beforeWrite && !beforeWrite()) return FileOutcome::failed;
-    return writeBack(index, path, opened, format, beforeRename, body) ? FileOutcome::changed : FileOutcome::failed;
+    return writeBack(index, path, descriptorOf(file), opened, format, beforeRename, body) ? FileOutcome::changed
+                                                                                         : FileOutcome::failed;
 }
 
 bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file) const {

@@ -135,10 +135,11 @@ private:
     bool indexReached_ = false;  // the file being rewritten has been reached
 
     // Writes the new contents (the mark of format, then what body writes) to the file at
-    // path (the entry at index), which had the status opened when it was read; the new
-    // file is made known to reached_.
-    bool writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                   const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body);
+    // path (the entry at index), which had the status opened when it was read and is still
+    // open on original (its attributes go to the new file); the new file is made known to
+    // reached_.
+    bool writeBack(size_t index, const std::string& path, int original, const struct stat& opened,
+                   TextFormat format, const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.
     int folderDescriptor(std::string_view folder, bool fresh);
@@ -177,8 +178,9 @@ private:
 // new file in the folder of the file and renames it over the file: until the rename the
 // original is untouched, and on any failure it stays as it was and the new file is
 // removed. The new file has no name until it is complete where the file system allows
-// (so a crash leaves none behind). It keeps the original's permission bits and, where the
-// process may set them, its owner and group. A symbolic link stays a link: its target is
+// (so a crash leaves none behind). It keeps the original's permission bits, its extended
+// attributes and access ACL (see carryAttributes) and, where the process may set them, its
+// owner and group. A symbolic link stays a link: its target is
 // rewritten. A file that the process may not open for writing, and a file or folder
 // without any write bit (for every user, the administrator too), are refused.
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
@@ -203,5 +205,6 @@ enum class RestoreOutcome {
 // Puts the bytes of the backup copy back into the file at path (its target, when path is
 // a symbolic link) if the file still holds what a run wrote, which had the fingerprint
 // written. Safely as writeTextSafely writes: a new file, renamed into place, with the
-// file's permission bits and, where the process may set it, its owner.
+// file's permission bits, extended attributes and access ACL and, where the process may
+// set it, its owner.
 RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written);

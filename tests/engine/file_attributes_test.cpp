@@ -1,0 +1,191 @@
+// A file that a run writes, or an undo puts back, is a new file renamed over the old one:
+// these tests check that it keeps the old file's access ACL, its other extended attributes
+// and its permission bits, and that a folder's default ACL gives it nothing more.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "engine/file_rewrite.h"
+#include "engine/fingerprint.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What a shell command prints; its exit status in status.
+std::string run(const std::string& command, int* status = nullptr) {
+    std::string out;
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[4096];
+    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+    const int raw = pclose(pipe);
+    if (status != nullptr) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return out;
+}
+
+std::string quoted(const std::string& word) {
+    std::string q = "'";
+    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Sets an ACL with setfacl's arguments; false when it fails.
+bool setAcl(const std::string& arguments, const std::string& path) {
+    int status = -1;
+    run("setfacl " + arguments + " " + quoted(path), &status);
+    return status == 0;
+}
+
+// getfacl's numeric listing of a file without the line naming it (owner, group and entries).
+std::string aclOf(const std::string& path) {
+    std::string listing = run("getfacl -n " + quoted(path));
+    if (listing.rfind("# file:", 0) == 0) listing.erase(0, listing.find('\n') + 1);
+    return listing;
+}
+
+// Why the temporary folder's file system cannot hold ACLs (setfacl missing or refused),
+// or empty when it can; found out once.
+const std::string& aclUnsupported() {
+    static const std::string reason = [] {
+        std::string file = (fs::temp_directory_path() / "acl-probe-XXXXXX").string();
+        const int fd = mkstemp(file.data());
+        if (fd < 0) return std::string("no temporary file");
+        close(fd);
+        const bool set = setAcl("-m u:nobody:r", file);
+        fs::remove(file);
+        return set ? std::string() : "setfacl is missing or " + fs::temp_directory_path().string() +
+                                         " does not hold ACLs";
+    }();
+    return reason;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
+bool hasAttribute(const std::string& path, const char* name) {
+    return ::getxattr(path.c_str(), name, nullptr, 0) >= 0;
+}
+
+PreparedRow plain(const Text& search, const Text& replacement) {
+    PreparedRow row;
+    row.search = search;
+    row.replacement = replacement;
+    return row;
+}
+
+class FileAttributesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "attributes-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        folder_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+
+    std::string at(const std::string& name) const { return (folder_ / name).string(); }
+    void write(const std::string& name, const std::string& bytes, mode_t mode) const {
+        std::ofstream(at(name), std::ios::binary) << bytes;
+        fs::permissions(at(name), fs::perms(mode));
+    }
+    std::string read(const std::string& name) const {
+        std::ifstream in(at(name), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    fs::path folder_;
+};
+
+// Through either way a run writes: by the folder it keeps open, and by the path (a file
+// with another link), and through the text as well as on the bytes.
+TEST_F(FileAttributesTest, RewrittenFileKeepsItsAclAndMode) {
+    if (!aclUnsupported().empty()) GTEST_SKIP() << aclUnsupported();
+    write("one.txt", "old one\n", 0640);
+    write("two.txt", "old two\n", 0640);
+    fs::create_hard_link(at("two.txt"), at("two-link.txt"));
+    for (const char* name : {"one.txt", "two.txt"}) {
+        ASSERT_TRUE(setAcl("-m u:nobody:rw", at(name)));
+        const std::string acl = aclOf(at(name));
+        const mode_t mode = modeOf(at(name));
+        ASSERT_NE(acl.find("user:65534:rw-"), std::string::npos) << acl;
+        for (const size_t byteLevelFrom : {size_t(0), size_t(1) << 30}) {
+            RewriteOptions options;
+            options.byteLevelFrom = byteLevelFrom;
+            FileRewriter rewriter(options);
+            const bool first = byteLevelFrom == 0;
+            EXPECT_EQ(rewriter.rewrite(at(name), first ? plain(u"old", u"new") : plain(u"new", u"old"), nullptr),
+                      FileOutcome::changed)
+                << name;
+            EXPECT_EQ(read(name).substr(0, 3), first ? "new" : "old");
+            EXPECT_EQ(aclOf(at(name)), acl) << name;
+            EXPECT_EQ(modeOf(at(name)), mode) << name;
+        }
+    }
+}
+
+TEST_F(FileAttributesTest, RewrittenFileKeepsItsUserAttributes) {
+    write("a.txt", "old\n", 0644);
+    if (::setxattr(at("a.txt").c_str(), "user.note", "kept", 4, 0) != 0)
+        GTEST_SKIP() << fs::temp_directory_path() << " does not hold user attributes: " << std::strerror(errno);
+    FileRewriter rewriter;
+    EXPECT_EQ(rewriter.rewrite(at("a.txt"), plain(u"old", u"new"), nullptr), FileOutcome::changed);
+    EXPECT_EQ(read("a.txt"), "new\r\n");
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(at("a.txt").c_str(), "user.note", value, sizeof value), 4);
+    EXPECT_STREQ(value, "kept");
+    EXPECT_EQ(modeOf(at("a.txt")), 0644u);
+}
+
+// The new file is made in the folder, whose default ACL it inherits: it must not keep it,
+// nor the access that ACL gives anyone.
+TEST_F(FileAttributesTest, FolderDefaultAclGivesTheRewrittenFileNothing) {
+    if (!aclUnsupported().empty()) GTEST_SKIP() << aclUnsupported();
+    fs::create_directories(at("shared"));
+    write("shared/a.txt", "old\n", 0640);
+    ASSERT_TRUE(setAcl("-d -m u:nobody:rwx", at("shared")));
+    const std::string acl = aclOf(at("shared/a.txt"));
+    ASSERT_EQ(acl.find("65534"), std::string::npos) << acl;
+    ASSERT_FALSE(hasAttribute(at("shared/a.txt"), "system.posix_acl_access"));
+
+    FileRewriter rewriter;
+    EXPECT_EQ(rewriter.rewrite(at("shared/a.txt"), plain(u"old", u"new"), nullptr), FileOutcome::changed);
+    EXPECT_EQ(read("shared/a.txt"), "new\r\n");
+    EXPECT_EQ(modeOf(at("shared/a.txt")), 0640u);
+    EXPECT_FALSE(hasAttribute(at("shared/a.txt"), "system.posix_acl_access"));
+    EXPECT_EQ(aclOf(at("shared/a.txt")), acl);
+}
+
+TEST_F(FileAttributesTest, RestoreFromBackupKeepsTheFilesAclAndMode) {
+    if (!aclUnsupported().empty()) GTEST_SKIP() << aclUnsupported();
+    write("a.txt", "new\n", 0640);
+    write("a.bak", "old\n", 0600);
+    ASSERT_TRUE(setAcl("-m u:nobody:rw", at("a.txt")));
+    const std::string acl = aclOf(at("a.txt"));
+    const mode_t mode = modeOf(at("a.txt"));
+    ASSERT_NE(acl.find("user:65534:rw-"), std::string::npos) << acl;
+
+    EXPECT_EQ(restoreFromBackup(at("a.bak"), at("a.txt"), fingerprintOf("new\n")), RestoreOutcome::restored);
+    EXPECT_EQ(read("a.txt"), "old\n");
+    EXPECT_EQ(aclOf(at("a.txt")), acl);
+    EXPECT_EQ(modeOf(at("a.txt")), mode);
+}
+
+}  // namespace
