@@ -372,7 +372,7 @@ bool copyFileIntoFolder(const std::string& from, int folder, const char* name) {
     // A link at the copy's place is replaced by the copy, never written through.
     TemporaryFile temporary(folder);
     if (!temporary.created() || !copyBytes(source.fd(), temporary.fd()) ||
-        fchmod(temporary.fd(), info.st_mode & 07777) != 0)
+        !carryAttributes(source.fd(), temporary.fd(), info))
         return false;
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(temporary.fd(), times);

@@ -187,7 +187,9 @@ bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
 
 // Copies a file byte for byte to a new path, through a temporary file in the target's
 // folder renamed into place, replacing an earlier file there. The copy keeps the source's
-// permission bits and modification time. False (and nothing left behind) on failure.
+// permission bits, extended attributes and access ACL (see carryAttributes: it gets none
+// from the target folder's default ACL) and its modification time. False (and nothing
+// left behind) on failure.
 bool copyFileSafely(const std::string& from, const std::string& to);
 // The same copy into the folder that folder (a descriptor) is, under name.
 bool copyFileIntoFolder(const std::string& from, int folder, const char* name);

@@ -188,4 +188,21 @@ TEST_F(FileAttributesTest, RestoreFromBackupKeepsTheFilesAclAndMode) {
     EXPECT_EQ(modeOf(at("a.txt")), mode);
 }
 
+// The run's backup copy of a file is as readable and writable as the file, no more: the
+// undo puts its bytes back into the file.
+TEST_F(FileAttributesTest, BackupCopyKeepsTheFilesAclAndGetsNothingFromItsFolder) {
+    if (!aclUnsupported().empty()) GTEST_SKIP() << aclUnsupported();
+    write("a.txt", "old\n", 0640);
+    ASSERT_TRUE(setAcl("-m u:nobody:rw", at("a.txt")));
+    fs::create_directories(at("bak"));
+    ASSERT_TRUE(setAcl("-d -m u:daemon:rwx", at("bak")));
+    const std::string acl = aclOf(at("a.txt"));
+    ASSERT_NE(acl.find("group::r--"), std::string::npos) << acl;
+
+    ASSERT_TRUE(copyFileSafely(at("a.txt"), at("bak/a.txt")));
+    EXPECT_EQ(read("bak/a.txt"), "old\n");
+    EXPECT_EQ(aclOf(at("bak/a.txt")), acl);
+    EXPECT_EQ(modeOf(at("bak/a.txt")), modeOf(at("a.txt")));
+}
+
 }  // namespace
