@@ -6,10 +6,8 @@
 
 #include <sys/stat.h>
 #include <sys/xattr.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,64 +17,13 @@
 
 #include "engine/file_rewrite.h"
 #include "engine/fingerprint.h"
+#include "tests/support/acl_tools.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// What a shell command prints; its exit status in status.
-std::string run(const std::string& command, int* status = nullptr) {
-    std::string out;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return out;
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    const int raw = pclose(pipe);
-    if (status != nullptr) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return out;
-}
-
-std::string quoted(const std::string& word) {
-    std::string q = "'";
-    for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Sets an ACL with setfacl's arguments; false when it fails.
-bool setAcl(const std::string& arguments, const std::string& path) {
-    int status = -1;
-    run("setfacl " + arguments + " " + quoted(path), &status);
-    return status == 0;
-}
-
-// getfacl's numeric listing of a file without the line naming it (owner, group and entries).
-std::string aclOf(const std::string& path) {
-    std::string listing = run("getfacl -n " + quoted(path));
-    if (listing.rfind("# file:", 0) == 0) listing.erase(0, listing.find('\n') + 1);
-    return listing;
-}
-
-// Why the temporary folder's file system cannot hold ACLs (setfacl missing or refused),
-// or empty when it can; found out once.
-const std::string& aclUnsupported() {
-    static const std::string reason = [] {
-        std::string file = (fs::temp_directory_path() / "acl-probe-XXXXXX").string();
-        const int fd = mkstemp(file.data());
-        if (fd < 0) return std::string("no temporary file");
-        close(fd);
-        const bool set = setAcl("-m u:nobody:r", file);
-        fs::remove(file);
-        return set ? std::string() : "setfacl is missing or " + fs::temp_directory_path().string() +
-                                         " does not hold ACLs";
-    }();
-    return reason;
-}
-
-mode_t modeOf(const std::string& path) {
-    struct stat info {};
-    EXPECT_EQ(::stat(path.c_str(), &info), 0) << path;
-    return info.st_mode & 07777;
-}
+using namespace acl_tools;
 
 bool hasAttribute(const std::string& path, const char* name) {
     return ::getxattr(path.c_str(), name, nullptr, 0) >= 0;
