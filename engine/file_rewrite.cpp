@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/descriptor_io.h"
+#include "engine/file_attributes.h"
 #include "engine/real_path.h"
 #include "engine/regex.h"
 
@@ -74,11 +75,14 @@ public:
     bool created() const { return fd_ >= 0; }
     int fd() const { return fd_; }
 
-    // Gives the file the owner, group and permission bits of info (the owner only where
-    // the process may set it; chown comes first because it clears set-user-ID bits).
-    // What the new file has already is not set again. own is the new file's status as
-    // fstat gave it (zeroed when it could not).
-    bool takeAttributes(const struct stat& info, struct stat& own) {
+    // Gives the file the owner, group, extended attributes (its access ACL among them) and
+    // permission bits of the file name in the folder, whose status is info (the owner only
+    // where the process may set it; chown comes first because it clears set-user-ID bits;
+    // see carryAttributes for the rest). original is that file open for reading, or -1:
+    // when it is not the same file, name is opened again for its attributes, and a file
+    // that cannot be read gets none. What the new file has already is not set again. own
+    // is the new file's status as fstat gave it (zeroed when it could not).
+    bool takeAttributes(int original, const char* name, const struct stat& info, struct stat& own) {
         const bool known = fstat(fd_, &own) == 0;
         if (!known) own = {};
         const bool sameOwner = known && own.st_uid == info.st_uid && own.st_gid == info.st_gid;
@@ -87,8 +91,21 @@ public:
                 // Not permitted: the file stays the process's own, as any new file would.
             }
         }
-        if (sameOwner && (own.st_mode & 07777) == (info.st_mode & 07777)) return true;
-        return fchmod(fd_, info.st_mode & 07777) == 0;
+        const auto isOriginal = [&](int fd) {
+            struct stat status;
+            return fd >= 0 && fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_dev == info.st_dev &&
+                   status.st_ino == info.st_ino;
+        };
+        int opened = -1;
+        if (!isOriginal(original)) {
+            do {
+                opened = ::openat(folder_, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+            } while (opened < 0 && errno == EINTR);
+            original = isOriginal(opened) ? opened : -1;
+        }
+        const bool carried = carryAttributes(original, fd_, info, sameOwner ? &own : nullptr);
+        if (opened >= 0) ::close(opened);
+        return carried;
     }
 
     // Closes the file and renames it over name in its folder. An unnamed file is given a
@@ -236,6 +253,7 @@ struct Encoding {
     // The file's status when it was read: the new file takes its place only if it is still
     // so (none: no check).
     const struct stat* read = nullptr;
+    int original = -1;                // the file as it was read, open: its attributes are carried
 };
 
 // writeTextSafely for the regular file name in folder (a descriptor) whose status is info,
@@ -271,7 +289,7 @@ bool writeInFolder(int folder, const char* name, const struct stat& info, const 
     // No fsync: the rename replaces the file only once its new contents are complete, and
     // the file systems in use commit a file's data before a rename that replaces another
     // file. A sync per file would make a run over a large site many times slower.
-    if (!temporary.takeAttributes(info, written)) {
+    if (!temporary.takeAttributes(encoding.original, name, info, written)) {
         failure = {FailureCause::writeFailed, errno};
         return false;
     }
@@ -401,7 +419,7 @@ bool copyFileIntoFolder(const std::string& from, int folder, const char* name, F
     // A link at the copy's place is replaced by the copy, never written through.
     TemporaryFile temporary(folder);
     if (!temporary.created() || !copyBytes(source.fd(), temporary.fd()) ||
-        fchmod(temporary.fd(), info.st_mode & 07777) != 0)
+        !carryAttributes(source.fd(), temporary.fd(), info))
         return false;
     // The copy as it is, read back (from the page cache): what the undo will find there.
     if (copied != nullptr && !fingerprintDescriptor(temporary.fd(), *copied)) return false;
@@ -440,7 +458,8 @@ RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& p
         return RestoreOutcome::failed;
     TemporaryFile temporary(folder.fd());
     struct stat own;
-    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) || !temporary.takeAttributes(info, own))
+    if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) ||
+        !temporary.takeAttributes(current.fd(), name, info, own))
         return RestoreOutcome::failed;
     Failure failure;
     if (temporary.moveTo(name, &info, &failure)) return RestoreOutcome::restored;
@@ -612,10 +631,11 @@ int FileRewriter::folderDescriptor(std::string_view folder, bool fresh) {
     return folderFd_;
 }
 
-bool FileRewriter::writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                             const BeforeRename& beforeRename, const BodyWriter& body, Failure& failure) {
+bool FileRewriter::writeBack(size_t index, const std::string& path, int original, const struct stat& opened,
+                             TextFormat format, const BeforeRename& beforeRename, const BodyWriter& body,
+                             Failure& failure) {
     const Encoding encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index,
-                            &opened};
+                            &opened, original};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -744,7 +764,7 @@ FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, Te
     if (options_.dryRun) return FileOutcome::changed;
     if (beforeWrite && !beforeWrite()) return fail(FailureCause::backupFailed, errno);
     Failure failure;
-    if (writeBack(index, path, opened, format, beforeRename, body, failure)) return FileOutcome::changed;
+    if (writeBack(index, path, descriptorOf(file), opened, format, beforeRename, body, failure)) return FileOutcome::changed;
     failure_ = failure;
     return FileOutcome::failed;
 }

@@ -172,10 +172,11 @@ private:
     FileOutcome fail(FailureCause cause, int error = 0);
 
     // Writes the new contents (the mark of format, then what body writes) to the file at
-    // path (the entry at index), which had the status opened when it was read; the new
-    // file is made known to reached_.
-    bool writeBack(size_t index, const std::string& path, const struct stat& opened, TextFormat format,
-                   const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body,
+    // path (the entry at index), which had the status opened when it was read and is still
+    // open on original (its attributes go to the new file); the new file is made known to
+    // reached_.
+    bool writeBack(size_t index, const std::string& path, int original, const struct stat& opened,
+                   TextFormat format, const BeforeRename& beforeRename, const std::function<void(TextFile&)>& body,
                    Failure& failure);
     // A descriptor of folder (a path ending with "/"), opened again when fresh; -1 when
     // it cannot be opened.
@@ -215,15 +216,18 @@ private:
 // new file in the folder of the file and renames it over the file: until the rename the
 // original is untouched, and on any failure it stays as it was and the new file is
 // removed. The new file has no name until it is complete where the file system allows
-// (so a crash leaves none behind). It keeps the original's permission bits and, where the
-// process may set them, its owner and group. A symbolic link stays a link: its target is
+// (so a crash leaves none behind). It keeps the original's permission bits, its extended
+// attributes and access ACL (see carryAttributes) and, where the process may set them, its
+// owner and group. A symbolic link stays a link: its target is
 // rewritten. A file that the process may not open for writing, and a file or folder
 // without any write bit (for every user, the administrator too), are refused.
 bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
 
 // Copies a file byte for byte to a new path, through a temporary file in the target's
 // folder renamed into place, replacing an earlier file there. The copy keeps the source's
-// permission bits and modification time. False (and nothing left behind) on failure.
+// permission bits, extended attributes and access ACL (see carryAttributes: it gets none
+// from the target folder's default ACL) and its modification time. False (and nothing
+// left behind) on failure.
 bool copyFileSafely(const std::string& from, const std::string& to);
 // The same copy into the folder that folder (a descriptor) is, under name; with copied,
 // the fingerprint of the bytes copied.
@@ -244,7 +248,8 @@ enum class RestoreOutcome {
 // a symbolic link) if the file still holds what a run wrote, which had the fingerprint
 // written, and the copy is the one the run made, which had the fingerprint copied. Safely
 // as writeTextSafely writes: a new file, renamed into place, with the file's permission
-// bits and, where the process may set it, its owner; a file that another program changes
-// meanwhile is left as that program left it ("editedSince").
+// bits, extended attributes and access ACL and, where the process may set it, its owner; a
+// file that another program changes meanwhile is left as that program left it
+// ("editedSince").
 RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
                                  const Fingerprint& copied);

@@ -720,6 +720,8 @@ bool lockForWriting(TextFile& file) {
   return flock(file.fd_, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
 }
 
+int descriptorOf(const TextFile& file) { return file.fd_; }
+
 void readText(TextFile& file, TextFormat format, Text& text) { file.readText(format, text); }
 
 void readText(TextFile& file, TextFormat format, Text& text, LineEnds& ends) {

@@ -57,6 +57,9 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 // false when another holder has the file locked, which marks it as in use. File systems
 // without flock support count as unlocked. The lock lasts until the reader is released.
 bool lockForWriting(TextFile& file);
+// The descriptor the file is open on (-1 once it is closed); it stays the reader's or
+// writer's own.
+int descriptorOf(const TextFile& file);
 // Reads all lines that are left, joined by CR LF (no break after the last), into text.
 void readText(TextFile& file, TextFormat format, Text& text);
 
