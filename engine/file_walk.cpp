@@ -1,14 +1,72 @@
 #include "engine/file_walk.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <dirent.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/real_path.h"
 #include "engine/regex.h"
 
 namespace {
+
+// Version-control metadata: the folders of Git, Mercurial, Subversion, Bazaar, Darcs and
+// CVS, and the file named .git by which a worktree or a submodule points to its repository.
+// A run over a checkout changes its work files, never the history kept beside them.
+constexpr std::string_view gitName = ".git";
+
+bool isMetadataFolderName(std::string_view name) {
+    return name == gitName || name == ".hg" || name == ".svn" || name == ".bzr" || name == "_darcs" || name == "CVS";
+}
+
+// The metadata name among the "/"-separated parts of path: a folder above its last part,
+// or the last part when it is named .git, or when lastIsFolder. Empty for none.
+std::string metadataPart(std::string_view path, bool lastIsFolder) {
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    size_t start = 0;
+    for (;;) {
+        size_t end = path.find('/', start);
+        const bool last = end == std::string_view::npos;
+        if (last) end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part == gitName || (isMetadataFolderName(part) && (!last || lastIsFolder))) return std::string(part);
+        if (last) return std::string();
+        start = end + 1;
+    }
+}
+
+// path made absolute against the current folder, with "." and ".." taken by their names
+// alone (no link is resolved) and without empty parts.
+std::string lexicallyAbsolute(const std::string& path) {
+    std::string whole;
+    if (path.empty() || path.front() != '/') {
+        if (char* here = ::getcwd(nullptr, 0)) {
+            whole = here;
+            std::free(here);
+        }
+        whole += '/';
+    }
+    whole += path;
+    std::vector<std::string_view> parts;
+    const std::string_view view(whole);
+    for (size_t start = 0; start <= view.size();) {
+        size_t end = view.find('/', start);
+        if (end == std::string_view::npos) end = view.size();
+        const std::string_view part = view.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string result;
+    for (const std::string_view part : parts) result.append("/").append(part);
+    return result.empty() ? std::string("/") : result;
+}
 
 // The rules of one walk, made ready once.
 struct Rules {
@@ -120,16 +178,19 @@ Kind kindOf(const std::string& path, const Entry& entry) {
 }
 
 // A symbolic link is taken as the file it points to when that lies inside the chosen
-// folder and outside the backup folder: a run rewrites the link's target, and must not
-// reach beyond the places the user chose. A link to a folder is not followed (links could
-// form a cycle). A link that points nowhere is taken: the run reports it as a file it
-// could not read.
+// folder, outside its version-control metadata and outside the backup folder: a run
+// rewrites the link's target, and must not reach beyond the places the user chose, nor
+// into what the walk never enters. A link to a folder is not followed (links could form a
+// cycle). A link that points nowhere is taken: the run reports it as a file it could not
+// read.
 bool takesLink(const Rules& rules, const std::string& path) {
     const std::string target = resolvedPath(path);
     if (target.empty()) return true;
     struct stat info;
     if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
     if (rules.root.empty() || !pathIsWithin(target, rules.root)) return false;
+    const size_t below = std::min(target.size(), rules.root == "/" ? size_t{1} : rules.root.size() + 1);
+    if (!metadataPart(std::string_view(target).substr(below), false).empty()) return false;
     return rules.skipFolder.empty() || !pathIsWithin(target, rules.backup);
 }
 
@@ -154,7 +215,8 @@ private:
 };
 
 // Depth first: a sub-folder's files come before the later entries of its parent. Every
-// entry that is not a folder counts as a file. The backup folder is left out.
+// entry that is not a folder counts as a file. The backup folder and version-control
+// metadata are left out.
 void walk(const Rules& rules, const std::string& folder, const Text& relativeFolder, Taken& taken) {
     Listing listing;
     if (!listFolder(folder, listing)) return;
@@ -163,6 +225,7 @@ void walk(const Rules& rules, const std::string& folder, const Text& relativeFol
         path.assign(folder).append(listing.bytes(entry));
         const Kind kind = kindOf(path, entry);
         if (kind == Kind::folder) {
+            if (isMetadataFolderName(listing.bytes(entry))) continue;
             path += '/';
             if (path == rules.skipFolder) continue;
             taken.flush();
@@ -170,6 +233,7 @@ void walk(const Rules& rules, const std::string& folder, const Text& relativeFol
             taken.leftFolder();
             continue;
         }
+        if (listing.bytes(entry) == gitName) continue;
         if (!takes(rules, entry.name)) continue;
         if (kind == Kind::link && !takesLink(rules, path)) continue;
         taken.take(relativeFolder + entry.name);
@@ -190,4 +254,15 @@ void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, 
     const Rules prepared = prepare(path, rules);
     Taken taken(files, observer);
     walk(prepared, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", taken);
+}
+
+std::string versionControlMetadataOf(const std::string& path) {
+    struct stat info;
+    const bool folder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    // As written, so that a link named .git, or a path through one, counts too.
+    std::string part = metadataPart(lexicallyAbsolute(path), folder);
+    if (!part.empty()) return part;
+    // Where its links lead.
+    const std::string resolved = resolvedPath(path);
+    return resolved.empty() ? std::string() : metadataPart(resolved, folder);
 }
