@@ -40,8 +40,10 @@ bool namePatternCompiles(const WalkRules& rules);
 // version-control metadata; a link that points nowhere is taken (a run reports it). Every
 // entry that is not a folder counts as a file. Folders named .git, .hg, .svn, .bzr, _darcs
 // or CVS are never entered, and an entry named .git that is not a folder (a worktree's or a
-// submodule's pointer to its repository) is never taken. The name filter is compiled into
-// the nameFilter slot of the regex service.
+// submodule's pointer to its repository) is never taken. Each folder is opened relative to
+// its parent, so files at any depth are listed, also where their whole path is longer than
+// the system takes (a run then reports them as unreadable). The name filter is compiled
+// into the nameFilter slot of the regex service.
 void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
                 WalkObserver* observer = nullptr);
 

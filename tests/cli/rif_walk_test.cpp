@@ -1,5 +1,6 @@
 // rif's walk end to end: a real Git repository and other version-control metadata left as
-// they were, and a PATH inside such metadata refused.
+// they were, a PATH inside such metadata refused, and a file deeper than a whole path can
+// name reported instead of passed over.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "rif_fixture.h"
+#include "tests/support/deep_tree.h"
 
 namespace {
 
@@ -89,6 +91,23 @@ TEST_F(RifWalkTest, PathInsideVersionControlMetadataIsRefused) {
     EXPECT_EQ(parent.status, 0) << parent.err;
     EXPECT_EQ(read("a.txt"), "bar\n");
     EXPECT_EQ(read(".git/config"), "[core]\n\tfoo = 1\n");
+}
+
+// A file whose path is longer than PATH_MAX cannot be opened by that path: rif names it in
+// an error line and exits with 3, and still changes the files it can reach.
+TEST_F(RifWalkTest, FileBeyondThePathLimitIsReported) {
+    write("site/a.txt", "foo\n");
+    const std::string name(200, 'd');
+    const std::string deep = deep_tree::make(at("site"), name, 22, "deep.txt", "foo\n");
+    ASSERT_FALSE(deep.empty());
+    const deep_tree::Removal removal(at("site"), name);
+    ASSERT_GT(("site/" + deep).size(), 4096u);
+
+    const Result r = rif({"foo", "bar", "site"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, "site/a.txt: 1\n");
+    EXPECT_EQ(r.err, "site/" + deep + ": error: it could not be read\n1 files changed, 1 failed, 2 searched\n");
+    EXPECT_EQ(read("site/a.txt"), "bar\n");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The folder walk on real temporary trees: version-control metadata left out, and paths
-// that lie inside it recognised.
+// The folder walk on real temporary trees: version-control metadata left out, paths that
+// lie inside it recognised, and files deeper than a whole path can name still listed.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "engine/file_walk.h"
+#include "tests/support/deep_tree.h"
 
 namespace {
 
@@ -107,6 +109,50 @@ TEST_F(FileWalkTest, PathsInsideVersionControlMetadataAreRecognised) {
     EXPECT_EQ(inside, ".git");
     EXPECT_EQ(outside, "");
     EXPECT_EQ(parent, "");
+}
+
+// Counts the descriptors the process holds each time the walk is about to go into a folder.
+class DescriptorCount : public WalkObserver {
+public:
+    void taken(size_t, size_t) override {
+        size_t count = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;
+        most = std::max(most, count);
+    }
+    size_t most = 0;
+};
+
+// Files whose whole path is longer than PATH_MAX (4,096 bytes) are listed where they lie, in
+// the walk's order, like any other; a tree deeper than the descriptors a walk keeps open is
+// walked whole, with no more of them open than for a shallow one.
+TEST_F(FileWalkTest, FilesBeyondThePathLimitAreListed) {
+    write("site/a.txt");
+    write("site/z.txt");
+    const std::string name(200, 'd');
+    const std::string deep = deep_tree::make(root_ + "site", name, 22, "deep.txt", "foo\n");
+    ASSERT_FALSE(deep.empty());
+    const deep_tree::Removal removal(root_ + "site", name);
+    ASSERT_GT((root_ + "site/" + deep).size(), 4096u);
+    // Below the tenth folder: after a chain of 150 more, a folder of its own.
+    std::string tenth;
+    for (int level = 0; level < 10; ++level) tenth += name + "/";
+    const std::string deeper = deep_tree::make(root_ + "site/" + tenth, "c", 150, "deeper.txt", "foo\n");
+    ASSERT_FALSE(deeper.empty());
+    write("site/" + tenth + "e/late.txt");
+
+    WalkRules rules;
+    rules.extensions = {u"txt"};
+    std::vector<Text> files;
+    const size_t before = [] {
+        DescriptorCount count;
+        count.taken(0, 0);
+        return count.most;
+    }();
+    DescriptorCount count;
+    walkFolder(textFromUtf8(root_ + "site"), Text(), rules, files, &count);
+    EXPECT_EQ(files, (std::vector<Text>{u"a.txt", textFromUtf8(tenth + deeper), textFromUtf8(deep),
+                                        textFromUtf8(tenth + "e/late.txt"), u"z.txt"}));
+    EXPECT_LE(count.most, before + 70);
 }
 
 }  // namespace
