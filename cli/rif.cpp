@@ -233,6 +233,10 @@ int run(const Settings& settings) {
     for (const std::string& path : settings.paths) {
         struct stat info;
         if (::stat(path.c_str(), &info) != 0) return usage("no such file or folder: " + path);
+        // The walk never enters version-control metadata; named on its own, it is refused.
+        const std::string metadata = versionControlMetadataOf(path);
+        if (!metadata.empty())
+            return usage(path + " lies inside version-control metadata (" + metadata + "); rif never changes it");
         Batch batch;
         if (S_ISDIR(info.st_mode)) {
             batch.root = textFromUtf8(path.back() == '/' ? path : path + "/");
@@ -357,7 +361,9 @@ int main(int argc, char** argv) {
     CLI::App app{"Find and replace in many text files.\n\n"
                  "Every file below each folder PATH (at any depth, by extension and name) and every file\n"
                  "PATH is searched; each file in which SEARCH occurs is rewritten with REPLACEMENT, safely:\n"
-                 "the new contents go into a new file that replaces the old one only when complete.\n\n"
+                 "the new contents go into a new file that replaces the old one only when complete.\n"
+                 "Version-control metadata (.git, .hg, .svn, .bzr, _darcs and CVS folders, .git files)\n"
+                 "is never entered, and a PATH inside it is refused.\n\n"
                  "With --backup DIR, the run keeps a journal in DIR, and rif --undo DIR puts the files\n"
                  "back as they were before it.\n\n"
                  "Exit status: 0 some file changed (or would, with --dry-run; restored, with --undo),\n"

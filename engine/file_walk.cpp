@@ -1,14 +1,74 @@
 #include "engine/file_walk.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/real_path.h"
 #include "engine/regex.h"
 
 namespace {
+
+// Version-control metadata: the folders of Git, Mercurial, Subversion, Bazaar, Darcs and
+// CVS, and the file named .git by which a worktree or a submodule points to its repository.
+// A run over a checkout changes its work files, never the history kept beside them.
+constexpr std::string_view gitName = ".git";
+
+bool isMetadataFolderName(std::string_view name) {
+    return name == gitName || name == ".hg" || name == ".svn" || name == ".bzr" || name == "_darcs" || name == "CVS";
+}
+
+// The metadata name among the "/"-separated parts of path: a folder above its last part,
+// or the last part when it is named .git, or when lastIsFolder. Empty for none.
+std::string metadataPart(std::string_view path, bool lastIsFolder) {
+    while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+    size_t start = 0;
+    for (;;) {
+        size_t end = path.find('/', start);
+        const bool last = end == std::string_view::npos;
+        if (last) end = path.size();
+        const std::string_view part = path.substr(start, end - start);
+        if (part == gitName || (isMetadataFolderName(part) && (!last || lastIsFolder))) return std::string(part);
+        if (last) return std::string();
+        start = end + 1;
+    }
+}
+
+// path made absolute against the current folder, with "." and ".." taken by their names
+// alone (no link is resolved) and without empty parts.
+std::string lexicallyAbsolute(const std::string& path) {
+    std::string whole;
+    if (path.empty() || path.front() != '/') {
+        if (char* here = ::getcwd(nullptr, 0)) {
+            whole = here;
+            std::free(here);
+        }
+        whole += '/';
+    }
+    whole += path;
+    std::vector<std::string_view> parts;
+    const std::string_view view(whole);
+    for (size_t start = 0; start <= view.size();) {
+        size_t end = view.find('/', start);
+        if (end == std::string_view::npos) end = view.size();
+        const std::string_view part = view.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string result;
+    for (const std::string_view part : parts) result.append("/").append(part);
+    return result.empty() ? std::string("/") : result;
+}
 
 // The rules of one walk, made ready once.
 struct Rules {
@@ -66,13 +126,144 @@ struct Entry {
     unsigned char type;  // readdir's d_type: DT_UNKNOWN where the file system does not tell
 };
 
-// A folder's entries; their file-system names are kept together in one string.
+// A folder's entries; their file-system names are kept together in one string, each
+// followed by a zero byte, so that each can be handed to the system as it is.
 struct Listing {
     std::string names;
     std::vector<Entry> entries;
     std::string_view bytes(const Entry& entry) const {
         return std::string_view(names).substr(entry.bytesAt, entry.bytesSize);
     }
+    const char* systemName(const Entry& entry) const { return names.c_str() + entry.bytesAt; }
+};
+
+// Opens the folder called name in the folder open at parent (AT_FDCWD: name is a path from
+// the current folder) for reading its entries, never through a symbolic link unless
+// followLink; -1 when it cannot be opened.
+int openFolderAt(int parent, const char* name, bool followLink) {
+    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
+    int fd;
+    do {
+        fd = ::openat(parent, name, flags);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// The folders from the walked folder down to the one the walk is in, each known by its name
+// in the folder above it. A folder is opened relative to the one above it, so that no path
+// handed to the system grows with the depth: files below paths longer than PATH_MAX are
+// reached too. At most heldFolders of them keep their descriptors open (a process may hold
+// only so many, and a tree may be deeper than that); the shallowest is closed first, and
+// opened again, name by name from the nearest open folder above it, when the walk comes
+// back to it and needs it.
+class FolderChain {
+public:
+    // The walked folder, reached through links if need be.
+    explicit FolderChain(const std::string& root) {
+        levels_.push_back({nullptr, nullptr, -1});
+        const int fd = openFolderAt(AT_FDCWD, root.c_str(), true);
+        if (fd >= 0) take(levels_.back(), fd);
+    }
+    ~FolderChain() {
+        for (Level& level : levels_) close(level);
+    }
+    FolderChain(const FolderChain&) = delete;
+    FolderChain& operator=(const FolderChain&) = delete;
+
+    // The folder the walk is in, open for reading its entries; null when it could not be
+    // read. Only right after it was entered: its descriptor may be closed later.
+    DIR* deepest() const { return levels_.back().dir; }
+
+    // Goes into the sub-folder name of the folder the walk is in; name must stay valid
+    // until leave(). False, and nothing changed, when it cannot be opened.
+    bool enter(const char* name) {
+        const int parent = descriptor();
+        if (parent < 0) return false;
+        const int fd = openFolderAt(parent, name, false);
+        if (fd < 0) return false;
+        levels_.push_back({name, nullptr, -1});
+        if (!take(levels_.back(), fd)) {
+            levels_.pop_back();
+            return false;
+        }
+        if (held_ > heldFolders) closeShallowest();
+        return true;
+    }
+
+    // Back to the folder above.
+    void leave() {
+        close(levels_.back());
+        levels_.pop_back();
+    }
+
+    // The descriptor of the folder the walk is in, opened again if it was closed; -1 when
+    // that fails.
+    int descriptor() {
+        const size_t deepest = levels_.size() - 1;
+        if (levels_[deepest].fd >= 0) return levels_[deepest].fd;
+        if (held_ >= heldFolders) closeShallowest();
+        size_t open = deepest;
+        while (open > 0 && levels_[open].fd < 0) --open;
+        int fd = levels_[open].fd;
+        if (fd < 0) return -1;
+        for (size_t i = open + 1; i <= deepest; ++i) {
+            const int next = openFolderAt(fd, levels_[i].name, false);
+            if (i > open + 1) ::close(fd);
+            fd = next;
+            if (fd < 0) return -1;
+        }
+        levels_[deepest].fd = fd;
+        ++held_;
+        firstHeld_ = std::min(firstHeld_, deepest);
+        return fd;
+    }
+
+private:
+    static constexpr size_t heldFolders = 64;
+
+    struct Level {
+        const char* name;  // in the folder above (null for the walked folder)
+        DIR* dir;          // its entries, until it is closed the first time
+        int fd;            // -1 while closed
+    };
+
+    // Makes fd, open on the folder of level (the deepest), its descriptor; false (fd closed)
+    // when its entries cannot be read through it.
+    bool take(Level& level, int fd) {
+        level.dir = ::fdopendir(fd);
+        if (level.dir == nullptr) {
+            ::close(fd);
+            return false;
+        }
+        level.fd = fd;
+        ++held_;
+        if (levels_.size() > 1) firstHeld_ = std::min(firstHeld_, levels_.size() - 1);
+        return true;
+    }
+
+    void close(Level& level) {
+        if (level.fd < 0) return;
+        if (level.dir != nullptr) ::closedir(level.dir);
+        else ::close(level.fd);
+        level.dir = nullptr;
+        level.fd = -1;
+        --held_;
+    }
+
+    // Closes the shallowest open folder but the walked folder (which could not be opened
+    // again by name) and the deepest.
+    void closeShallowest() {
+        for (size_t i = firstHeld_; i + 1 < levels_.size(); ++i) {
+            if (levels_[i].fd < 0) continue;
+            close(levels_[i]);
+            firstHeld_ = i + 1;
+            return;
+        }
+    }
+
+    std::vector<Level> levels_;
+    size_t held_ = 0;       // levels with an open descriptor
+    size_t firstHeld_ = 1;  // every level in [1, firstHeld_) is closed
 };
 
 // Compares as lowerCase(a) with lowerCase(b) would, without making either.
@@ -86,50 +277,50 @@ int compareIgnoringCase(TextView a, TextView b) {
     return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
 }
 
-// The entries of a folder sorted by name ignoring case (names that differ only in case by
-// their bytes), "." and ".." left out; false when the folder cannot be read.
-bool listFolder(const std::string& folder, Listing& listing) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return false;
+// The entries of an open folder sorted by name ignoring case (names that differ only in
+// case by their bytes), "." and ".." left out.
+void listFolder(DIR* dir, Listing& listing) {
     while (const dirent* entry = readdir(dir)) {
         const std::string_view bytes(entry->d_name);
         if (bytes == "." || bytes == "..") continue;
         listing.entries.push_back({textFromUtf8(bytes), listing.names.size(), bytes.size(), entry->d_type});
         listing.names += bytes;
+        listing.names += '\0';
     }
-    closedir(dir);
     std::sort(listing.entries.begin(), listing.entries.end(), [&](const Entry& a, const Entry& b) {
         const int order = compareIgnoringCase(a.name, b.name);
         return order != 0 ? order < 0 : listing.bytes(a) < listing.bytes(b);
     });
-    return true;
 }
 
-// What an entry is, from readdir's type where it gives one (no status is read for a folder
-// or a plain file) and else from lstat.
+// What an entry of the folder the walk is in is, from readdir's type where it gives one (no
+// status is read for a folder or a plain file) and else from the entry's own status.
 enum class Kind { folder, link, file };
 
-Kind kindOf(const std::string& path, const Entry& entry) {
-    const unsigned char type = entry.type;
+Kind kindOf(FolderChain& chain, const char* name, unsigned char type) {
     if (type == DT_DIR) return Kind::folder;
     if (type == DT_LNK) return Kind::link;
     if (type != DT_UNKNOWN) return Kind::file;
     struct stat info;
-    if (::lstat(path.c_str(), &info) != 0) return Kind::file;
+    const int folder = chain.descriptor();
+    if (folder < 0 || ::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return Kind::file;
     return S_ISDIR(info.st_mode) ? Kind::folder : S_ISLNK(info.st_mode) ? Kind::link : Kind::file;
 }
 
 // A symbolic link is taken as the file it points to when that lies inside the chosen
-// folder and outside the backup folder: a run rewrites the link's target, and must not
-// reach beyond the places the user chose. A link to a folder is not followed (links could
-// form a cycle). A link that points nowhere is taken: the run reports it as a file it
-// could not read.
+// folder, outside its version-control metadata and outside the backup folder: a run
+// rewrites the link's target, and must not reach beyond the places the user chose, nor
+// into what the walk never enters. A link to a folder is not followed (links could form a
+// cycle). A link that points nowhere is taken: the run reports it as a file it could not
+// read.
 bool takesLink(const Rules& rules, const std::string& path) {
     const std::string target = resolvedPath(path);
     if (target.empty()) return true;
     struct stat info;
     if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
     if (rules.root.empty() || !pathIsWithin(target, rules.root)) return false;
+    const size_t below = std::min(target.size(), rules.root == "/" ? size_t{1} : rules.root.size() + 1);
+    if (!metadataPart(std::string_view(target).substr(below), false).empty()) return false;
     return rules.skipFolder.empty() || !pathIsWithin(target, rules.backup);
 }
 
@@ -154,24 +345,35 @@ private:
 };
 
 // Depth first: a sub-folder's files come before the later entries of its parent. Every
-// entry that is not a folder counts as a file. The backup folder is left out.
-void walk(const Rules& rules, const std::string& folder, const Text& relativeFolder, Taken& taken) {
+// entry that is not a folder counts as a file. The backup folder and version-control
+// metadata are left out. The walk is in the deepest folder of chain (or could not open it:
+// nothing is taken); path names it (with a final "/") as the walk meets it: links are
+// resolved and the backup folder is recognised through it.
+void walk(const Rules& rules, FolderChain& chain, const std::string& path, const Text& relativeFolder,
+          Taken& taken) {
+    if (chain.deepest() == nullptr) return;
     Listing listing;
-    if (!listFolder(folder, listing)) return;
-    std::string path;
+    listFolder(chain.deepest(), listing);
+    std::string entryPath;
     for (const Entry& entry : listing.entries) {
-        path.assign(folder).append(listing.bytes(entry));
-        const Kind kind = kindOf(path, entry);
+        const std::string_view name = listing.bytes(entry);
+        const char* const systemName = listing.systemName(entry);
+        const Kind kind = kindOf(chain, systemName, entry.type);
         if (kind == Kind::folder) {
-            path += '/';
-            if (path == rules.skipFolder) continue;
+            if (isMetadataFolderName(name)) continue;
+            entryPath.assign(path).append(name) += '/';
+            if (entryPath == rules.skipFolder) continue;
             taken.flush();
-            walk(rules, path, relativeFolder + entry.name + u"/", taken);
+            if (chain.enter(systemName)) {
+                walk(rules, chain, entryPath, relativeFolder + entry.name + u"/", taken);
+                chain.leave();
+            }
             taken.leftFolder();
             continue;
         }
+        if (name == gitName) continue;
         if (!takes(rules, entry.name)) continue;
-        if (kind == Kind::link && !takesLink(rules, path)) continue;
+        if (kind == Kind::link && !takesLink(rules, entryPath.assign(path).append(name))) continue;
         taken.take(relativeFolder + entry.name);
     }
     taken.flush();
@@ -189,5 +391,17 @@ void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, 
     if (!path.empty() && path.back() != '/') path += '/';
     const Rules prepared = prepare(path, rules);
     Taken taken(files, observer);
-    walk(prepared, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", taken);
+    FolderChain chain(path);
+    walk(prepared, chain, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", taken);
+}
+
+std::string versionControlMetadataOf(const std::string& path) {
+    struct stat info;
+    const bool folder = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    // As written, so that a link named .git, or a path through one, counts too.
+    std::string part = metadataPart(lexicallyAbsolute(path), folder);
+    if (!part.empty()) return part;
+    // Where its links lead.
+    const std::string resolved = resolvedPath(path);
+    return resolved.empty() ? std::string() : metadataPart(resolved, folder);
 }

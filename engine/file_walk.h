@@ -1,8 +1,9 @@
 #pragma once
 // The walk of "Add folders": the files below a folder, at any depth, that the extension
-// and name rules take, in a fixed order.
+// and name rules take, in a fixed order. Version-control metadata is never part of it.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "engine/text.h"
@@ -35,8 +36,21 @@ bool namePatternCompiles(const WalkRules& rules);
 // Appends to files the taken files below folder, depth first, each folder's entries sorted
 // by name ignoring letter case (names that differ only in case by their bytes), each as
 // prefix + its path below folder. A symbolic link to a folder is not followed; a link to
-// a file is taken when its target lies inside folder and outside the backup folder; a link
-// that points nowhere is taken (a run reports it). Every entry that is not a folder counts
-// as a file. The name filter is compiled into the nameFilter slot of the regex service.
+// a file is taken when its target lies inside folder, outside the backup folder and outside
+// version-control metadata; a link that points nowhere is taken (a run reports it). Every
+// entry that is not a folder counts as a file. Folders named .git, .hg, .svn, .bzr, _darcs
+// or CVS are never entered, and an entry named .git that is not a folder (a worktree's or a
+// submodule's pointer to its repository) is never taken. Each folder is opened relative to
+// its parent, so files at any depth are listed, also where their whole path is longer than
+// the system takes (a run then reports them as unreadable). The name filter is compiled
+// into the nameFilter slot of the regex service.
 void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
                 WalkObserver* observer = nullptr);
+
+// The version-control metadata a path (file-system bytes, relative to the current folder or
+// absolute) lies in: the name of the folder among those the walk never enters (".git",
+// ".hg", ".svn", ".bzr", "_darcs", "CVS") that is one of its folders, as written or once
+// its links are resolved, or ".git" when it is itself named .git (a folder, a worktree's
+// file or a link). Empty when it lies in none. The last part of a path counts under the
+// other names only when it is a folder.
+std::string versionControlMetadataOf(const std::string& path);

@@ -236,4 +236,19 @@ TEST_F(FileSetTest, CancelledFileDialogKeepsTheSet) {
     expectSet({u"b.txt", u"a.txt"});
 }
 
+// A checkout's Git metadata is never part of the set: neither the files of its .git folder
+// nor a worktree's .git file.
+TEST_F(FileSetTest, AddFoldersLeavesOutVersionControlMetadata) {
+    setToggle("txt", true);
+    setToggle("htm", true);
+    writeFile("site/a.txt", "");
+    writeFile("site/.git/description.txt", "");
+    writeFile("site/.git/hooks/notes.htm", "");
+    writeFile("site/sub/.git", "gitdir: ../.git/worktrees/sub\n");
+    writeFile("site/sub/b.htm", "");
+    addFolder();
+    expectSet({u"a.txt", u"sub/b.htm"});
+    EXPECT_TRUE(messages.empty());
+}
+
 }  // namespace
