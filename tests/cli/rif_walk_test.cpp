@@ -106,7 +106,8 @@ TEST_F(RifWalkTest, FileBeyondThePathLimitIsReported) {
     const Result r = rif({"foo", "bar", "site"});
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, "site/a.txt: 1\n");
-    EXPECT_EQ(r.err, "site/" + deep + ": error: it could not be read\n1 files changed, 1 failed, 2 searched\n");
+    EXPECT_EQ(r.err, "site/" + deep +
+                         ": error: its path is longer than the system can open\n1 files changed, 1 failed, 2 searched\n");
     EXPECT_EQ(read("site/a.txt"), "bar\n");
 }
 
