@@ -760,7 +760,8 @@ FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, Te
     // it go again).
     if (opened.st_nlink > 1) return fail(FailureCause::hardLinks);
     if (!lockForWriting(file)) return fail(FailureCause::inUse);
-    if (!mayBeRewritten(path)) return fail(FailureCause::notWritable, errno);
+    // Without a copy to make, the write makes these checks itself.
+    if ((options_.dryRun || beforeWrite) && !mayBeRewritten(path)) return fail(FailureCause::notWritable, errno);
     if (options_.dryRun) return FileOutcome::changed;
     if (beforeWrite && !beforeWrite()) return fail(FailureCause::backupFailed, errno);
     Failure failure;

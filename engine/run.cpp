@@ -40,7 +40,6 @@ public:
         path_ = setup_.root;
         appendTextToUtf8(relative, path_);
         const BeforeWrite backup = [&] {
-            if (!setup_.backups) return true;
             backupPath_ = textToUtf8(relative);
             return setup_.journal->reserve(backupPath_) && copier_.copy(relative, &copied_);
         };
@@ -48,7 +47,8 @@ public:
             return setup_.journal->record(path_, backupPath_, written, copied_);
         };
         FileReport report;
-        report.outcome = rewriter_.rewrite(setup_.firstIndex + index, path_, setup_.row, backup,
+        report.outcome = rewriter_.rewrite(setup_.firstIndex + index, path_, setup_.row,
+                                           setup_.backups ? backup : BeforeWrite(),
                                            setup_.backups ? note : BeforeRename());
         report.replacements = rewriter_.lastReplacements();
         if (report.outcome == FileOutcome::failed || report.outcome == FileOutcome::unreadable)
