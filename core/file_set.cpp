@@ -93,6 +93,11 @@ void addFolder() {
     const Text chosen = tk::pathRequester(u"To choose a folder with files", app.paths.folders);
     // Cancelling keeps the set that was there, rows and all.
     if (chosen.empty()) return;
+    // A repository's own metadata is never a set: the choice is refused, the set kept.
+    if (!versionControlMetadataOf(textToUtf8(chosen)).empty()) {
+        showError(10, chosen);
+        return;
+    }
     app.filePaths.clear();
     app.paths.folders = chosen;
     app.paths.root = chosen;
@@ -110,6 +115,11 @@ void addFiles() {
     const std::vector<Text> chosen = tk::openFileRequester(
         Text(), app.paths.files, u"TXT File (txt, hta, htm, html)|*.txt;*.hta;*.htm;*.html", true);
     if (chosen.empty()) return;
+    // The chosen files share one folder.
+    if (!versionControlMetadataOf(textToUtf8(chosen.front())).empty()) {
+        showError(10, folderOfChosen(chosen.front()));
+        return;
+    }
     app.filePaths.clear();
     tk::clearGadgetItems(app.g.fileList);
     for (size_t i = 1; i < chosen.size(); ++i) {

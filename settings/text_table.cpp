@@ -102,6 +102,8 @@ constexpr TextRow builtInRows[] = {
     {"err9", u"Another run or undo is using the backup folder: nothing was done.", nullptr},
     {"und5", u"The run that wrote the journal did not finish (or its journal was cut short). Files in the journal:",
      nullptr},
+    {"err10", u"The choice lies inside version-control metadata (.git and the like), which the program never changes.",
+     nullptr},
 };
 
 }  // namespace

@@ -251,4 +251,26 @@ TEST_F(FileSetTest, AddFoldersLeavesOutVersionControlMetadata) {
     EXPECT_TRUE(messages.empty());
 }
 
+// A folder or files chosen inside a repository's metadata are refused with error 10, and
+// the set stays as it was.
+TEST_F(FileSetTest, ChoiceInsideVersionControlMetadataIsRefusedAndTheSetKept) {
+    setToggle("txt", true);
+    writeFile("site/a.txt", "");
+    writeFile("site/.git/info/notes.txt", "");
+    addFolder();
+    expectSet({u"a.txt"});
+
+    pathAnswer = folderText("site/.git/info");
+    click(app.g.addFoldersButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, u"The choice lies inside version-control metadata (.git and the like), which the "
+                                u"program never changes.\r\n\"" + folderText("site/.git/info") + u"\"");
+    fileAnswer = {folderText("site/.git/info") + u"notes.txt"};
+    click(app.g.addFilesButton);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, messages[0].text);
+    expectSet({u"a.txt"});
+    EXPECT_EQ(app.paths.root, folderText("site"));
+}
+
 }  // namespace
