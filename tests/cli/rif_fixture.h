@@ -53,6 +53,12 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
+    // Runs a shell command in the temporary folder; its exit status.
+    int shell(const std::string& command) const {
+        const int raw = std::system(("cd " + quoted(folder_.string()) + " && " + command).c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
     // Runs rif with the arguments in the temporary folder.
     Result rif(const std::vector<std::string>& arguments) const {
         std::string command = "cd " + quoted(folder_.string()) + " && " + quoted(RIF_PROGRAM);

@@ -11,14 +11,7 @@ namespace {
 
 using namespace rif_test;
 
-class RifUndoTest : public RifTest {
-protected:
-    // Runs a shell command in the temporary folder; its exit status.
-    int shell(const std::string& command) const {
-        const int raw = std::system(("cd " + quoted(folder_.string()) + " && " + command).c_str());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-};
+using RifUndoTest = RifTest;
 
 TEST_F(RifUndoTest, RunThatChangesNothingKeepsTheLastRunsCopiesAndUndo) {
     write("A/x.txt", "old a\n");

@@ -18,12 +18,6 @@ using namespace rif_test;
 
 class RifWalkTest : public RifTest {
 protected:
-    // Runs a shell command in the temporary folder; its exit status.
-    int shell(const std::string& command) const {
-        const int raw = std::system(("cd " + quoted(folder_.string()) + " && " + command).c_str());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    }
-
     // The bytes of every file below the folder, by path.
     std::map<std::string, std::string> filesBelow(const std::string& name) const {
         std::map<std::string, std::string> files;
