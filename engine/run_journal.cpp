@@ -213,8 +213,8 @@ std::string withSlash(std::string folder) {
     return folder;
 }
 
-std::string absolute(std::string_view path) {
-    if (!path.empty() && path.front() == '/') return std::string(path);
+// The working folder, with its final "/".
+std::string workingFolder() {
     std::string out;
     char* here = ::getcwd(nullptr, 0);
     if (here != nullptr) {
@@ -222,9 +222,16 @@ std::string absolute(std::string_view path) {
         std::free(here);
     }
     if (out.empty() || out.back() != '/') out += '/';
-    while (path.starts_with("./")) path.remove_prefix(2);
-    out += path;
     return out;
+}
+
+// path made absolute against the working folder here.
+void appendAbsolute(std::string& out, std::string_view path, const std::string& here) {
+    if (path.empty() || path.front() != '/') {
+        appendEscaped(out, here);
+        while (path.starts_with("./")) path.remove_prefix(2);
+    }
+    appendEscaped(out, path);
 }
 
 }  // namespace
@@ -253,7 +260,8 @@ BackupFolderLock::~BackupFolderLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-RunJournal::RunJournal(std::string backupFolder) : folder_(withSlash(std::move(backupFolder))) {}
+RunJournal::RunJournal(std::string backupFolder)
+    : folder_(withSlash(std::move(backupFolder))), workingFolder_(workingFolder()) {}
 
 RunJournal::~RunJournal() { finish(); }
 
@@ -315,7 +323,7 @@ bool RunJournal::record(std::string_view path, std::string_view backup, const Fi
     std::string rest = " ";
     appendFingerprint(rest, written);
     rest += ' ';
-    appendEscaped(rest, absolute(path));
+    appendAbsolute(rest, path, workingFolder_);
     rest += ' ';
     appendEscaped(rest, backup);
     rest += ' ';

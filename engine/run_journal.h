@@ -70,10 +70,10 @@ public:
     // written, or the copy would replace another copy of this run or the journal itself, or
     // would not lie below the folder.
     bool reserve(std::string_view backup);
-    // Records the file at path (relative paths are taken from the working folder), whose
-    // copy at backup has the fingerprint copied, just before the bytes with the fingerprint
-    // written replace it. False when the entry could not be written: the file must then be
-    // left alone.
+    // Records the file at path (relative paths are taken from the working folder when the
+    // journal was made), whose copy at backup has the fingerprint copied, just before the
+    // bytes with the fingerprint written replace it. False when the entry could not be
+    // written: the file must then be left alone.
     bool record(std::string_view path, std::string_view backup, const Fingerprint& written,
                 const Fingerprint& copied);
     // The run has ended: a journal that took the last one's place gets its closing line; one
@@ -86,6 +86,7 @@ private:
 
     std::mutex mutex_;  // the threads of a run reserve and record at once
     std::string folder_;  // ends with "/"
+    std::string workingFolder_;  // relative paths are taken from here; ends with "/"
     std::unique_ptr<BackupFolderLock> lock_;
     int fd_ = -1;
     bool live_ = false;      // the journal has taken the last one's place
