@@ -1,6 +1,7 @@
 // rif: find and replace in many text files from the command line, on the same engine as
 // the window: the same walk, the same search, the same safe rewrite and backups.
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,18 @@
 #include "engine/text_file.h"
 
 namespace {
+
+// Makes the backup folder, with its parents, where it is missing. An empty string, or why
+// it cannot serve (a file stands there, or it cannot be made), before any file is touched.
+std::string prepareBackupFolder(const std::string& folder) {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error)) return std::string();
+    if (std::filesystem::exists(std::filesystem::symlink_status(folder, error)))
+        return "the backup folder " + folder + " is not a folder";
+    if (!std::filesystem::create_directories(folder, error) && error)
+        return "the backup folder " + folder + " cannot be made: " + error.message();
+    return std::string();
+}
 
 int run(const Settings& settings) {
     PreparedRow row;
@@ -45,6 +58,10 @@ int run(const Settings& settings) {
     std::vector<Batch> batches;
     const std::string refused = gatherFiles(settings, rules, batches);
     if (!refused.empty()) return usage(refused);
+    if (!settings.backup.empty() && !settings.dryRun) {
+        const std::string unusable = prepareBackupFolder(settings.backup);
+        if (!unusable.empty()) return usage(unusable);
+    }
     size_t total = 0;
     for (const Batch& batch : batches) total += batch.relatives.size();
 

@@ -32,7 +32,8 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
         ->capture_default_str();
     app.add_option("--name", settings.name, "a regular expression the whole file name without its extension must match");
     app.add_option("-b,--backup", settings.backup,
-                   "copy each file into DIR before changing it, under its path below its PATH");
+                   "copy each file into DIR before changing it, under its path below its PATH (DIR is "
+                   "made when missing)");
     app.add_option("--codepage", settings.codepage, "the character set of files without a byte-order mark "
                                                     "(default: the locale's)");
     app.add_flag("--crlf", settings.crlf, "write CR LF after every line (default: keep each file's line ends)");
