@@ -2,6 +2,8 @@
 
 #include "core/event_loop.h"
 
+#include <utility>
+
 #include "core/app_state.h"
 #include "core/editor_commands.h"
 #include "core/file_set.h"
@@ -18,6 +20,8 @@ namespace {
 
 // Whether the last left click left one of the drop-down combos with the focus.
 bool comboClicked = false;
+// The close box was used while a command was going on.
+bool closeRequested = false;
 
 void rightClick() {
     const Gadgets& g = app.g;
@@ -163,6 +167,8 @@ bool cursorInsideEnabledGadget(tk::Gadget gadget) {
 
 void runButtonProc(tk::Gadget /*runButton*/) {}
 
+void requestClose() { closeRequested = true; }
+
 bool handleEvent(int kind) {
     switch (kind) {
         case tk::menuEvent:
@@ -179,7 +185,8 @@ bool handleEvent(int kind) {
         case tk::closeEvent: return false;
         default: break;
     }
-    return true;
+    // A close asked for during the command ends the loop now, once.
+    return !std::exchange(closeRequested, false);
 }
 
 void runEventLoop() {

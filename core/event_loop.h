@@ -7,8 +7,12 @@
 void runEventLoop();
 
 // Applies the loop's rules to one event of the given kind (the toolkit's current event).
-// False when the loop must end after it.
+// False when the loop must end after it, also when the window was asked to close while the
+// command it started was going on.
 bool handleEvent(int kind);
+
+// Asks the loop to end once the command going on returns: the close box used during a run.
+void requestClose();
 
 // Whether the mouse cursor is now inside the gadget's rectangle on the screen (left and top
 // edges inside, right and bottom edges outside).

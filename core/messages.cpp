@@ -20,11 +20,12 @@ void showError(int code, const Text& detail) {
     tk::messageBox(text("err"), message);
 }
 
-Text runResultMessage(int64_t changedCount, int64_t failedCount) {
+Text runResultMessage(int64_t changedCount, int64_t failedCount, bool stopped) {
     // "Not found" only when nothing failed either: a failed file may well hold the text.
     Text message = changedCount > 0 || failedCount > 0 ? text("txt8") + u" " + numberToText(changedCount)
                                                        : text("txt9");
     if (failedCount > 0) message += app.lineBreak + text("txt10") + u" " + numberToText(failedCount);
+    if (stopped) message = text("stp2") + app.lineBreak + message;
     return message;
 }
 
@@ -48,16 +49,17 @@ void showResult(bool success, const Text& message) {
 
 }  // namespace
 
-void showRunResult(int64_t changedCount, int64_t failedCount) {
-    showResult(changedCount > 0, runResultMessage(changedCount, failedCount));
+void showRunResult(int64_t changedCount, int64_t failedCount, bool stopped) {
+    showResult(changedCount > 0, runResultMessage(changedCount, failedCount, stopped));
 }
 
-Text undoResultMessage(int64_t restoredCount, int64_t leftAloneCount) {
+Text undoResultMessage(int64_t restoredCount, int64_t leftAloneCount, bool stopped) {
     Text message = text("und3") + u" " + numberToText(restoredCount);
     if (leftAloneCount > 0) message += app.lineBreak + text("txt10") + u" " + numberToText(leftAloneCount);
+    if (stopped) message = text("stp3") + app.lineBreak + message;
     return message;
 }
 
-void showUndoResult(int64_t restoredCount, int64_t leftAloneCount) {
-    showResult(restoredCount > 0, undoResultMessage(restoredCount, leftAloneCount));
+void showUndoResult(int64_t restoredCount, int64_t leftAloneCount, bool stopped) {
+    showResult(restoredCount > 0, undoResultMessage(restoredCount, leftAloneCount, stopped));
 }

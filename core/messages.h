@@ -18,13 +18,14 @@ void showError(int code, const Text& detail);
 // "txt9" when nothing was changed and nothing failed; when some files could not be read or
 // changed because of an error, a second line "txt10" + " " + that number. The box has the
 // success colours only when files were changed.
-Text runResultMessage(int64_t changedCount, int64_t failedCount);
+// A run that was stopped says so on a first line ("stp2").
+Text runResultMessage(int64_t changedCount, int64_t failedCount, bool stopped = false);
 
 // Shows the result box with its colours and sound for resultDisplayMilliseconds, then
 // plays the sound again and hides the box.
-void showRunResult(int64_t changedCount, int64_t failedCount = 0);
+void showRunResult(int64_t changedCount, int64_t failedCount = 0, bool stopped = false);
 
 // The result box of an undo: "und3" + " " + the files restored, and the "txt10" line for
 // the files left alone; the success colours when files were restored.
-Text undoResultMessage(int64_t restoredCount, int64_t leftAloneCount);
-void showUndoResult(int64_t restoredCount, int64_t leftAloneCount);
+Text undoResultMessage(int64_t restoredCount, int64_t leftAloneCount, bool stopped = false);
+void showUndoResult(int64_t restoredCount, int64_t leftAloneCount, bool stopped = false);

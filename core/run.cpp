@@ -4,6 +4,8 @@
 
 #include "core/app_state.h"
 #include "core/code_pages.h"
+#include "core/event_loop.h"
+#include "core/languages.h"
 #include "core/messages.h"
 #include "core/preview.h"
 #include "core/search.h"
@@ -67,13 +69,20 @@ void WorkTabRows::fileDone(size_t index, const FileReport& report) {
     tk::setGadgetText(g.txt1, numberToText(toGo_));
 }
 
-void WorkTabRows::takeEvents() {
+bool takeStopRequests(tk::Gadget stopButton) {
+    bool stop = false;
     while (const int kind = tk::pollEvent()) {
-        if (!preview_) continue;
-        if ((kind == tk::menuEvent && tk::eventMenu() == 0) ||
-            (kind == tk::gadgetEvent && tk::eventGadget() == app.g.previewButton))
-            stopRequested_ = true;
+        if (kind == tk::closeEvent) requestClose();
+        // Escape stops the work whatever "Exit on ESC" says: it never ends the program here.
+        if (kind == tk::closeEvent || (kind == tk::menuEvent && tk::eventMenu() == 0) ||
+            (kind == tk::gadgetEvent && stopButton != 0 && tk::eventGadget() == stopButton))
+            stop = true;
     }
+    return stop;
+}
+
+void WorkTabRows::takeEvents() {
+    if (takeStopRequests(preview_ ? app.g.previewButton : app.g.runButton1)) stopRequested_ = true;
 }
 
 void clearErrorMarks(int rows) {
@@ -123,11 +132,17 @@ void runFiles() {
     const Text root = app.paths.root;
     WorkTabRows rows(root, total, false);
     RunTotals totals;
+    // The run button stays, as "Stop", while the run goes on.
+    tk::disableGadget(g.runButton1, false);
+    tk::setGadgetText(g.runButton1, text("stp1"));
+    const RunStart start = runOverFiles(root, app.filePaths, row,
+                                        RewriteOptions{chosenCharset(), optionChecked("lin")}, backupFolder, rows,
+                                        totals);
+    tk::setGadgetText(g.runButton1, text("but7"));
     // Copies into a folder that holds the files being changed would overwrite originals or
-    // be changed themselves: such a run touches nothing.
-    // A second run or undo into the same backup folder would mix its copies with this one's.
-    switch (runOverFiles(root, app.filePaths, row, RewriteOptions{chosenCharset(), optionChecked("lin")},
-                         backupFolder, rows, totals)) {
+    // be changed themselves: such a run touches nothing. A second run or undo into the same
+    // backup folder would mix its copies with this one's.
+    switch (start) {
         case RunStart::ran: break;
         case RunStart::backupOverlap:
             showError(7, backupFolder);
@@ -140,7 +155,7 @@ void runFiles() {
     }
     const int32_t changedCount = rows.changed;
     const int64_t failedCount = rows.failed;
-    showRunResult(changedCount, failedCount);
+    showRunResult(changedCount, failedCount, totals.stopped);
     tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total)));
     lockWorkTab(false);
 }

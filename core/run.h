@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/run.h"
+#include "ui/toolkit/toolkit.h"
 
 // The file list's column where a preview puts each file's count of changes.
 constexpr int previewCountColumn = 2;
@@ -12,14 +13,16 @@ constexpr int previewCountColumn = 2;
 // A run or a preview as the Work tab shows it: the list's old marks go once it goes ahead;
 // each file moves the countdown and the changed counter, and ticks its row (a preview
 // writes the file's count of changes instead) or marks it; every 30 ms, and after the
-// first and last file, the window takes its pending events. A preview stops when Escape
-// or its button is among them; a run drops them all.
+// first and last file, the window takes its pending events. Escape, the button of the work
+// going on ("Stop" during a run) and the close box stop it after the files being worked
+// on (the close box also ends the program once it has stopped); other events are dropped.
 class WorkTabRows : public RunObserver {
 public:
     WorkTabRows(const Text& root, size_t total, bool preview);
     void started() override;
     void fileDone(size_t index, const FileReport& report) override;
     bool keepGoing() override { return !stopRequested_; }
+    bool stopped() const { return stopRequested_; }
     int32_t changed = 0;
     int64_t failed = 0;
 
@@ -36,6 +39,10 @@ private:
 
 // Runs row 1 over every file of the set.
 void runFiles();
+// Takes the window's pending events during long work: true when one of them asks to stop
+// it (Escape, stopButton when given, or the close box, which also asks the loop to end).
+// Every other event is dropped.
+bool takeStopRequests(tk::Gadget stopButton);
 // Disables or enables the Work tab's inputs.
 void lockWorkTab(bool disabled);
 // Rows marked by an earlier run or undo get the list's own text colour again.

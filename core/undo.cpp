@@ -20,13 +20,14 @@ std::string backupFolder() { return textToUtf8(tk::getGadgetText(app.g.backupTre
 
 // The undo as the Work tab shows it: a restored file's row loses its tick, a file left
 // alone is marked; files not in the list are only counted. The window takes its pending
-// events every 30 ms, as during a run.
+// events every 30 ms, as during a run: Escape or the close box stops the undo there.
 class UndoRows : public UndoObserver {
 public:
     UndoRows() {
         const std::string root = textToUtf8(app.paths.root);
         for (size_t i = 0; i < app.filePaths.size(); ++i) rowOf_.emplace(root + textToUtf8(app.filePaths[i]), i);
-        lastDrain_ = Clock::now();
+        // None yet: the first file takes the events.
+        lastDrain_ = Clock::time_point();
     }
     void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override {
         const auto row = rowOf_.find(entry.path);
@@ -38,12 +39,14 @@ public:
         }
         const Clock::time_point now = Clock::now();
         if (now - lastDrain_ >= std::chrono::milliseconds(30)) {
-            tk::discardPendingEvents();
+            if (takeStopRequests(0)) stopRequested_ = true;
             lastDrain_ = now;
         }
     }
+    bool keepGoing() override { return !stopRequested_; }
 
 private:
+    bool stopRequested_ = false;
     std::unordered_map<std::string, size_t> rowOf_;
     Clock::time_point lastDrain_;
 };
@@ -73,6 +76,6 @@ void undoLastRun() {
     UndoRows rows;
     UndoTotals totals;
     if (undoRun(folder, journal, rows, totals) == UndoEnd::busy) showError(9, textFromUtf8(folder));
-    else showUndoResult(totals.restored, totals.leftAlone);
+    else showUndoResult(totals.restored, totals.leftAlone, totals.stopped);
     lockWorkTab(false);
 }

@@ -473,6 +473,10 @@ UndoEnd undoRun(const std::string& backupFolder, const Journal& given, UndoObser
         if (marked && (outcome == RestoreOutcome::restored || outcome == RestoreOutcome::alreadyRestored))
             marked = writeAll(fd, sealed("undone " + std::to_string(entry.number), journal.run));
         observer.fileDone(i, entry, outcome);
+        if (i > 0 && !observer.keepGoing()) {
+            totals.stopped = true;
+            break;
+        }
     }
     if (fd >= 0 && ::close(fd) != 0) marked = false;
     return marked ? UndoEnd::done : UndoEnd::notMarked;

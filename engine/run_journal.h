@@ -127,11 +127,15 @@ class UndoObserver {
 public:
     virtual ~UndoObserver() = default;
     virtual void fileDone(size_t index, const JournalEntry& entry, RestoreOutcome outcome) = 0;
+    // Asked after every file but the last: false stops the undo there; the entries not
+    // tried stay for a later undo.
+    virtual bool keepGoing() { return true; }
 };
 
 struct UndoTotals {
     int64_t restored = 0;   // files that got their backup copy's bytes back
     int64_t leftAlone = 0;  // edited since, missing, without their copy, or not writable
+    bool stopped = false;   // the observer stopped the undo before its last entry
 };
 
 // How an undo ended.

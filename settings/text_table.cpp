@@ -104,6 +104,9 @@ constexpr TextRow builtInRows[] = {
      nullptr},
     {"err10", u"The choice lies inside version-control metadata (.git and the like), which the program never changes.",
      nullptr},
+    {"stp1", u"Stop", nullptr},
+    {"stp2", u"The run was stopped.", nullptr},
+    {"stp3", u"The undo was stopped.", nullptr},
 };
 
 }  // namespace

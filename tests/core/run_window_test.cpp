@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <sys/resource.h>
 
+#include "core/run.h"
 #include "ui/colours.h"
 
 namespace {
@@ -131,7 +132,7 @@ TEST_F(RunFilesTest, WorkTabIsLockedWhileTheRunGoesOn) {
     addSite();
     std::vector<bool> locked;
     onMessage = [&] {
-        for (Gadget gadget : {app.g.addFilesButton, app.g.addFoldersButton, app.g.runButton1, app.g.workSave,
+        for (Gadget gadget : {app.g.addFilesButton, app.g.addFoldersButton, app.g.workSave,
                               app.g.workDelete, app.g.searchSave1, app.g.searchDelete1, app.g.replaceSave1,
                               app.g.replaceDelete1, app.g.workCombo, app.g.searchCombo1, app.g.replaceCombo1,
                               app.g.searchEditor1, app.g.replaceEditor1, app.g.searchLabel1, app.g.replaceLabel1,
@@ -142,11 +143,15 @@ TEST_F(RunFilesTest, WorkTabIsLockedWhileTheRunGoesOn) {
         locked.push_back(!tk::isGadgetDisabled(app.options["rez"].gadget));
         // The countdown has reached the second file.
         locked.push_back(tk::getGadgetText(app.g.txt1) == u"1");
+        // The run button stays, to stop the run.
+        locked.push_back(!tk::isGadgetDisabled(app.g.runButton1));
+        locked.push_back(tk::getGadgetText(app.g.runButton1) == u"Stop");
     };
     run(u"o", u"0");
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(locked, std::vector<bool>(24, true));
+    EXPECT_EQ(locked, std::vector<bool>(25, true));
     EXPECT_FALSE(tk::isGadgetDisabled(app.g.runButton1));
+    EXPECT_EQ(tk::getGadgetText(app.g.runButton1), u"To find and replace");
     EXPECT_FALSE(tk::isGadgetDisabled(app.options["spa1"].gadget));
 }
 
@@ -341,6 +346,77 @@ TEST_F(RunFilesTest, SystemCodePageIsTheCharacterSetOfTheUsersLocale) {
     addSite();
     run(u"old", u"\u00E9t\u00E9");
     EXPECT_EQ(readFile("site/a.txt"), "caf\xE9 \xE9t\xE9\r\n");
+}
+
+// A run over a large set stops after the files being worked on, by Escape (whatever "Exit
+// on ESC" says) or by its button, which reads "Stop" meanwhile: some files are changed,
+// every file is whole, the box says so, and the undo puts back every changed file.
+TEST_F(RunFilesTest, RunStoppedByEscapeOrItsButtonLeavesWholeFilesThatTheUndoPutsBack) {
+    const int files = 3000;
+    for (int i = 0; i < files; ++i)
+        writeFile("site/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + ".txt", "old " + std::to_string(i));
+    addSite();
+    makeFolder("bak");
+    setOption("rez", true);
+    tk::setGadgetText(app.g.backupTree, folderText("bak"));
+    processEvents();
+    ASSERT_EQ(tk::getGadgetState(app.options["esc"].gadget), 1);
+    for (const bool byButton : {false, true}) {
+        SCOPED_TRACE(byButton ? "by the button" : "by Escape");
+        tk::setGadgetText(app.g.searchEditor1, u"old");
+        tk::setGadgetText(app.g.replaceEditor1, u"new");
+        // Queued before the run, so that the run's first look at the events finds it.
+        if (byButton) {
+            tk::testing::clickGadget(app.g.runButton1);
+            tk::testing::clickGadget(app.g.runButton1);
+            processEvents();
+        } else {
+            tk::testing::pressKey(tk::keyEscape);
+            runFiles();
+        }
+        EXPECT_TRUE(tk::windowIsOpen());
+        int changed = 0;
+        for (int i = 0; i < files; ++i) {
+            const std::string bytes = readFile("site/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + ".txt");
+            if (bytes == "new " + std::to_string(i) + "\r\n") ++changed;
+            else EXPECT_EQ(bytes, "old " + std::to_string(i)) << i;
+        }
+        EXPECT_GT(changed, 0);
+        EXPECT_LT(changed, files);
+        EXPECT_EQ(result(), u"The run was stopped.\r\nIt is changed files " + numberToText(changed));
+        EXPECT_EQ(tk::getGadgetText(app.g.runButton1), u"To find and replace");
+
+        tk::setQuestionBoxHook([](const Text&, const Text&) { return true; });
+        click(app.g.undoButton);
+        tk::setQuestionBoxHook(nullptr);
+        EXPECT_EQ(result(), u"Restored files " + numberToText(changed));
+        for (int i = 0; i < files; i += 97)
+            EXPECT_EQ(readFile("site/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + ".txt"),
+                      "old " + std::to_string(i));
+    }
+}
+
+// The close box during a run stops it after the files being worked on, then ends the
+// program as a close does; the files are whole.
+TEST_F(RunFilesTest, CloseRequestDuringARunStopsItAndEndsTheLoop) {
+    for (int i = 0; i < 2000; ++i) writeFile("site/f" + std::to_string(i) + ".txt", "old");
+    addSite();
+    tk::setGadgetText(app.g.searchEditor1, u"old");
+    tk::setGadgetText(app.g.replaceEditor1, u"new");
+    tk::testing::clickGadget(app.g.runButton1);
+    tk::testing::clickCloseBox();
+    tk::testing::settle();
+    bool loopGoesOn = true;
+    while (const int kind = tk::pollEvent()) loopGoesOn = handleEvent(kind) && loopGoesOn;
+    EXPECT_FALSE(loopGoesOn);
+    int changed = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const std::string bytes = readFile("site/f" + std::to_string(i) + ".txt");
+        changed += bytes == "new\r\n" ? 1 : 0;
+        if (bytes != "new\r\n") EXPECT_EQ(bytes, "old") << i;
+    }
+    EXPECT_GT(changed, 0);
+    EXPECT_LT(changed, 2000);
 }
 
 }  // namespace

@@ -173,4 +173,27 @@ TEST_F(UndoTest, FolderInUseRefusesRunAndUndoAndAnUnfinishedRunIsNamedInTheQuest
     EXPECT_EQ(readFile("site/b.txt"), "old b");
 }
 
+// Escape during an undo stops it after the file it is on; the files not put back stay in
+// the journal, and the next undo puts them back.
+TEST_F(UndoTest, StoppedUndoLeavesTheRestForTheNextUndo) {
+    for (int i = 0; i < 300; ++i) writeFile("site/f" + std::to_string(i) + ".txt", "old");
+    runOverSite(u"old", u"new");
+    // Pressed once the undo has begun: its first look at the events finds it.
+    tk::testing::clickGadget(app.g.undoButton);
+    tk::testing::pressKey(tk::keyEscape);
+    processEvents();
+    EXPECT_TRUE(tk::windowIsOpen());
+    int restored = 0;
+    for (int i = 0; i < 300; ++i) restored += readFile("site/f" + std::to_string(i) + ".txt") == "old" ? 1 : 0;
+    EXPECT_GT(restored, 0);
+    EXPECT_LT(restored, 300);
+    EXPECT_EQ(result(), u"The undo was stopped.\r\nRestored files " + numberToText(restored));
+    EXPECT_FALSE(tk::isGadgetDisabled(app.g.undoButton));
+
+    click(app.g.undoButton);
+    EXPECT_EQ(result(), u"Restored files " + numberToText(300 - restored));
+    for (int i = 0; i < 300; ++i) EXPECT_EQ(readFile("site/f" + std::to_string(i) + ".txt"), "old") << i;
+    EXPECT_TRUE(tk::isGadgetDisabled(app.g.undoButton));
+}
+
 }  // namespace
