@@ -1,5 +1,6 @@
 #include "core/messages.h"
 
+#include <cerrno>
 #include <string>
 
 #include "core/app_state.h"
@@ -9,6 +10,38 @@
 #include "ui/toolkit/toolkit.h"
 
 int resultDisplayMilliseconds = 3000;
+
+Text failureText(const Failure& failure) {
+    const bool noRoom = failure.error == ENOSPC || failure.error == EDQUOT;
+    switch (failure.cause) {
+        case FailureCause::unreadable: return text("rsn1");
+        case FailureCause::pathTooLong: return text("rsn2");
+        case FailureCause::notWholeText: return text("rsn3");
+        case FailureCause::notWritable: return text("rsn4");
+        case FailureCause::inUse: return text("rsn5");
+        case FailureCause::hardLinks: return text("rsn6");
+        case FailureCause::changedMeanwhile: return text("rsn7");
+        case FailureCause::backupFailed: return noRoom ? text("rsn12") : text("rsn8");
+        case FailureCause::outOfMemory: return text("rsn9");
+        case FailureCause::matchLimit: return text("rsn10");
+        case FailureCause::writeFailed: return noRoom ? text("rsn12") : text("rsn11");
+        case FailureCause::none: break;
+    }
+    return text("rsn11");
+}
+
+Text leftAloneText(RestoreOutcome outcome) {
+    switch (outcome) {
+        case RestoreOutcome::editedSince: return text("rsn13");
+        case RestoreOutcome::missing: return text("rsn14");
+        case RestoreOutcome::backupMissing: return text("rsn15");
+        case RestoreOutcome::backupChanged: return text("rsn16");
+        case RestoreOutcome::failed: return text("rsn17");
+        case RestoreOutcome::restored:
+        case RestoreOutcome::alreadyRestored: break;
+    }
+    return Text();
+}
 
 void showError(int code, const Text& detail) {
     Text message = text("err" + std::to_string(code));

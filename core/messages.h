@@ -3,11 +3,17 @@
 
 #include <cstdint>
 
+#include "engine/file_rewrite.h"
 #include "engine/text.h"
 
 // How long the result box stays up, in milliseconds. The program shows it for 3000 ms;
 // tests set a shorter time so that a run does not wait three seconds.
 extern int resultDisplayMilliseconds;
+
+// Why a file of a run was left as it was, and why an undo left a file alone, in the
+// chosen language: what a red row says as its tool tip.
+Text failureText(const Failure& failure);
+Text leftAloneText(RestoreOutcome outcome);
 
 // Error sound, then a modal box titled with the "err" text showing the text of the error
 // code (0, 1, 2, 4, 5, 6, 7 or 8). A detail of code 2 is appended as it is; any other detail

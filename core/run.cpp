@@ -52,8 +52,10 @@ void WorkTabRows::fileDone(size_t index, const FileReport& report) {
         case FileOutcome::unreadable:
             ++failed;
             tk::setGadgetItemColour(g.fileList, item, tk::frontColour, colour("crim"));
+            tk::setGadgetItemNote(g.fileList, item, failureText(report.failure));
             break;
         case FileOutcome::unsupported:
+            tk::setGadgetItemNote(g.fileList, item, text("err6"));
             showError(6, root_ + app.filePaths[index]);
             lastDrain_ = Clock::time_point();
             break;
@@ -92,6 +94,7 @@ void clearErrorMarks(int rows) {
     for (int i = 0; i < rows; ++i) {
         if (tk::getGadgetItemColour(list, i, tk::frontColour) == mark)
             tk::setGadgetItemColour(list, i, tk::frontColour, normal);
+        if (!tk::getGadgetItemNote(list, i).empty()) tk::setGadgetItemNote(list, i, Text());
     }
 }
 

@@ -45,7 +45,7 @@ void runFiles();
 bool takeStopRequests(tk::Gadget stopButton);
 // Disables or enables the Work tab's inputs.
 void lockWorkTab(bool disabled);
-// Rows marked by an earlier run or undo get the list's own text colour again.
+// Rows marked by an earlier run or undo get the list's own text colour again, without their notes.
 void clearErrorMarks(int rows);
 // Unticks every row of the file list.
 void clearListChecks();

@@ -34,8 +34,10 @@ public:
         if (row != rowOf_.end()) {
             const int item = static_cast<int>(row->second);
             if (outcome == RestoreOutcome::restored) tk::setGadgetItemState(app.g.fileList, item, 0);
-            else if (outcome != RestoreOutcome::alreadyRestored)
+            else if (outcome != RestoreOutcome::alreadyRestored) {
                 tk::setGadgetItemColour(app.g.fileList, item, tk::frontColour, colour("crim"));
+                tk::setGadgetItemNote(app.g.fileList, item, leftAloneText(outcome));
+            }
         }
         const Clock::time_point now = Clock::now();
         if (now - lastDrain_ >= std::chrono::milliseconds(30)) {

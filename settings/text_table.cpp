@@ -107,6 +107,23 @@ constexpr TextRow builtInRows[] = {
     {"stp1", u"Stop", nullptr},
     {"stp2", u"The run was stopped.", nullptr},
     {"stp3", u"The undo was stopped.", nullptr},
+    {"rsn1", u"It could not be read.", nullptr},
+    {"rsn2", u"Its path is longer than the system can open.", nullptr},
+    {"rsn3", u"Writing it back would change bytes that were not replaced (a zero byte, or bytes its code page cannot hold).", nullptr},
+    {"rsn4", u"It is read-only, or its folder may not be written.", nullptr},
+    {"rsn5", u"Another program has it locked.", nullptr},
+    {"rsn6", u"It has other names (hard links), which would keep the old text.", nullptr},
+    {"rsn7", u"It was changed by another program during the run.", nullptr},
+    {"rsn8", u"Its backup copy could not be made.", nullptr},
+    {"rsn9", u"There is not enough memory for it.", nullptr},
+    {"rsn10", u"The regular expression took too long on it (match limit).", nullptr},
+    {"rsn11", u"Its new contents could not be written.", nullptr},
+    {"rsn12", u"There is no room left on the device.", nullptr},
+    {"rsn13", u"It was edited after the run.", nullptr},
+    {"rsn14", u"It is not there any more.", nullptr},
+    {"rsn15", u"Its backup copy is missing.", nullptr},
+    {"rsn16", u"Its backup copy is not the one the run made.", nullptr},
+    {"rsn17", u"It could not be written safely.", nullptr},
 };
 
 }  // namespace

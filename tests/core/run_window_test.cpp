@@ -419,4 +419,30 @@ TEST_F(RunFilesTest, CloseRequestDuringARunStopsItAndEndsTheLoop) {
     EXPECT_LT(changed, 2000);
 }
 
+// A red row says why: its tool tip and its accessible description give the reason (a text
+// of the text table, so in the chosen language); the next run takes them away with the
+// mark.
+TEST_F(RunFilesTest, FailedRowSaysWhyInItsToolTipAndToScreenReaders) {
+    writeFile("site/a.txt", "old");
+    writeFile("site/b.txt", std::string("old\0", 4));
+    writeFile("site/c.txt", "old");
+    fs::permissions(at("site/c.txt"), fs::perms(0444));
+    addSite();
+    run(u"old", u"new");
+    EXPECT_EQ(tk::testing::shownRowToolTip(app.g.fileList, 0), u"");
+    const Text zeroByte =
+        u"Writing it back would change bytes that were not replaced (a zero byte, or bytes its code page cannot hold).";
+    EXPECT_EQ(tk::testing::shownRowToolTip(app.g.fileList, 1), zeroByte);
+    EXPECT_EQ(tk::testing::accessibleRowDescription(app.g.fileList, 1), zeroByte);
+    EXPECT_EQ(tk::testing::shownRowToolTip(app.g.fileList, 2), u"It is read-only, or its folder may not be written.");
+    EXPECT_EQ(tk::testing::accessibleRowDescription(app.g.fileList, 2),
+              u"It is read-only, or its folder may not be written.");
+
+    fs::permissions(at("site/c.txt"), fs::perms(0644));
+    writeFile("site/b.txt", "nothing");
+    run(u"new", u"newer");
+    EXPECT_EQ(tk::testing::shownRowToolTip(app.g.fileList, 1), u"");
+    EXPECT_EQ(tk::testing::accessibleRowDescription(app.g.fileList, 2), u"");
+}
+
 }  // namespace

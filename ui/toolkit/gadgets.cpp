@@ -394,6 +394,19 @@ void setGadgetItemColour(Gadget gadget, int item, int slot, Colour colour) {
     if (r && r->kind == Kind::list) r->listModel->setRowColour(item, slot, toQColor(colour));
 }
 
+void setGadgetItemNote(Gadget gadget, int item, const Text& note) {
+    GadgetRecord* r = record(gadget);
+    if (r && r->kind == Kind::list) r->listModel->setRowNote(item, toQString(note));
+}
+
+Text getGadgetItemNote(Gadget gadget, int item) {
+    GadgetRecord* r = record(gadget);
+    if (!r || r->kind != Kind::list || item < 0) return Text();
+    auto& rows = r->listModel->rows();
+    if (static_cast<size_t>(item) >= rows.size()) return Text();
+    return fromQString(rows[static_cast<size_t>(item)].note);
+}
+
 Colour getGadgetItemColour(Gadget gadget, int item, int slot) {
     GadgetRecord* r = record(gadget);
     if (!r || r->kind != Kind::list || item < 0) return 0;

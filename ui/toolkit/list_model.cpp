@@ -32,6 +32,8 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
             return QVariant(readableOn(row.front, back));
         }
         case Qt::BackgroundRole: return row.back.isValid() ? QVariant(row.back) : QVariant();
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole: return row.note.isEmpty() ? QVariant() : QVariant(row.note);
         default: return {};
     }
 }
@@ -120,6 +122,12 @@ void ListModel::setRowColour(int row, int slot, const QColor& colour) {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
     ListRow& r = rows_[static_cast<size_t>(row)];
     (slot == frontColour ? r.front : r.back) = colour;
+    emit dataChanged(index(row, 0), index(row, listColumns - 1));
+}
+
+void ListModel::setRowNote(int row, const QString& note) {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) return;
+    rows_[static_cast<size_t>(row)].note = note;
     emit dataChanged(index(row, 0), index(row, listColumns - 1));
 }
 

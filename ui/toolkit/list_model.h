@@ -24,6 +24,7 @@ struct ListRow {
     // with a text of its own there (one set replaces the entry).
     size_t sourced = notSourced;
     static constexpr size_t notSourced = static_cast<size_t>(-1);
+    QString note;  // the row's tool tip and accessible description (none when empty)
 };
 
 // The rows of a list gadget; a model so that large file sets display quickly.
@@ -48,6 +49,7 @@ public:
     void clearRows();
     void setChecked(int row, bool checked);
     void setRowColour(int row, int slot, const QColor& colour);
+    void setRowNote(int row, const QString& note);
     void setColumnTitle(int column, const QString& title);
     // Empties one column of every row at once.
     void clearColumn(int column);

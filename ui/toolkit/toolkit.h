@@ -167,6 +167,10 @@ int getGadgetItemState(Gadget gadget, int item);
 // List rows: colour of one row (slot frontColour or backColour).
 void setGadgetItemColour(Gadget gadget, int item, int slot, Colour colour);
 Colour getGadgetItemColour(Gadget gadget, int item, int slot);
+// List rows: a note on one row, shown as its tool tip and told to assistive technology as
+// its description; an empty text takes it away.
+void setGadgetItemNote(Gadget gadget, int item, const Text& note);
+Text getGadgetItemNote(Gadget gadget, int item);
 // Lists have up to three columns: 0 (with the check boxes), 1 and 2, shown once added.
 void addGadgetColumn(Gadget gadget, int column, const Text& title, int width);
 // Empties one column of every row of a list at once.

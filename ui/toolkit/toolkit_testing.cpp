@@ -86,6 +86,20 @@ Text accessibleName(Gadget gadget) {
     return face ? fromQString(face->text(QAccessible::Name)) : Text();
 }
 
+Text accessibleRowDescription(Gadget list, int row) {
+    QWidget* widget = widgetOf(list);
+    QAccessibleInterface* face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    QAccessibleTableInterface* table = face ? face->tableInterface() : nullptr;
+    QAccessibleInterface* cell = table ? table->cellAt(row, 1) : nullptr;
+    return cell ? fromQString(cell->text(QAccessible::Description)) : Text();
+}
+
+Text shownRowToolTip(Gadget list, int row) {
+    auto* view = qobject_cast<QTableView*>(widgetOf(list));
+    if (!view) return Text();
+    return fromQString(view->model()->index(row, 1).data(Qt::ToolTipRole).toString());
+}
+
 void activateListRow(Gadget list, int row, bool byKeyboard) {
     auto* view = qobject_cast<QTableView*>(widgetOf(list));
     if (!view) return;

@@ -52,6 +52,10 @@ double shownRowContrast(Gadget list, int row);
 // What assistive technology is told of a gadget through the accessibility interface: its
 // name, and whether it is offered to the user at all (present and not invisible).
 Text accessibleName(Gadget gadget);
+// What assistive technology is told of one list row beyond its text (its description), and
+// the tool tip the row shows when the mouse rests on it.
+Text accessibleRowDescription(Gadget list, int row);
+Text shownRowToolTip(Gadget list, int row);
 // Activates a list row as a person does: a double click on it, or (byKeyboard) selecting it
 // and pressing Enter.
 void activateListRow(Gadget list, int row, bool byKeyboard = false);
