@@ -47,6 +47,31 @@ TEST_F(EventLoopTest, EscapeEndsTheLoopWhileExitOnEscIsChecked) {
     EXPECT_FALSE(loopGoesOn());
 }
 
+// Escape while a drop-down list or the popup menu is open closes only that; the next
+// Escape acts as the option says.
+TEST_F(EventLoopTest, EscapeClosesAnOpenListOrMenuFirst) {
+    ASSERT_EQ(tk::getGadgetState(app.options["esc"].gadget), 1);
+    tk::testing::chooseTab(app.g.mainPanel, 2);
+    EXPECT_TRUE(loopGoesOn());
+    tk::testing::openComboList(app.g.languageCombo);
+    ASSERT_TRUE(tk::testing::comboListIsOpen(app.g.languageCombo));
+    tk::testing::pressKey(tk::keyEscape);
+    EXPECT_TRUE(loopGoesOn());
+    EXPECT_FALSE(tk::testing::comboListIsOpen(app.g.languageCombo));
+    EXPECT_TRUE(tk::windowIsOpen());
+
+    tk::testing::chooseTab(app.g.mainPanel, 1);
+    tk::testing::rightClickGadget(app.g.edi4);
+    EXPECT_TRUE(loopGoesOn());
+    ASSERT_TRUE(tk::testing::popupMenuIsOpen());
+    tk::testing::pressKey(tk::keyEscape);
+    EXPECT_TRUE(loopGoesOn());
+    EXPECT_FALSE(tk::testing::popupMenuIsOpen());
+
+    tk::testing::pressKey(tk::keyEscape);
+    EXPECT_FALSE(loopGoesOn());
+}
+
 TEST_F(EventLoopTest, EscapeDoesNothingWhileExitOnEscIsUnchecked) {
     click(app.options["esc"].gadget);
     ASSERT_EQ(tk::getGadgetState(app.options["esc"].gadget), 0);

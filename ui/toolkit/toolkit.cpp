@@ -20,7 +20,9 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <QPointer>
 #include <QShortcut>
+#include <QWindow>
 #include <QStyle>
 #include <QSvgRenderer>
 
@@ -448,7 +450,19 @@ void addKeyboardShortcut(int key, int item) {
     Qt::Key qtKey = key == keyEscape ? Qt::Key_Escape : static_cast<Qt::Key>(key);
     auto* shortcut = new QShortcut(QKeySequence(qtKey), window);
     shortcut->setContext(Qt::WindowShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, [item] { queueEvent(menuEvent, 0, 0, item); });
+    QObject::connect(shortcut, &QShortcut::activated, [item, main = QPointer<QWidget>(window)] {
+        // A key that an open drop-down list, menu or dialog is there for closes only that:
+        // the key reaches the window's shortcut only when the window itself has the keyboard.
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popup->close();
+            return;
+        }
+        const QWindow* focus = QGuiApplication::focusWindow();
+        if (QApplication::activeModalWidget() != nullptr ||
+            (focus != nullptr && main && focus != main->windowHandle()))
+            return;
+        queueEvent(menuEvent, 0, 0, item);
+    });
 }
 
 // ---- Events -------------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QPalette>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include "ui/toolkit/qt_binding.h"
 #include "ui/toolkit/toolkit_testing.h"
@@ -229,8 +230,11 @@ void pressKey(int key) {
     if (!window) return;
     window->activateWindow();
     Qt::Key qtKey = key == keyEscape ? Qt::Key_Escape : static_cast<Qt::Key>(key);
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window;
-    QTest::keyClick(target->windowHandle() ? target->windowHandle() : window->windowHandle(), qtKey);
+    // To the window that has the keyboard, as the platform delivers a key: an open drop-down
+    // list or menu, else the main window.
+    QWindow* target = QGuiApplication::focusWindow();
+    if (QWidget* popup = QApplication::activePopupWidget()) target = popup->windowHandle();
+    QTest::keyClick(target ? target : window->windowHandle(), qtKey);
 }
 
 void typeText(Gadget gadget, const Text& text) {
@@ -249,6 +253,19 @@ void chooseComboItem(Gadget combo, int item) {
     box->setFocus();
     box->setCurrentIndex(item);
     emit box->activated(item);
+}
+
+void openComboList(Gadget combo) {
+    auto* box = qobject_cast<QComboBox*>(widgetOf(combo));
+    if (!box) return;
+    box->setFocus();
+    box->showPopup();
+    QApplication::processEvents();
+}
+
+bool comboListIsOpen(Gadget combo) {
+    auto* box = qobject_cast<QComboBox*>(widgetOf(combo));
+    return box && box->view() && box->view()->isVisible();
 }
 
 void chooseTreeFolder(Gadget tree, const Text& path) {

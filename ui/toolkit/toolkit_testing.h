@@ -25,6 +25,9 @@ void typeText(Gadget gadget, const Text& text);
 void turnWheelOver(Gadget gadget, int notches);
 // Chooses an entry of a combo box as the user does with the drop-down list.
 void chooseComboItem(Gadget combo, int item);
+// Opens a combo box's drop-down list as a click on its arrow does; whether it is open.
+void openComboList(Gadget combo);
+bool comboListIsOpen(Gadget combo);
 // Selects a folder in a folder tree as the user does.
 void chooseTreeFolder(Gadget tree, const Text& path);
 // Clicks the tab of a panel's page as the user does.
