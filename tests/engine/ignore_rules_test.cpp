@@ -1,12 +1,21 @@
-// Git's ignore patterns as gitignore(5) describes them, one row per documented rule.
+// Git's ignore patterns as gitignore(5) describes them, one row per documented rule, and the
+// walk leaving out what they ignore (a file below an ignored folder cannot come back).
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
+#include "engine/file_walk.h"
 #include "engine/ignore_rules.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 struct Row {
     const char* rule;      // what gitignore(5) says
@@ -84,6 +93,61 @@ TEST(IgnorePatternsTest, GitDocumentedRules) {
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
         EXPECT_EQ(patterns.match(path, name, row.isFolder), row.expected) << row.rule;
     }
+}
+
+class IgnoredWalkTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "ignore-walk-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = fs::canonical(pattern).string() + "/";
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    void write(const std::string& name, const std::string& bytes = "foo\n") const {
+        fs::create_directories((fs::path(root_) / name).parent_path());
+        std::ofstream(root_ + name, std::ios::binary) << bytes;
+    }
+
+    // The files the walk takes with the ignore files read, sorted.
+    std::vector<std::string> walkIgnoring() const {
+        WalkRules rules;
+        rules.extensions = {u"*"};
+        rules.useIgnoreFiles = true;
+        std::vector<Text> files;
+        walkFolder(textFromUtf8(root_), Text(), rules, files);
+        std::vector<std::string> names;
+        for (const Text& file : files) names.push_back(textToUtf8(file));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::string root_;
+};
+
+// "It is not possible to re-include a file if a parent directory of that file is excluded":
+// build/ ignored keeps build/keep.txt out whatever follows; build/* ignores the files only,
+// so that !build/keep.txt brings that one back.
+TEST_F(IgnoredWalkTest, FileBelowAnIgnoredFolderCannotBeIncludedAgain) {
+    write("build/keep.txt");
+    write("build/other.txt");
+    write("a.txt");
+    write(".gitignore", "build/\n!build/keep.txt\n");
+    EXPECT_EQ(walkIgnoring(), (std::vector<std::string>{".gitignore", "a.txt"}));
+
+    write(".gitignore", "build/*\n!build/keep.txt\n");
+    EXPECT_EQ(walkIgnoring(), (std::vector<std::string>{".gitignore", "a.txt", "build/keep.txt"}));
+}
+
+// gitignore(5)'s example: everything left out except the folder foo/bar.
+TEST_F(IgnoredWalkTest, EverythingButOneFolder) {
+    write(".gitignore", "/*\n!/foo\n/foo/*\n!/foo/bar\n");
+    write("top.txt");
+    write("foo/a.txt");
+    write("foo/baz/b.txt");
+    write("foo/bar/c.txt");
+    write("foo/bar/deeper/d.txt");
+    EXPECT_EQ(walkIgnoring(), (std::vector<std::string>{"foo/bar/c.txt", "foo/bar/deeper/d.txt"}));
 }
 
 }  // namespace
