@@ -1,7 +1,10 @@
 #include "cli/rif_files.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -14,9 +17,14 @@ extern char** environ;
 
 namespace {
 
-bool exists(const std::string& path) {
-    struct stat info;
-    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+// True when the git configuration file at path mentions excludesFile or an include, in any
+// letter case (git's keys ignore it).
+bool mayNameExcludesFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text.find("excludesfile") != std::string::npos || text.find("include") != std::string::npos;
 }
 
 std::string environment(const char* name) {
@@ -97,11 +105,21 @@ std::string globalExcludesFile() {
     const std::string home = environment("HOME");
     const std::string xdg = environment("XDG_CONFIG_HOME");
     const std::string configHome = !xdg.empty() ? xdg : home.empty() ? std::string() : home + "/.config";
-    // git is asked only when it has a global configuration to read.
-    if (!environment("GIT_CONFIG_GLOBAL").empty() || (!home.empty() && exists(home + "/.gitconfig")) ||
-        (!configHome.empty() && exists(configHome + "/git/config"))) {
-        const std::string configured = configuredExcludesFile();
-        if (!configured.empty()) return configured;
+    // git is asked only when its global configuration may name the file: when a file of it
+    // mentions excludesFile or includes another file.
+    std::vector<std::string> configFiles;
+    if (const std::string named = environment("GIT_CONFIG_GLOBAL"); !named.empty()) {
+        configFiles.push_back(named);
+    } else {
+        if (!home.empty()) configFiles.push_back(home + "/.gitconfig");
+        if (!configHome.empty()) configFiles.push_back(configHome + "/git/config");
+    }
+    for (const std::string& file : configFiles) {
+        if (mayNameExcludesFile(file)) {
+            const std::string configured = configuredExcludesFile();
+            if (!configured.empty()) return configured;
+            break;
+        }
     }
     return configHome.empty() ? std::string() : configHome + "/git/ignore";
 }
