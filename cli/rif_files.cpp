@@ -27,6 +27,7 @@ bool mayNameExcludesFile(const std::string& path) {
     return text.find("excludesfile") != std::string::npos || text.find("include") != std::string::npos;
 }
 
+// The environment variable's value; empty when it is not set.
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value == nullptr ? std::string() : std::string(value);
@@ -76,6 +77,7 @@ void addReason(std::string& reason, size_t count, const std::string& what) {
     reason += std::to_string(count) + " " + what;
 }
 
+// The values one after another, separator between them.
 std::string joined(const std::vector<std::string>& values, const char* separator) {
     std::string all;
     for (const std::string& value : values) all += (all.empty() ? "" : separator) + value;

@@ -10,6 +10,7 @@ namespace {
 // never make the comparison slow.
 enum class GlobResult { match, noMatch, noMatchAtAnyLaterStart, noMatchBeforeNextFolder };
 
+// The characters that make a pattern more than literal text, and where the first of them is.
 bool isSpecial(char c) { return c == '*' || c == '?' || c == '[' || c == '\\'; }
 
 size_t firstSpecial(std::string_view text) {
