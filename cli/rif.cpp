@@ -49,14 +49,12 @@ int run(const Settings& settings) {
     options.dryRun = settings.dryRun;
     options.keepOldText = settings.diff;
 
-    WalkRules rules;
-    rules.extensions = extensionList(settings.extensions);
-    rules.namePattern = textFromUtf8(settings.name);
-    rules.backupFolder = textFromUtf8(settings.backup);
+    const WalkRules rules = walkRulesOf(settings);
     if (!namePatternCompiles(rules)) return usage("the name pattern does not compile: " + textToUtf8(compileError()));
 
     std::vector<Batch> batches;
-    const std::string refused = gatherFiles(settings, rules, batches);
+    WalkCounts leftOut;
+    const std::string refused = gatherFiles(settings, rules, batches, leftOut);
     if (!refused.empty()) return usage(refused);
     if (!settings.backup.empty() && !settings.dryRun) {
         const std::string unusable = prepareBackupFolder(settings.backup);
@@ -64,6 +62,12 @@ int run(const Settings& settings) {
     }
     size_t total = 0;
     for (const Batch& batch : batches) total += batch.relatives.size();
+    // Nothing to search: say which filters left every file out.
+    if (total == 0) {
+        if (!settings.quiet) std::cerr << "rif: " << noFilesSearched(settings, leftOut) << "\n";
+        if (settings.json) std::cout << jsonLine({{"changed", 0}, {"failed", 0}, {"searched", 0}}) << "\n";
+        return nothingFound;
+    }
 
     Report report(settings, total);
     RunTotals totals;

@@ -11,9 +11,11 @@ int usage(const std::string& message) {
 
 bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
     CLI::App app{"Find and replace in many text files.\n\n"
-                 "Every file below each folder PATH (at any depth, by extension and name) and every file\n"
-                 "PATH is searched; each file in which SEARCH occurs is rewritten with REPLACEMENT, safely:\n"
-                 "the new contents go into a new file that replaces the old one only when complete.\n"
+                 "Every file below each folder PATH (at any depth, by extension and name; hidden files and\n"
+                 "files that ignore files ignore are left out, as in source-tree tools) and every file\n"
+                 "PATH (hidden, ignored or not) is searched; each file in which SEARCH occurs is rewritten\n"
+                 "with REPLACEMENT, safely: the new contents go into a new file that replaces the old one\n"
+                 "only when complete.\n"
                  "Version-control metadata (.git, .hg, .svn, .bzr, _darcs and CVS folders, .git files)\n"
                  "is never entered, and a PATH inside it is refused.\n\n"
                  "With --backup DIR, the run keeps a journal in DIR, and rif --undo DIR puts the files\n"
@@ -28,9 +30,35 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
     app.add_flag("-e,--regex", settings.regex, "SEARCH is a regular expression (PCRE2)");
     app.add_flag("-i,--ignore-case", settings.ignoreCase, "ignore letter case");
     app.add_flag("--empty-lines", settings.emptyLines, "also remove the line break after each match (needs --regex)");
-    app.add_option("-x,--ext", settings.extensions, "extensions taken from folders, comma-separated; '*' takes every file")
-        ->capture_default_str();
+    CLI::Option* ext =
+        app.add_option("-x,--ext", settings.extensions,
+                       "extensions taken from folders: repeat it or separate them with commas; 'c', '.c' and "
+                       "'*.c' are the same; '*' takes every file")
+            ->allow_extra_args(false)
+            ->capture_default_str();
     app.add_option("--name", settings.name, "a regular expression the whole file name without its extension must match");
+    app.add_option("-g,--glob", settings.globs,
+                   "take only files matching GLOB (gitignore-style, matched against the path below its PATH; "
+                   "without '/' it matches a name at any depth); '!GLOB' leaves out what it matches, folders "
+                   "too; repeatable, the last matching glob decides. When a GLOB without '!' is given, the "
+                   "extension list applies only if -x is given too: the glob already says which files are "
+                   "wanted, and '-g *.c' should not come back empty because .c is not a default extension")
+        ->allow_extra_args(false)
+        ->option_text("GLOB");
+    app.add_flag("--hidden", settings.hidden,
+                 "also take hidden files and folders (names starting with '.'); left out by default");
+    app.add_flag("--no-ignore", settings.noIgnore,
+                 "take files that ignore files leave out; by default, rif leaves out what .gitignore and .ignore "
+                 "files (of the walked folders and of the folders above them up to the repository's top), "
+                 "the repository's info/exclude and git's global excludes file ignore, .ignore first");
+    app.add_option("--max-depth", settings.maxDepth,
+                   "descend at most N levels: 1 takes only the files of each PATH folder itself, 0 none "
+                   "of them")
+        ->option_text("N");
+    app.add_flag("-L,--follow", settings.followLinks,
+                 "follow links to folders, even out of the PATH (never into the backup folder or "
+                 "version-control metadata; a link to a folder the walk is inside is not followed), and take "
+                 "links to files wherever they lead");
     app.add_option("-b,--backup", settings.backup,
                    "copy each file into DIR before changing it, under its path below its PATH (DIR is "
                    "made when missing)");
@@ -52,6 +80,7 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
     app.set_version_flag("--version", "rif " RIF_VERSION);
     try {
         app.parse(argc, argv);
+        settings.extensionsGiven = ext->count() > 0;
     } catch (const CLI::ParseError& error) {
         const int code = app.exit(error);
         exitCode = code == 0 ? 0 : usageError;

@@ -2,6 +2,8 @@
 // rif's command line: what the user asked for, read from the arguments, and the exit
 // statuses.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,8 +21,15 @@ struct Settings {
     bool regex = false;
     bool ignoreCase = false;
     bool emptyLines = false;
-    std::string extensions = "txt,hta,htm,html";
+    // Extensions taken from folders, each value a comma-separated list.
+    std::vector<std::string> extensions = {"txt,hta,htm,html"};
+    bool extensionsGiven = false;  // -x was given
     std::string name;
+    std::vector<std::string> globs;  // gitignore-style; "!" excludes
+    bool hidden = false;             // take hidden files and folders
+    bool noIgnore = false;           // read no ignore files
+    size_t maxDepth = SIZE_MAX;      // the files of a PATH folder are at depth 1
+    bool followLinks = false;
     std::string backup;
     std::string codepage;
     bool crlf = false;

@@ -6,10 +6,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
+#include <memory>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
+#include "engine/ignore_files.h"
+#include "engine/ignore_rules.h"
 #include "engine/real_path.h"
 #include "engine/regex.h"
 
@@ -79,6 +83,13 @@ struct Rules {
     std::string backup;      // the backup folder, links resolved (empty if none)
     std::string skipFolder;  // the backup folder as the walk meets it, when it lies below
                              // the walked folder: its files are copies, never the site's
+    bool skipHidden = false;
+    IgnorePatterns globs;
+    bool globsSelect = false;  // some glob has no "!": files no glob matches are left out
+    size_t maxDepth = SIZE_MAX;
+    bool followLinks = false;
+    dev_t backupDevice = 0;  // the backup folder's, with followLinks (backupInode 0: none)
+    ino_t backupInode = 0;
 };
 
 Text filterPattern(const Text& namePattern) {
@@ -106,16 +117,27 @@ Rules prepare(const std::string& folder, const WalkRules& given) {
         // A filter that does not compile leaves the slot empty, so it takes no file.
         compilePattern(nameFilter, filterPattern(given.namePattern), 0);
     }
+    rules.skipHidden = given.skipHidden;
+    for (const std::string& glob : given.globs) rules.globs.addLine(glob);
+    rules.globsSelect = rules.globs.hasPlain();
+    rules.maxDepth = given.maxDepth;
+    rules.followLinks = given.followLinks;
+    struct stat backup;
+    if (rules.followLinks && !rules.backup.empty() && ::stat(rules.backup.c_str(), &backup) == 0) {
+        rules.backupDevice = backup.st_dev;
+        rules.backupInode = backup.st_ino;
+    }
     return rules;
 }
 
 // name is the file's own name (its extension is that of its path below the root folder).
-bool takes(const Rules& rules, const Text& name) {
-    if (!rules.everyExtension) {
-        const Text extension = lowerCase(extensionPart(name));
-        if (std::find(rules.extensions.begin(), rules.extensions.end(), extension) == rules.extensions.end())
-            return false;
-    }
+bool takesExtension(const Rules& rules, const Text& name) {
+    if (rules.everyExtension) return true;
+    const Text extension = lowerCase(extensionPart(name));
+    return std::find(rules.extensions.begin(), rules.extensions.end(), extension) != rules.extensions.end();
+}
+
+bool takesName(const Rules& rules, const Text& name) {
     return !rules.filterActive || matchesAnywhere(nameFilter, lowerCase(fileNamePart(name, true)));
 }
 
@@ -131,6 +153,7 @@ struct Entry {
 struct Listing {
     std::string names;
     std::vector<Entry> entries;
+    IgnoreFileEntries ignoreFiles;
     std::string_view bytes(const Entry& entry) const {
         return std::string_view(names).substr(entry.bytesAt, entry.bytesSize);
     }
@@ -160,7 +183,7 @@ class FolderChain {
 public:
     // The walked folder, reached through links if need be.
     explicit FolderChain(const std::string& root) {
-        levels_.push_back({nullptr, nullptr, -1});
+        levels_.push_back({nullptr, nullptr, -1, true});
         const int fd = openFolderAt(AT_FDCWD, root.c_str(), true);
         if (fd >= 0) take(levels_.back(), fd);
     }
@@ -174,14 +197,15 @@ public:
     // read. Only right after it was entered: its descriptor may be closed later.
     DIR* deepest() const { return levels_.back().dir; }
 
-    // Goes into the sub-folder name of the folder the walk is in; name must stay valid
-    // until leave(). False, and nothing changed, when it cannot be opened.
-    bool enter(const char* name) {
+    // Goes into the sub-folder name of the folder the walk is in (through a symbolic link
+    // only when throughLink); name must stay valid until leave(). False, and nothing
+    // changed, when it cannot be opened.
+    bool enter(const char* name, bool throughLink = false) {
         const int parent = descriptor();
         if (parent < 0) return false;
-        const int fd = openFolderAt(parent, name, false);
+        const int fd = openFolderAt(parent, name, throughLink);
         if (fd < 0) return false;
-        levels_.push_back({name, nullptr, -1});
+        levels_.push_back({name, nullptr, -1, throughLink});
         if (!take(levels_.back(), fd)) {
             levels_.pop_back();
             return false;
@@ -207,7 +231,7 @@ public:
         int fd = levels_[open].fd;
         if (fd < 0) return -1;
         for (size_t i = open + 1; i <= deepest; ++i) {
-            const int next = openFolderAt(fd, levels_[i].name, false);
+            const int next = openFolderAt(fd, levels_[i].name, levels_[i].throughLink);
             if (i > open + 1) ::close(fd);
             fd = next;
             if (fd < 0) return -1;
@@ -225,6 +249,7 @@ private:
         const char* name;  // in the folder above (null for the walked folder)
         DIR* dir;          // its entries, until it is closed the first time
         int fd;            // -1 while closed
+        bool throughLink;  // entered through a symbolic link
     };
 
     // Makes fd, open on the folder of level (the deepest), its descriptor; false (fd closed)
@@ -283,6 +308,11 @@ void listFolder(DIR* dir, Listing& listing) {
     while (const dirent* entry = readdir(dir)) {
         const std::string_view bytes(entry->d_name);
         if (bytes == "." || bytes == "..") continue;
+        if (bytes.front() == '.') {
+            if (bytes == ".gitignore") listing.ignoreFiles.gitignore = true;
+            else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
+            else if (bytes == gitName) listing.ignoreFiles.git = true;
+        }
         listing.entries.push_back({textFromUtf8(bytes), listing.names.size(), bytes.size(), entry->d_type});
         listing.names += bytes;
         listing.names += '\0';
@@ -311,17 +341,37 @@ Kind kindOf(FolderChain& chain, const char* name, unsigned char type) {
 // folder, outside its version-control metadata and outside the backup folder: a run
 // rewrites the link's target, and must not reach beyond the places the user chose, nor
 // into what the walk never enters. A link to a folder is not followed (links could form a
-// cycle). A link that points nowhere is taken: the run reports it as a file it could not
-// read.
-bool takesLink(const Rules& rules, const std::string& path) {
+// cycle) unless the rules follow links. A link that points nowhere is taken: the run
+// reports it as a file it could not read.
+bool takesLink(const Rules& rules, const std::string& path, WalkCounts& counts) {
     const std::string target = resolvedPath(path);
     if (target.empty()) return true;
     struct stat info;
-    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return false;
+    if (::stat(target.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        ++counts.linksToFolders;
+        return false;
+    }
     if (rules.root.empty() || !pathIsWithin(target, rules.root)) return false;
     const size_t below = std::min(target.size(), rules.root == "/" ? size_t{1} : rules.root.size() + 1);
     if (!metadataPart(std::string_view(target).substr(below), false).empty()) return false;
     return rules.skipFolder.empty() || !pathIsWithin(target, rules.backup);
+}
+
+// When the rules follow links, a link is taken (a link to a file) or entered (a link to a
+// folder) wherever it leads, but never into the backup folder or version-control metadata.
+bool followsLink(const Rules& rules, const std::string& path, bool toFolder) {
+    const std::string target = resolvedPath(path);
+    if (target.empty()) return !toFolder;
+    if (!rules.backup.empty() && pathIsWithin(target, rules.backup)) return false;
+    return metadataPart(target, toFolder).empty();
+}
+
+// True when the entry called name of the folder the walk is in is a link that leads to a
+// folder.
+bool linkLeadsToFolder(FolderChain& chain, const char* name) {
+    struct stat info;
+    const int folder = chain.descriptor();
+    return folder >= 0 && ::fstatat(folder, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The files taken, handed to the observer in runs: before the walk goes into a folder and
@@ -344,39 +394,114 @@ private:
     size_t shown_;
 };
 
+// What a walk keeps as it goes: the ignore files that apply, the path of the entry the
+// walk is at, the folders it is inside (when it follows links) and what it left out.
+struct Scope {
+    std::unique_ptr<IgnoreFiles> ignoreFiles;
+    // The entry's path from the outermost folder whose ignore files apply; the part below
+    // the walked folder starts at belowAt. Kept only when ignore files or globs are used.
+    std::string path;
+    size_t belowAt = 0;
+    bool keepsPath = false;
+    std::vector<std::pair<dev_t, ino_t>> inside;
+    WalkCounts counts;
+};
+
+// With followLinks: notes the folder the walk has just entered as one it is inside; false
+// when it is the backup folder or one the walk is inside already (a link made a loop).
+bool enteredNewFolder(const Rules& rules, FolderChain& chain, Scope& scope) {
+    struct stat info;
+    const int folder = chain.descriptor();
+    if (folder < 0 || ::fstat(folder, &info) != 0) return false;
+    if (rules.backupInode != 0 && info.st_dev == rules.backupDevice && info.st_ino == rules.backupInode) return false;
+    const std::pair<dev_t, ino_t> identity(info.st_dev, info.st_ino);
+    if (std::find(scope.inside.begin(), scope.inside.end(), identity) != scope.inside.end()) {
+        ++scope.counts.loops;
+        return false;
+    }
+    scope.inside.push_back(identity);
+    return true;
+}
+
 // Depth first: a sub-folder's files come before the later entries of its parent. Every
 // entry that is not a folder counts as a file. The backup folder and version-control
 // metadata are left out. The walk is in the deepest folder of chain (or could not open it:
 // nothing is taken); path names it (with a final "/") as the walk meets it: links are
-// resolved and the backup folder is recognised through it.
+// resolved and the backup folder is recognised through it. depth is that of its entries.
 void walk(const Rules& rules, FolderChain& chain, const std::string& path, const Text& relativeFolder,
-          Taken& taken) {
+          size_t depth, Taken& taken, Scope& scope) {
     if (chain.deepest() == nullptr) return;
     Listing listing;
     listFolder(chain.deepest(), listing);
+    if (scope.ignoreFiles) scope.ignoreFiles->enterFolder(scope.path, chain.descriptor(), path, listing.ignoreFiles);
+    const size_t folderPathLength = scope.path.size();
+    WalkCounts& counts = scope.counts;
     std::string entryPath;
     for (const Entry& entry : listing.entries) {
         const std::string_view name = listing.bytes(entry);
         const char* const systemName = listing.systemName(entry);
         const Kind kind = kindOf(chain, systemName, entry.type);
-        if (kind == Kind::folder) {
-            if (isMetadataFolderName(name)) continue;
+        if (kind == Kind::folder && isMetadataFolderName(name)) continue;
+        if (name == gitName) continue;
+        if (rules.skipHidden && name.front() == '.') {
+            ++counts.hidden;
+            continue;
+        }
+        const bool followed = kind == Kind::link && rules.followLinks;
+        const bool isFolder = kind == Kind::folder || (followed && linkLeadsToFolder(chain, systemName));
+        if (scope.keepsPath) {
+            scope.path.resize(folderPathLength);
+            scope.path += name;
+            if (scope.ignoreFiles && scope.ignoreFiles->ignores(scope.path, folderPathLength, isFolder)) {
+                ++counts.ignored;
+                continue;
+            }
+            if (!rules.globs.empty()) {
+                const PatternMatch glob =
+                    rules.globs.match(std::string_view(scope.path).substr(scope.belowAt), name, isFolder);
+                if (glob == PatternMatch::negated || (!isFolder && glob == PatternMatch::none && rules.globsSelect)) {
+                    ++counts.byGlob;
+                    continue;
+                }
+            }
+        }
+        if (isFolder) {
+            if (depth >= rules.maxDepth) {
+                ++counts.beyondDepth;
+                continue;
+            }
             entryPath.assign(path).append(name) += '/';
             if (entryPath == rules.skipFolder) continue;
+            if (followed && !followsLink(rules, entryPath, true)) continue;
             taken.flush();
-            if (chain.enter(systemName)) {
-                walk(rules, chain, entryPath, relativeFolder + entry.name + u"/", taken);
+            if (chain.enter(systemName, followed)) {
+                if (!rules.followLinks || enteredNewFolder(rules, chain, scope)) {
+                    if (scope.keepsPath) scope.path += '/';
+                    walk(rules, chain, entryPath, relativeFolder + entry.name + u"/", depth + 1, taken, scope);
+                    if (rules.followLinks) scope.inside.pop_back();
+                }
                 chain.leave();
             }
             taken.leftFolder();
             continue;
         }
-        if (name == gitName) continue;
-        if (!takes(rules, entry.name)) continue;
-        if (kind == Kind::link && !takesLink(rules, entryPath.assign(path).append(name))) continue;
+        if (!takesExtension(rules, entry.name)) {
+            ++counts.byExtension;
+            continue;
+        }
+        if (!takesName(rules, entry.name)) {
+            ++counts.byName;
+            continue;
+        }
+        if (kind == Kind::link) {
+            entryPath.assign(path).append(name);
+            if (followed ? !followsLink(rules, entryPath, false) : !takesLink(rules, entryPath, counts)) continue;
+        }
         taken.take(relativeFolder + entry.name);
     }
     taken.flush();
+    scope.path.resize(folderPathLength);
+    if (scope.ignoreFiles) scope.ignoreFiles->leaveFolder();
 }
 
 }  // namespace
@@ -385,14 +510,40 @@ bool namePatternCompiles(const WalkRules& rules) {
     return rules.namePattern.empty() || compilePattern(nameFilter, filterPattern(rules.namePattern), 0);
 }
 
-void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
-                WalkObserver* observer) {
+WalkCounts& WalkCounts::operator+=(const WalkCounts& other) {
+    byExtension += other.byExtension;
+    byName += other.byName;
+    hidden += other.hidden;
+    ignored += other.ignored;
+    byGlob += other.byGlob;
+    beyondDepth += other.beyondDepth;
+    linksToFolders += other.linksToFolders;
+    loops += other.loops;
+    return *this;
+}
+
+WalkCounts walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
+                      WalkObserver* observer) {
     std::string path = textToUtf8(folder);
     if (!path.empty() && path.back() != '/') path += '/';
     const Rules prepared = prepare(path, rules);
+    Scope scope;
+    if (rules.maxDepth == 0) {
+        scope.counts.beyondDepth = 1;
+        return scope.counts;
+    }
+    if (rules.useIgnoreFiles && !prepared.root.empty()) {
+        scope.ignoreFiles = std::make_unique<IgnoreFiles>(prepared.root, rules.globalExcludes);
+        scope.path = scope.ignoreFiles->walkedFolderPath();
+        scope.belowAt = scope.path.size();
+    }
+    scope.keepsPath = scope.ignoreFiles != nullptr || !prepared.globs.empty();
     Taken taken(files, observer);
     FolderChain chain(path);
-    walk(prepared, chain, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", taken);
+    if (prepared.followLinks && chain.deepest() != nullptr && !enteredNewFolder(prepared, chain, scope))
+        return scope.counts;
+    walk(prepared, chain, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", 1, taken, scope);
+    return scope.counts;
 }
 
 std::string versionControlMetadataOf(const std::string& path) {

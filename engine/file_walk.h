@@ -1,8 +1,11 @@
 #pragma once
 // The walk of "Add folders": the files below a folder, at any depth, that the extension
 // and name rules take, in a fixed order. Version-control metadata is never part of it.
+// rif narrows it further, as source-tree tools do: hidden names, ignore files, globs, a
+// depth limit; and it may follow links to folders.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,41 @@ struct WalkRules {
     Text namePattern;
     // The backup folder: left out when it lies below the walked folder (empty for none).
     Text backupFolder;
+
+    // rif's narrower scope; the window's "Add folders" leaves each as it is.
+    // Files and folders whose names start with "." are left out.
+    bool skipHidden = false;
+    // Files and folders that .ignore, .gitignore, the repository's info/exclude or the
+    // global excludes file ignore are left out (see IgnoreFiles).
+    bool useIgnoreFiles = false;
+    // The user's global excludes file, read with useIgnoreFiles (empty for none).
+    std::string globalExcludes;
+    // gitignore-style globs matched against the path below the walked folder, the last
+    // matching one deciding: a file is taken when a glob without "!" matches it, or when none
+    // matches and every glob starts with "!"; a folder is not entered when a "!" glob matches
+    // it.
+    std::vector<std::string> globs;
+    // Entries deeper than this are left out; the files of the walked folder are at depth 1.
+    size_t maxDepth = SIZE_MAX;
+    // Links to folders are followed, wherever they lead (outside the backup folder and
+    // version-control metadata); a link to a folder the walk is already inside is not. Links
+    // to files are taken wherever they lead, outside those two.
+    bool followLinks = false;
+};
+
+// What a walk left out, by the rule that left it out (each entry counted once, under the
+// first rule that left it out).
+struct WalkCounts {
+    size_t byExtension = 0;       // files
+    size_t byName = 0;            // files
+    size_t hidden = 0;            // files and folders
+    size_t ignored = 0;           // files and folders
+    size_t byGlob = 0;            // files and folders
+    size_t beyondDepth = 0;       // folders not entered
+    size_t linksToFolders = 0;    // links to folders not followed
+    size_t loops = 0;             // links to folders the walk was already inside
+
+    WalkCounts& operator+=(const WalkCounts& other);
 };
 
 // Told of the walk's progress.
@@ -43,8 +81,9 @@ bool namePatternCompiles(const WalkRules& rules);
 // submodule's pointer to its repository) is never taken. Each folder is opened relative to
 // its parent, so files at any depth are listed, also where their whole path is longer than
 // the system takes (a run then reports them as unreadable). The name filter is compiled
-// into the nameFilter slot of the regex service.
-void walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
+// into the nameFilter slot of the regex service. Gives what was left out. The rules of rif's
+// scope (hidden names, ignore files, globs, depth, followed links) narrow this further.
+WalkCounts walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
                 WalkObserver* observer = nullptr);
 
 // The version-control metadata a path (file-system bytes, relative to the current folder or
