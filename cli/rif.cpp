@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/rif_colour.h"
 #include "cli/rif_files.h"
+#include "cli/rif_json.h"
 #include "cli/rif_options.h"
 #include "cli/rif_report.h"
 #include "engine/regex.h"
@@ -47,7 +49,7 @@ int run(const Settings& settings) {
     if (!charsetIsAvailable(options.ansiCharset)) return usage("unknown code page: " + options.ansiCharset);
     options.keepLineEnds = !settings.crlf;
     options.dryRun = settings.dryRun;
-    options.keepOldText = settings.diff;
+    options.keepBytes = settings.diff && !settings.json;
 
     const WalkRules rules = walkRulesOf(settings);
     if (!namePatternCompiles(rules)) return usage("the name pattern does not compile: " + textToUtf8(compileError()));
@@ -69,7 +71,7 @@ int run(const Settings& settings) {
         return nothingFound;
     }
 
-    Report report(settings, total);
+    Report report(settings, coloursFor(settings.color), total);
     RunTotals totals;
     int64_t searched = 0;
     // One journal and one record of the files reached for every PATH: the whole command is
@@ -93,7 +95,11 @@ int run(const Settings& settings) {
     report.clearProgress();
     std::cout << std::flush;
     if (settings.json) {
-        std::cout << jsonLine({{"changed", report.changed}, {"failed", report.failed}, {"searched", searched}}) << "\n";
+        std::cout << jsonLine("summary", {{"changed", report.changed},
+                                          {"failed", report.failed},
+                                          {"searched", searched},
+                                          {"dry_run", settings.dryRun}})
+                  << "\n";
     } else if (!settings.quiet) {
         std::cerr << report.changed << " files " << (settings.dryRun ? "would change" : "changed") << ", "
                   << report.failed << " failed, " << searched << " searched\n";
@@ -120,7 +126,7 @@ int undo(const Settings& settings) {
         std::cerr << "rif: the run that wrote the journal in " << settings.undo
                   << " did not finish (or its journal was cut short); the journal names " << journal.named
                   << (journal.named == 1 ? " file\n" : " files\n");
-    UndoReport report(settings);
+    UndoReport report(settings, coloursFor(settings.color));
     UndoTotals totals;
     const UndoEnd end = undoRun(settings.undo, journal, report, totals);
     std::cout << std::flush;
@@ -129,7 +135,7 @@ int undo(const Settings& settings) {
     const bool spent = end == UndoEnd::done;
     if (!spent) std::cerr << "rif: the journal in " << settings.undo << " could not be marked as undone\n";
     if (settings.json) {
-        std::cout << jsonLine({{"restored", totals.restored}, {"left_alone", totals.leftAlone}}) << "\n";
+        std::cout << jsonLine("summary", {{"restored", totals.restored}, {"left_alone", totals.leftAlone}}) << "\n";
     } else if (!settings.quiet) {
         std::cerr << totals.restored << " files restored, " << totals.leftAlone << " left alone\n";
     }

@@ -35,8 +35,10 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                        "extensions taken from folders: repeat it or separate them with commas; 'c', '.c' and "
                        "'*.c' are the same; '*' takes every file")
             ->allow_extra_args(false)
+            ->option_text("LIST")
             ->capture_default_str();
-    app.add_option("--name", settings.name, "a regular expression the whole file name without its extension must match");
+    app.add_option("--name", settings.name, "a regular expression the whole file name without its extension must match")
+        ->option_text("PATTERN");
     app.add_option("-g,--glob", settings.globs,
                    "take only files matching GLOB (gitignore-style, matched against the path below its PATH; "
                    "without '/' it matches a name at any depth); '!GLOB' leaves out what it matches, folders "
@@ -61,23 +63,34 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                  "links to files wherever they lead");
     app.add_option("-b,--backup", settings.backup,
                    "copy each file into DIR before changing it, under its path below its PATH (DIR is "
-                   "made when missing)");
+                   "made when missing)")
+        ->option_text("DIR");
     app.add_option("--codepage", settings.codepage, "the character set of files without a byte-order mark "
-                                                    "(default: the locale's)");
+                                                    "(default: the locale's)")
+        ->option_text("NAME");
     app.add_flag("--crlf", settings.crlf, "write CR LF after every line (default: keep each file's line ends)");
     app.add_flag("--dry-run", settings.dryRun, "change nothing; report what would change");
-    app.add_flag("--diff", settings.diff, "print a unified diff of each change instead of its line");
-    app.add_flag("--json", settings.json, "JSON Lines on standard output: one object per changed or failed file, "
-                                          "then a summary");
+    app.add_flag("--diff", settings.diff,
+                 "print a unified diff of each change instead of its line, of the file's bytes, which "
+                 "patch -p1 and git apply take (UTF-16 files: UTF-8 text, for reading)");
+    app.add_flag("--json", settings.json,
+                 "JSON Lines on standard output: {\"type\": \"change\" or \"error\", \"data\": {...}} per "
+                 "file, then a \"summary\" (--undo: \"restored\", \"error\", \"summary\")");
+    app.add_option("--color", settings.color,
+                   "colour paths, diffs and errors: auto (on a terminal, unless NO_COLOR is set; the "
+                   "default), always or never")
+        ->option_text("WHEN")
+        ->check(CLI::IsMember({"auto", "always", "never"}));
     app.add_flag("-q,--quiet", settings.quiet, "report errors only");
     app.add_option("-j,--jobs", settings.jobs, "files done at once, on as many threads (default: one per core, "
                    "at most 8; 1: one file after another); the results are the same")
+        ->option_text("N")
         ->check(CLI::Range(1u, 64u));
     app.add_option("--undo", settings.undo,
                    "undo the last run that made backups into DIR: put back every file it changed that "
                    "still holds what it wrote")
         ->option_text("DIR");
-    app.set_version_flag("--version", "rif " RIF_VERSION);
+    app.set_version_flag("-V,--version", "rif " RIF_VERSION);
     try {
         app.parse(argc, argv);
         settings.extensionsGiven = ext->count() > 0;

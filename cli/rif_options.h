@@ -36,6 +36,7 @@ struct Settings {
     bool dryRun = false;
     bool diff = false;
     bool json = false;
+    std::string color = "auto";  // when to colour: "auto", "always" or "never"
     bool quiet = false;
     unsigned jobs = 0;  // threads of the run; 0: one per core, at most 8
     std::string undo;  // the backup folder whose last run is undone

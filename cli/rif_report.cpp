@@ -6,10 +6,16 @@
 #include <iostream>
 
 #include "cli/rif_diff.h"
+#include "cli/rif_json.h"
 
-std::string jsonLine(const nlohmann::json& object) {
-    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+namespace {
+
+// "PATH: error: " on standard error, its "error" in colour when coloured.
+std::string errorLead(const std::string& path, bool coloured) {
+    return path + ": " + painted("error", colour::error, coloured) + ": ";
 }
+
+}  // namespace
 
 std::string failureReason(const Failure& failure) {
     const std::string system = failure.error != 0 ? std::string(": ") + std::strerror(failure.error) : std::string();
@@ -48,7 +54,8 @@ const char* leftAloneReason(RestoreOutcome outcome) {
     return nullptr;
 }
 
-Report::Report(const Settings& settings, size_t total) : settings_(settings), total_(total) {
+Report::Report(const Settings& settings, const Colours& colours, size_t total)
+    : settings_(settings), colours_(colours), total_(total) {
     progress_ = isatty(STDERR_FILENO) == 1;
     start_ = Clock::now();
 }
@@ -64,20 +71,21 @@ void Report::fileDone(size_t index, const FileReport& file) {
     if (outcome == FileOutcome::changed) {
         ++changed;
         if (settings_.json) {
-            std::cout << jsonLine({{"path", path}, {"outcome", "changed"}, {"replacements", file.replacements}})
+            std::cout << jsonLine("change", {{"path", jsonPath(path)},
+                                             {"replacements", file.replacements},
+                                             {"dry_run", settings_.dryRun}})
                       << "\n";
         } else if (settings_.diff) {
-            printDiff(path, file.oldText, file.newText);
+            printDiff(std::cout, path, file, colours_.out);
         } else if (!settings_.quiet) {
-            std::cout << path << ": " << file.replacements << "\n";
+            std::cout << painted(path, colour::path, colours_.out) << ": " << file.replacements << "\n";
         }
     } else if (!reason.empty()) {
         ++failed;
         if (settings_.json) {
-            std::cout << jsonLine({{"path", path}, {"outcome", "failed"}, {"replacements", 0}, {"error", reason}})
-                      << "\n";
+            std::cout << jsonLine("error", {{"path", jsonPath(path)}, {"error", reason}}) << "\n";
         } else {
-            std::cerr << path << ": error: " << reason << "\n";
+            std::cerr << errorLead(path, colours_.err) << reason << "\n";
         }
     }
     drawProgress();
@@ -101,13 +109,14 @@ void Report::drawProgress() {
 
 void UndoReport::fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) {
     const char* reason = leftAloneReason(outcome);
-    if (settings_.json && (reason != nullptr || outcome == RestoreOutcome::restored)) {
-        nlohmann::json line = {{"path", entry.path}, {"outcome", reason ? "left alone" : "restored"}};
-        if (reason) line["error"] = reason;
-        std::cout << jsonLine(line) << "\n";
+    if (settings_.json && reason != nullptr) {
+        std::cout << jsonLine("error", {{"path", jsonPath(entry.path)}, {"error", std::string("left alone: ") + reason}})
+                  << "\n";
+    } else if (settings_.json && outcome == RestoreOutcome::restored) {
+        std::cout << jsonLine("restored", {{"path", jsonPath(entry.path)}}) << "\n";
     } else if (reason != nullptr) {
-        std::cerr << entry.path << ": error: left alone: " << reason << "\n";
+        std::cerr << errorLead(entry.path, colours_.err) << "left alone: " << reason << "\n";
     } else if (outcome == RestoreOutcome::restored && !settings_.quiet) {
-        std::cout << entry.path << ": restored\n";
+        std::cout << painted(entry.path, colour::path, colours_.out) << ": restored\n";
     }
 }

@@ -6,15 +6,11 @@
 #include <cstdint>
 #include <string>
 
-#include <nlohmann/json.hpp>
-
+#include "cli/rif_colour.h"
 #include "cli/rif_files.h"
 #include "cli/rif_options.h"
 #include "engine/run.h"
 #include "engine/run_journal.h"
-
-// One JSON Lines object.
-std::string jsonLine(const nlohmann::json& object);
 
 // Why a file was left as it was, in words.
 std::string failureReason(const Failure& failure);
@@ -25,7 +21,7 @@ const char* leftAloneReason(RestoreOutcome outcome);
 // Reports each file as the run is done with it, and draws the progress line.
 class Report : public RunObserver {
 public:
-    Report(const Settings& settings, size_t total);
+    Report(const Settings& settings, const Colours& colours, size_t total);
     void useBatch(const Batch& batch) { batch_ = &batch; }
     void fileDone(size_t index, const FileReport& file) override;
     // Takes the progress line off the terminal.
@@ -40,6 +36,7 @@ private:
     void drawProgress();
 
     const Settings& settings_;
+    const Colours colours_;
     const Batch* batch_ = nullptr;
     size_t total_;
     size_t done_ = 0;
@@ -52,9 +49,10 @@ private:
 // Reports each file as the undo is done with it.
 class UndoReport : public UndoObserver {
 public:
-    explicit UndoReport(const Settings& settings) : settings_(settings) {}
+    UndoReport(const Settings& settings, const Colours& colours) : settings_(settings), colours_(colours) {}
     void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override;
 
 private:
     const Settings& settings_;
+    const Colours colours_;
 };

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "engine/change_bytes.h"
 #include "engine/descriptor_io.h"
 #include "engine/file_attributes.h"
 #include "engine/real_path.h"
@@ -700,6 +701,8 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
                                       const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
     replacements_ = 0;
     oldText_.clear();
+    oldBytes_.clear();
+    newBytes_.clear();
     struct stat opened;
     // A file already read or written in this run is not read again.
     bool seen = false;
@@ -734,9 +737,10 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     else readText(*file, format, text_);
     const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file) &&
                        !sawIrreversibleBytes(*file);
-    // A large file's bytes are not kept beside its text and the new text. The reader has
-    // read all of them; its descriptor stays open until the new file is in place.
-    if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
+    // A large file's bytes are not kept beside its text and the new text, unless the
+    // change's bytes are. The reader has read all of them; its descriptor stays open until
+    // the new file is in place.
+    if (bytes_.capacity > largeFileBytes && !options_.keepBytes) bytes_ = FileBytes();
 
     if (options_.keepOldText) oldText_ = text_;
     switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_)) {
@@ -762,12 +766,30 @@ FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, Te
     if (!lockForWriting(file)) return fail(FailureCause::inUse);
     // Without a copy to make, the write makes these checks itself.
     if ((options_.dryRun || beforeWrite) && !mayBeRewritten(path)) return fail(FailureCause::notWritable, errno);
+    // The kept bytes are made once, in memory, and are then what the file is written with.
+    BodyWriter keptBody;
+    if (options_.keepBytes) {
+        oldBytes_.assign(bytes_.view());
+        if (!contentsInMemory(format, options_.ansiCharset, body, newBytes_))
+            return fail(FailureCause::writeFailed, errno);
+        keptBody = [this, format](TextFile& out) {
+            writeBytes(out, std::string_view(newBytes_).substr(markLength(format)));
+        };
+    }
     if (options_.dryRun) return FileOutcome::changed;
     if (beforeWrite && !beforeWrite()) return fail(FailureCause::backupFailed, errno);
     Failure failure;
-    if (writeBack(index, path, descriptorOf(file), opened, format, beforeRename, body, failure)) return FileOutcome::changed;
+    if (writeBack(index, path, descriptorOf(file), opened, format, beforeRename, keptBody ? keptBody : body, failure))
+        return FileOutcome::changed;
     failure_ = failure;
     return FileOutcome::failed;
+}
+
+void FileRewriter::takeLastBytes(std::string& before, std::string& after) {
+    before = std::move(oldBytes_);
+    after = std::move(newBytes_);
+    oldBytes_.clear();
+    newBytes_.clear();
 }
 
 FileOutcome FileRewriter::fail(FailureCause cause, int error) {

@@ -108,6 +108,10 @@ struct RewriteOptions {
     bool dryRun = false;
     // Keep each file's text before the replacement (lastOldText), for showing the change.
     bool keepOldText = false;
+    // Keep the bytes of each change, for showing it byte for byte (takeLastBytes): the
+    // file's bytes as read, and the new file's bytes as written (in a dry run, made in
+    // memory exactly as the write would make them).
+    bool keepBytes = false;
     // Files of at least this many bytes are replaced on their bytes where they can be (see
     // above): every such file by default. A larger figure makes smaller files go through
     // their text, which lastNewText then gives.
@@ -144,6 +148,9 @@ public:
     // through its text) its line ends.
     TextFormat lastFormat() const { return format_; }
     const LineEnds& lastLineEnds() const { return lineEnds_; }
+    // With keepBytes, of the last file if it changed (or would, in a dry run): its bytes as
+    // read and its new bytes, marks and line ends included. Hands them over, leaving none.
+    void takeLastBytes(std::string& before, std::string& after);
 
 private:
     RewriteOptions options_;
@@ -200,6 +207,8 @@ private:
     LineEnds lineEnds_;  // the file's line ends, when they are kept
     Text newText_;       // the new text built beside text_ when line ends are kept
     Text oldText_;       // the text before the replacement, with keepOldText
+    std::string oldBytes_;  // the file's bytes, with keepBytes
+    std::string newBytes_;  // its new bytes, with keepBytes
     size_t replacements_ = 0;
     TextFormat format_ = TextFormat::ansi;
 

@@ -57,6 +57,10 @@ public:
             report.oldText = rewriter_.lastOldText();
             report.newText = rewriter_.lastNewText();
         }
+        if (setup_.options.keepBytes && report.outcome == FileOutcome::changed) {
+            rewriter_.takeLastBytes(report.oldBytes, report.newBytes);
+            report.format = rewriter_.lastFormat();
+        }
         return report;
     }
 

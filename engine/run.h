@@ -18,6 +18,12 @@ struct FileReport {
     // (see FileRewriter::lastOldText).
     Text oldText;
     Text newText;
+    // With RewriteOptions::keepBytes, of a file that changed: its bytes as read and as
+    // written, or as a dry run would write them (see FileRewriter::takeLastBytes), and the
+    // encoding it was read in.
+    std::string oldBytes;
+    std::string newBytes;
+    TextFormat format = TextFormat::ansi;
 };
 
 // Told of every file, in the order of the list, on the thread that started the run.

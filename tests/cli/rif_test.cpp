@@ -65,7 +65,7 @@ TEST_F(RifTest, DryRunTouchesNothingAndDiffShowsTheChange) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read("site/a.txt"), "one\nold\nthree\n");
     EXPECT_EQ(fs::last_write_time(at("site/a.txt")), before);
-    EXPECT_NE(r.out.find("--- site/a.txt\n+++ site/a.txt\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("--- a/site/a.txt\n+++ b/site/a.txt\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("-old\n+new\n"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("1 files would change"), std::string::npos) << r.err;
 }
@@ -80,14 +80,16 @@ TEST_F(RifTest, JsonLinesParseBack) {
     std::vector<nlohmann::json> objects;
     for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
     ASSERT_EQ(objects.size(), 3u);
-    EXPECT_EQ(objects[0]["path"], "site/a.txt");
-    EXPECT_EQ(objects[0]["outcome"], "changed");
-    EXPECT_EQ(objects[0]["replacements"], 2);
-    EXPECT_EQ(objects[1]["outcome"], "failed");
-    EXPECT_FALSE(objects[1]["error"].get<std::string>().empty());
-    EXPECT_EQ(objects[2]["changed"], 1);
-    EXPECT_EQ(objects[2]["failed"], 1);
-    EXPECT_EQ(objects[2]["searched"], 3);
+    EXPECT_EQ(objects[0]["type"], "change");
+    EXPECT_EQ(objects[0]["data"]["path"], "site/a.txt");
+    EXPECT_EQ(objects[0]["data"]["replacements"], 2);
+    EXPECT_EQ(objects[1]["type"], "error");
+    EXPECT_EQ(objects[1]["data"]["path"], "site/b.txt");
+    EXPECT_FALSE(objects[1]["data"]["error"].get<std::string>().empty());
+    EXPECT_EQ(objects[2]["type"], "summary");
+    EXPECT_EQ(objects[2]["data"]["changed"], 1);
+    EXPECT_EQ(objects[2]["data"]["failed"], 1);
+    EXPECT_EQ(objects[2]["data"]["searched"], 3);
 }
 
 TEST_F(RifTest, BackupsMirrorThePathsBelowEachPath) {

@@ -7,9 +7,12 @@
 #   naming the desktop entry, with the three screenshots of docs/screenshots/;
 # - the installed program, started by hand in a folder on a virtual display, working in
 #   that folder (tuning.ini and reserve/ appear there, nothing in the config folder) and
-#   leaving with exit code 0 on Escape.
-# A check whose tool (desktop-file-validate, appstreamcli, xmllint, Xvfb, xdotool) is
-# missing says "skipped" and the others still run.
+#   leaving with exit code 0 on Escape;
+# - rif's completions for bash, zsh and fish where those shells look for them, sound
+#   (zsh -n, fish --no-execute), naming every option of the installed rif --help, and
+#   completing options and --color's words in bash and fish.
+# A check whose tool (desktop-file-validate, appstreamcli, xmllint, Xvfb, xdotool, zsh,
+# fish) is missing says "skipped" and the others still run.
 # Usage: install_tree.sh CMAKE BUILD_FOLDER SOURCE_FOLDER DESKTOP_ID
 set -euo pipefail
 cmake="$1"
@@ -49,6 +52,9 @@ expected=(
     "usr/share/man/man1/rif.1.gz"
     "usr/share/doc/replace-in-files/copyright"
     "usr/share/doc/replace-in-files/changelog.gz"
+    "usr/share/bash-completion/completions/rif"
+    "usr/share/zsh/vendor-completions/_rif"
+    "usr/share/fish/vendor_completions.d/rif.fish"
 )
 languages=("$source"/language/*.lng)
 [ -f "${languages[0]}" ] || fail "the source tree has no language files in $source/language"
@@ -133,6 +139,53 @@ if [ -f "$metainfo" ]; then
         esac
         [ -f "$source/docs/screenshots/${url##*/}" ] || fail "screenshot $url: no docs/screenshots/${url##*/} in the source tree"
     done <<<"$shots"
+fi
+
+# ---- rif's shell completions.
+bash_completion="$usr/share/bash-completion/completions/rif"
+zsh_completion="$usr/share/zsh/vendor-completions/_rif"
+fish_completion="$usr/share/fish/vendor_completions.d/rif.fish"
+if [ -f "$bash_completion" ] && [ -f "$zsh_completion" ] && [ -f "$fish_completion" ]; then
+    # Every option the installed rif describes, "-e,--regex" or "--crlf", is offered by each.
+    options="$("$usr/bin/rif" --help | grep -oE '^  (-[A-Za-z],)?--[a-z-]+')"
+    [ -n "$options" ] || fail "rif --help lists no options"
+    while read -r option; do
+        long="${option#*--}"
+        short=""
+        [[ "$option" == -?,* ]] && short="${option:1:1}"
+        for file in "$bash_completion" "$zsh_completion"; do
+            grep -qE -- "(^|[^a-z-])--$long([^a-z-]|\$)" "$file" || fail "$(basename "$file") does not offer --$long"
+            if [ -n "$short" ] && ! grep -qE -- "(^|[^a-zA-Z-])-$short([^a-zA-Z-]|\$)" "$file"; then
+                fail "$(basename "$file") does not offer -$short"
+            fi
+        done
+        grep -qE -- "-l $long( |\$)" "$fish_completion" || fail "rif.fish does not offer --$long"
+        if [ -n "$short" ] && ! grep -qE -- "-s $short( |\$)" "$fish_completion"; then
+            fail "rif.fish does not offer -$short"
+        fi
+    done <<<"$options"
+    bash -n "$bash_completion" || fail "the bash completion is not sound bash"
+    words="$(bash -c '. "$1"; complete -p rif >/dev/null || exit 1
+        COMP_WORDS=(rif --co); COMP_CWORD=1; _rif; printf "%s " "${COMPREPLY[@]}"
+        COMP_WORDS=(rif --color ""); COMP_CWORD=2; _rif; printf "%s " "${COMPREPLY[@]}"' bash "$bash_completion")" \
+        || fail "the bash completion does not register rif"
+    [ "$words" = "--codepage --color auto always never " ] \
+        || fail "bash completes 'rif --co' and 'rif --color ' with '$words'"
+    if command -v zsh >/dev/null; then
+        zsh -n "$zsh_completion" || fail "the zsh completion is not sound zsh"
+        head -n 1 "$zsh_completion" | grep -qx '#compdef rif' || fail "_rif does not begin with #compdef rif"
+    else
+        skipped "the zsh completion's check" "zsh"
+    fi
+    if command -v fish >/dev/null; then
+        fish --no-execute "$fish_completion" || fail "the fish completion is not sound fish"
+        words="$(fish -c 'source $argv[1]; complete -C"rif --co"; complete -C"rif --color "' "$fish_completion" \
+                 | cut -f1 | tr '\n' ' ')"
+        [ "$words" = "--codepage --color always auto never " ] \
+            || fail "fish completes 'rif --co' and 'rif --color ' with '$words'"
+    else
+        skipped "the fish completion's check" "fish"
+    fi
 fi
 
 # ---- The installed program, started by hand: it works in the current folder.
