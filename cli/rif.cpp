@@ -67,7 +67,9 @@ int run(const Settings& settings) {
     // Nothing to search: say which filters left every file out.
     if (total == 0) {
         if (!settings.quiet) std::cerr << "rif: " << noFilesSearched(settings, leftOut) << "\n";
-        if (settings.json) std::cout << jsonLine({{"changed", 0}, {"failed", 0}, {"searched", 0}}) << "\n";
+        if (settings.json)
+            std::cout << jsonLine("summary", {{"changed", 0}, {"failed", 0}, {"searched", 0}, {"dry_run", settings.dryRun}})
+                      << "\n";
         return nothingFound;
     }
 
