@@ -8,6 +8,7 @@
 #include "cli/rif_files.h"
 #include "cli/rif_options.h"
 #include "cli/rif_report.h"
+#include "engine/line_pattern.h"
 #include "engine/regex.h"
 #include "engine/run.h"
 #include "engine/run_journal.h"
@@ -18,7 +19,8 @@ namespace {
 int run(const Settings& settings) {
     PreparedRow row;
     row.options = {settings.regex, !settings.ignoreCase, settings.emptyLines};
-    row.search = textFromUtf8(settings.search);
+    // The search is read over the files' lines as they have them (line_pattern.h).
+    row.search = settings.regex ? linePattern(textFromUtf8(settings.search)) : lineSearch(textFromUtf8(settings.search));
     row.replacement = textFromUtf8(settings.replacement);
     // The same checks as the window's, in the same order.
     if (settings.emptyLines) {
@@ -26,7 +28,7 @@ int run(const Settings& settings) {
         row.search += u"\r\n";
     }
     if (row.search.empty()) return usage("the search text is empty");
-    if (settings.regex && !compilePattern(rowPattern, row.search, compileFlags(row.options)))
+    if (settings.regex && !compilePattern(rowPattern, row.search, lineCompileFlags(row.options)))
         return usage("the regular expression does not compile: " + textToUtf8(compileError()));
 
     RewriteOptions options;
@@ -35,6 +37,7 @@ int run(const Settings& settings) {
     options.keepLineEnds = !settings.crlf;
     options.dryRun = settings.dryRun;
     options.keepOldText = settings.diff;
+    options.lastLineEndSearched = true;
 
     WalkRules rules;
     rules.extensions = extensionList(settings.extensions);

@@ -18,6 +18,12 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                  "is never entered, and a PATH inside it is refused.\n\n"
                  "With --backup DIR, the run keeps a journal in DIR, and rif --undo DIR puts the files\n"
                  "back as they were before it.\n\n"
+                 "Lines: SEARCH is looked for over each file's lines as the file has them. A line break\n"
+                 "in SEARCH, and \\n, \\r, \\r\\n or \\r?\\n in a regular expression, match one line end\n"
+                 "(CR LF, LF or CR; the last line's end too); ^ and $ match at the start and end of\n"
+                 "every line, $ never after the last line's end; in a class, \\n stands for both units\n"
+                 "of a line end, so [^\\n] never reaches into one. A line break in REPLACEMENT is\n"
+                 "written as the file's line end.\n\n"
                  "Exit status: 0 some file changed (or would, with --dry-run; restored, with --undo),\n"
                  "1 nothing found (nothing to undo), 2 usage error, a pattern that does not compile, a\n"
                  "refused run or a damaged journal, 3 some file failed (or was left alone by --undo).",
@@ -27,7 +33,8 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
     app.add_option("PATH", settings.paths, "folders to walk and files to take");
     app.add_flag("-e,--regex", settings.regex, "SEARCH is a regular expression (PCRE2)");
     app.add_flag("-i,--ignore-case", settings.ignoreCase, "ignore letter case");
-    app.add_flag("--empty-lines", settings.emptyLines, "also remove the line break after each match (needs --regex)");
+    app.add_flag("--empty-lines", settings.emptyLines,
+                 "also remove the line break after each match, the last line's too (needs --regex)");
     app.add_option("-x,--ext", settings.extensions, "extensions taken from folders, comma-separated; '*' takes every file")
         ->capture_default_str();
     app.add_option("--name", settings.name, "a regular expression the whole file name without its extension must match");
