@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/rif_arguments.h"
 #include "cli/rif_files.h"
 #include "cli/rif_options.h"
 #include "cli/rif_report.h"
@@ -126,6 +127,8 @@ int main(int argc, char** argv) {
     Settings settings;
     int exitCode = 0;
     if (!parseArguments(argc, argv, settings, exitCode)) return exitCode;
+    const std::string undecodable = decodeArguments(settings);
+    if (!undecodable.empty()) return usage(undecodable);
     if (!settings.undo.empty()) {
         if (!settings.search.empty() || !settings.paths.empty())
             return usage("--undo takes no SEARCH, REPLACEMENT or PATH");

@@ -24,6 +24,9 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                  "every line, $ never after the last line's end; in a class, \\n stands for both units\n"
                  "of a line end, so [^\\n] never reaches into one. A line break in REPLACEMENT is\n"
                  "written as the file's line end.\n\n"
+                 "SEARCH, REPLACEMENT and --name are read in the character set of your locale (LC_ALL,\n"
+                 "LC_CTYPE, LANG); an argument that is not valid there is a usage error. Paths are taken\n"
+                 "as the bytes given.\n\n"
                  "Exit status: 0 some file changed (or would, with --dry-run; restored, with --undo),\n"
                  "1 nothing found (nothing to undo), 2 usage error, a pattern that does not compile, a\n"
                  "refused run or a damaged journal, 3 some file failed (or was left alone by --undo).",

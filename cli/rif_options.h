@@ -11,7 +11,8 @@ inline constexpr int nothingFound = 1;
 inline constexpr int usageError = 2;
 inline constexpr int someFailed = 3;
 
-// What the arguments ask for.
+// What the arguments ask for. SEARCH, REPLACEMENT and --name are UTF-8 once the arguments
+// are read (see decodeArguments); paths are the bytes given.
 struct Settings {
     std::string search;
     std::string replacement;

@@ -1,6 +1,9 @@
-// rif's input end to end: patterns over lines as the file has them.
+// rif's input end to end: arguments read in the locale's character set, and patterns over
+// lines as the file has them.
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -11,7 +14,51 @@ namespace {
 
 using namespace rif_test;
 
-using RifInputTest = RifTest;
+class RifInputTest : public RifTest {
+protected:
+    // Runs rif in the folder after the environment assignments.
+    Result run(const std::string& environment, const std::vector<std::string>& arguments) {
+        std::string command = environment + " " + quoted(RIF_PROGRAM);
+        for (const std::string& argument : arguments) command += " " + quoted(argument);
+        Result result;
+        result.status = shell(command + " >.out 2>.err");
+        result.out = read(".out");
+        result.err = read(".err");
+        fs::remove(at(".out"));
+        fs::remove(at(".err"));
+        return result;
+    }
+};
+
+// SEARCH, REPLACEMENT and --name typed in a Latin-1 locale's own bytes; a byte that the
+// locale's character set does not have is refused.
+TEST_F(RifInputTest, ArgumentsAreReadInTheLocalesCharacterSet) {
+    if (::access("/usr/bin/localedef", X_OK) != 0 || !fs::exists("/usr/share/i18n/locales/de_DE"))
+        GTEST_SKIP() << "localedef or the de_DE locale source is missing (Debian package locales)";
+    ASSERT_EQ(shell("mkdir locales && localedef -i de_DE -f ISO-8859-1 locales/de_DE.ISO-8859-1 >/dev/null 2>&1 && "
+                    "localedef -i de_DE -f CP1252 locales/de_DE.CP1252 >/dev/null 2>&1"),
+              0);
+    const std::string latin1 = "LOCPATH=" + quoted(at("locales")) + " LC_ALL=de_DE.ISO-8859-1 LANG=";
+    const std::string cp1252 = "LOCPATH=" + quoted(at("locales")) + " LC_ALL=de_DE.CP1252 LANG=";
+
+    write("latin1.txt", "f\xFCr alle\n");
+    write("utf8.txt", "\xEF\xBB\xBF" "f\xC3\xBCr alle\n");
+    const Result r = run(latin1, {"--codepage", "ISO-8859-1", "f\xFCr", "\xFC" "ber", "latin1.txt", "utf8.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("latin1.txt"), "\xFC" "ber alle\n");
+    EXPECT_EQ(read("utf8.txt"), "\xEF\xBB\xBF\xC3\xBC" "ber alle\n");
+
+    write("names/f\xC3\xBCr.txt", "alle\n");
+    write("names/other.txt", "alle\n");
+    EXPECT_EQ(run(latin1, {"--name", "f\xFCr", "alle", "ALLE", "names"}).status, 0);
+    EXPECT_EQ(read("names/f\xC3\xBCr.txt"), "ALLE\n");
+    EXPECT_EQ(read("names/other.txt"), "alle\n");
+
+    const Result invalid = run(cp1252, {"f\x81r", "x", "latin1.txt"});
+    EXPECT_EQ(invalid.status, 2);
+    EXPECT_NE(invalid.err.find("SEARCH is not valid in your locale's character set (CP1252)"), std::string::npos)
+        << invalid.err;
+}
 
 // '^', '$', "\n" (and a line break in a plain search) over files with LF, CR LF and CR line
 // ends: what perl -0777 -pe 's/SEARCH/REPLACEMENT/msg' makes of the LF file, with the
