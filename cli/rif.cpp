@@ -1,12 +1,14 @@
 // rif: find and replace in many text files from the command line, on the same engine as
 // the window: the same walk, the same search, the same safe rewrite and backups.
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/rif_arguments.h"
 #include "cli/rif_files.h"
+#include "cli/rif_input.h"
 #include "cli/rif_options.h"
 #include "cli/rif_report.h"
 #include "engine/line_pattern.h"
@@ -39,6 +41,7 @@ int run(const Settings& settings) {
     options.dryRun = settings.dryRun;
     options.keepOldText = settings.diff;
     options.lastLineEndSearched = true;
+    if (settings.paths.front() == "-") return filterStandardInput(settings, row, options);
 
     WalkRules rules;
     rules.extensions = extensionList(settings.extensions);
@@ -135,5 +138,13 @@ int main(int argc, char** argv) {
         return undo(settings);
     }
     if (settings.paths.empty()) return usage("SEARCH, REPLACEMENT and at least one PATH are required");
+    // Standard input is a filter of its own: its result goes to standard output.
+    if (std::find(settings.paths.begin(), settings.paths.end(), "-") != settings.paths.end()) {
+        if (settings.paths.size() > 1) return usage("- (standard input) takes no other PATH");
+        for (const auto& [given, name] : {std::pair{!settings.backup.empty(), "--backup"},
+                                          {settings.dryRun, "--dry-run"}, {settings.diff, "--diff"},
+                                          {settings.json, "--json"}})
+            if (given) return usage(std::string("- (standard input) cannot be used with ") + name);
+    }
     return run(settings);
 }

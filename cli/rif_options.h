@@ -29,6 +29,7 @@ struct Settings {
     bool diff = false;
     bool json = false;
     bool quiet = false;
+    bool verbose = false;  // with "-": the summary on standard error
     unsigned jobs = 0;  // threads of the run; 0: one per core, at most 8
     std::string undo;  // the backup folder whose last run is undone
 };

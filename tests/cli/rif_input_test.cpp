@@ -1,5 +1,5 @@
-// rif's input end to end: arguments read in the locale's character set, and patterns over
-// lines as the file has them.
+// rif's input end to end: standard input replaced onto standard output, arguments read in
+// the locale's character set, and patterns over lines as the file has them.
 
 #include <gtest/gtest.h>
 
@@ -16,10 +16,16 @@ using namespace rif_test;
 
 class RifInputTest : public RifTest {
 protected:
-    // Runs rif in the folder after the environment assignments.
-    Result run(const std::string& environment, const std::vector<std::string>& arguments) {
+    // Runs rif in the folder after the environment assignments, with input on standard
+    // input through a pipe (or none: the terminal's, which rif then does not read).
+    Result run(const std::string& environment, const std::vector<std::string>& arguments,
+               const std::string* input = nullptr) {
         std::string command = environment + " " + quoted(RIF_PROGRAM);
         for (const std::string& argument : arguments) command += " " + quoted(argument);
+        if (input != nullptr) {
+            write(".in", *input);
+            command = "cat .in | " + command;
+        }
         Result result;
         result.status = shell(command + " >.out 2>.err");
         result.out = read(".out");
@@ -28,7 +34,68 @@ protected:
         fs::remove(at(".err"));
         return result;
     }
+    // rif as a filter of input, with the test's own temporary folder "tmp".
+    Result filter(const std::string& input, const std::vector<std::string>& arguments) {
+        return run("TMPDIR=" + quoted(at("tmp")), arguments, &input);
+    }
 };
+
+TEST_F(RifInputTest, StandardInputIsReplacedOntoStandardOutput) {
+    fs::create_directories(at("tmp"));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string input, output;
+        int status;
+    } cases[] = {
+        // Line ends, the mark and the code page as a file's are written.
+        {{"old", "new", "-"}, "old\r\nold x\r\nend", "new\r\nnew x\r\nend", 0},
+        {{"old", "new", "-"}, "\xEF\xBB\xBFold\n", "\xEF\xBB\xBFnew\n", 0},
+        {{"--codepage", "ISO-8859-1", "old", "n\xC3\xA9w", "-"}, "f\xFCr old\n", "f\xFCr n\xE9w\n", 0},
+        {{"-e", "o(l)d", "\\1", "-"}, "old\rold\r", "l\rl\r", 0},
+        // Nothing found: the input as it came.
+        {{"xyz", "new", "-"}, "old\r\n\xFF\n", "old\r\n\xFF\n", 1},
+        // Bytes that would not be written back unchanged: the input as it came, and an error.
+        {{"old", "new", "-"}, std::string("a\0old\n", 6), std::string("a\0old\n", 6), 3},
+    };
+    for (const Case& c : cases) {
+        const Result r = filter(c.input, c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.input << r.err;
+        EXPECT_EQ(r.out, c.output) << c.input;
+        EXPECT_EQ(r.err.empty(), c.status != 3) << r.err;
+    }
+    EXPECT_NE(filter(std::string("a\0old\n", 6), {"old", "new", "-"}).err.find("-: error: "), std::string::npos);
+
+    // The count and the summary only with -v, on standard error.
+    const Result verbose = filter("old old\n", {"-v", "old", "new", "-"});
+    EXPECT_EQ(verbose.out, "new new\n");
+    EXPECT_EQ(verbose.err, "-: 2\n1 files changed, 0 failed, 1 searched\n");
+    EXPECT_EQ(filter("old\n", {"-v", "xyz", "new", "-"}).err, "0 files changed, 0 failed, 1 searched\n");
+
+    // An input far larger than a pipe holds, through the temporary folder and out again,
+    // leaving nothing there.
+    std::string large, replaced;
+    for (int i = 0; i < 400000; ++i) {
+        large += "line " + std::to_string(i) + " old\n";
+        replaced += "line " + std::to_string(i) + " new\n";
+    }
+    const Result big = filter(large, {"old", "new", "-"});
+    EXPECT_EQ(big.status, 0);
+    EXPECT_TRUE(big.out == replaced) << big.out.size() << " bytes instead of " << replaced.size();
+    EXPECT_TRUE(fs::is_empty(at("tmp")));
+
+    // "-" stands alone, and makes no backup.
+    write("a.txt", "old\n");
+    for (const std::vector<std::string>& refused :
+         {std::vector<std::string>{"old", "new", "-", "a.txt"}, {"-b", "bak", "old", "new", "-"},
+          {"--dry-run", "old", "new", "-"}, {"--json", "old", "new", "-"}}) {
+        const Result r = filter("old\n", refused);
+        EXPECT_EQ(r.status, 2) << refused[0];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(read("a.txt"), "old\n");
+    EXPECT_FALSE(fs::exists(at("bak")));
+}
 
 // SEARCH, REPLACEMENT and --name typed in a Latin-1 locale's own bytes; a byte that the
 // locale's character set does not have is refused.
