@@ -19,6 +19,22 @@
 
 namespace {
 
+// The first "$1" or "${1}" (a digit or digits) of a replacement, the group reference of
+// other tools; empty when it holds none.
+std::string dollarReference(const std::string& replacement) {
+    for (size_t at = replacement.find('$'); at != std::string::npos; at = replacement.find('$', at + 1)) {
+        size_t end = at + 1;
+        const bool braced = end < replacement.size() && replacement[end] == '{';
+        if (braced) ++end;
+        const size_t digits = end;
+        while (end < replacement.size() && replacement[end] >= '0' && replacement[end] <= '9') ++end;
+        if (end == digits) continue;
+        if (braced && (end >= replacement.size() || replacement[end] != '}')) continue;
+        return replacement.substr(at, end - at + (braced ? 1 : 0));
+    }
+    return std::string();
+}
+
 int run(const Settings& settings) {
     PreparedRow row;
     row.options = {settings.regex, !settings.ignoreCase, settings.emptyLines};
@@ -33,6 +49,11 @@ int run(const Settings& settings) {
     if (row.search.empty()) return usage("the search text is empty");
     if (settings.regex && !compilePattern(rowPattern, row.search, lineCompileFlags(row.options)))
         return usage("the regular expression does not compile: " + textToUtf8(compileError()));
+    // A "$1" stays as it is: it may be meant so.
+    const std::string dollar = settings.regex ? dollarReference(settings.replacement) : std::string();
+    if (!dollar.empty() && !settings.quiet)
+        std::cerr << "rif: note: REPLACEMENT holds " << dollar << ", which is put in as it is; rif's group "
+                  << "reference is \\1 (group 1)\n";
 
     RewriteOptions options;
     options.ansiCharset = settings.codepage.empty() ? localeCharset() : settings.codepage;

@@ -38,7 +38,9 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                  "refused run or a damaged journal, 3 some file failed (or was left alone by --undo).",
                  "rif"};
     app.add_option("SEARCH", settings.search, "the text to find (a regular expression with --regex)");
-    app.add_option("REPLACEMENT", settings.replacement, "what to put in its place (\\1: group 1 with --regex)");
+    app.add_option("REPLACEMENT", settings.replacement,
+                   "what to put in its place (\\1: group 1 with --regex; $1 and ${1} are put in as they are, "
+                   "with a note on standard error)");
     app.add_option("PATH", settings.paths, "folders to walk and files to take; - for standard input");
     app.add_flag("-e,--regex", settings.regex, "SEARCH is a regular expression (PCRE2)");
     app.add_flag("-i,--ignore-case", settings.ignoreCase, "ignore letter case");

@@ -1,5 +1,6 @@
 // rif's input end to end: standard input replaced onto standard output, arguments read in
-// the locale's character set, and patterns over lines as the file has them.
+// the locale's character set, patterns over lines as the file has them, and the note on a
+// "$1" in the replacement.
 
 #include <gtest/gtest.h>
 
@@ -173,6 +174,34 @@ TEST_F(RifInputTest, LinesMatchAsTheFileHasThemWhateverItsLineEnds) {
             EXPECT_EQ(r.status, 0) << c.search << " on " << end.name << ": " << r.err;
             EXPECT_EQ(read("f.txt"), withEnd(c.output, end.end)) << c.search << " on " << end.name;
         }
+    }
+}
+
+// "$1" and "${1}" are other tools' group references: rif puts them in as they are, with a
+// note that its own is "\1".
+TEST_F(RifInputTest, DollarGroupReferenceIsKeptWithANote) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string output;
+        bool note;
+    } cases[] = {
+        {{"-e", "o(l)d", "$1x"}, "$1x\n", true},
+        {{"-e", "o(l)d", "${1}x"}, "${1}x\n", true},
+        {{"-e", "o(l)d", "\\1x"}, "lx\n", false},
+        {{"-e", "o(l)d", "$x"}, "$x\n", false},
+        {{"-q", "-e", "o(l)d", "$1x"}, "$1x\n", false},
+        {{"old", "$1x"}, "$1x\n", false},
+    };
+    for (const auto& c : cases) {
+        write("a.txt", "old\n");
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back("a.txt");
+        const Result r = rif(arguments);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(read("a.txt"), c.output);
+        const bool noted = r.err.find("rif: note: REPLACEMENT holds $") != std::string::npos &&
+                           r.err.find("group reference is \\1") != std::string::npos;
+        EXPECT_EQ(noted, c.note) << c.arguments[c.arguments.size() - 1] << ": " << r.err;
     }
 }
 
