@@ -1,16 +1,20 @@
 // rif: find and replace in many text files from the command line, on the same engine as
 // the window: the same walk, the same search, the same safe rewrite and backups.
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "cli/rif_arguments.h"
 #include "cli/rif_colour.h"
 #include "cli/rif_files.h"
+#include "cli/rif_input.h"
 #include "cli/rif_json.h"
 #include "cli/rif_options.h"
 #include "cli/rif_report.h"
+#include "engine/line_pattern.h"
 #include "engine/regex.h"
 #include "engine/run.h"
 #include "engine/run_journal.h"
@@ -30,10 +34,27 @@ std::string prepareBackupFolder(const std::string& folder) {
     return std::string();
 }
 
+// The first "$1" or "${1}" (a digit or digits) of a replacement, the group reference of
+// other tools; empty when it holds none.
+std::string dollarReference(const std::string& replacement) {
+    for (size_t at = replacement.find('$'); at != std::string::npos; at = replacement.find('$', at + 1)) {
+        size_t end = at + 1;
+        const bool braced = end < replacement.size() && replacement[end] == '{';
+        if (braced) ++end;
+        const size_t digits = end;
+        while (end < replacement.size() && replacement[end] >= '0' && replacement[end] <= '9') ++end;
+        if (end == digits) continue;
+        if (braced && (end >= replacement.size() || replacement[end] != '}')) continue;
+        return replacement.substr(at, end - at + (braced ? 1 : 0));
+    }
+    return std::string();
+}
+
 int run(const Settings& settings) {
     PreparedRow row;
     row.options = {settings.regex, !settings.ignoreCase, settings.emptyLines};
-    row.search = textFromUtf8(settings.search);
+    // The search is read over the files' lines as they have them (line_pattern.h).
+    row.search = settings.regex ? linePattern(textFromUtf8(settings.search)) : lineSearch(textFromUtf8(settings.search));
     row.replacement = textFromUtf8(settings.replacement);
     // The same checks as the window's, in the same order.
     if (settings.emptyLines) {
@@ -41,8 +62,13 @@ int run(const Settings& settings) {
         row.search += u"\r\n";
     }
     if (row.search.empty()) return usage("the search text is empty");
-    if (settings.regex && !compilePattern(rowPattern, row.search, compileFlags(row.options)))
+    if (settings.regex && !compilePattern(rowPattern, row.search, lineCompileFlags(row.options)))
         return usage("the regular expression does not compile: " + textToUtf8(compileError()));
+    // A "$1" stays as it is: it may be meant so.
+    const std::string dollar = settings.regex ? dollarReference(settings.replacement) : std::string();
+    if (!dollar.empty() && !settings.quiet)
+        std::cerr << "rif: note: REPLACEMENT holds " << dollar << ", which is put in as it is; rif's group "
+                  << "reference is \\1 (group 1)\n";
 
     RewriteOptions options;
     options.ansiCharset = settings.codepage.empty() ? localeCharset() : settings.codepage;
@@ -50,6 +76,8 @@ int run(const Settings& settings) {
     options.keepLineEnds = !settings.crlf;
     options.dryRun = settings.dryRun;
     options.keepBytes = settings.diff && !settings.json;
+    options.lastLineEndSearched = true;
+    if (settings.paths.front() == "-") return filterStandardInput(settings, row, options);
 
     const WalkRules rules = walkRulesOf(settings);
     if (!namePatternCompiles(rules)) return usage("the name pattern does not compile: " + textToUtf8(compileError()));
@@ -152,11 +180,21 @@ int main(int argc, char** argv) {
     Settings settings;
     int exitCode = 0;
     if (!parseArguments(argc, argv, settings, exitCode)) return exitCode;
+    const std::string undecodable = decodeArguments(settings);
+    if (!undecodable.empty()) return usage(undecodable);
     if (!settings.undo.empty()) {
         if (!settings.search.empty() || !settings.paths.empty())
             return usage("--undo takes no SEARCH, REPLACEMENT or PATH");
         return undo(settings);
     }
     if (settings.paths.empty()) return usage("SEARCH, REPLACEMENT and at least one PATH are required");
+    // Standard input is a filter of its own: its result goes to standard output.
+    if (std::find(settings.paths.begin(), settings.paths.end(), "-") != settings.paths.end()) {
+        if (settings.paths.size() > 1) return usage("- (standard input) takes no other PATH");
+        for (const auto& [given, name] : {std::pair{!settings.backup.empty(), "--backup"},
+                                          {settings.dryRun, "--dry-run"}, {settings.diff, "--diff"},
+                                          {settings.json, "--json"}})
+            if (given) return usage(std::string("- (standard input) cannot be used with ") + name);
+    }
     return run(settings);
 }

@@ -20,16 +20,34 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                  "is never entered, and a PATH inside it is refused.\n\n"
                  "With --backup DIR, the run keeps a journal in DIR, and rif --undo DIR puts the files\n"
                  "back as they were before it.\n\n"
+                 "The PATH - reads standard input and writes the result to standard output, as a file\n"
+                 "with those bytes would be written (encoding, mark, code page, line ends), with no\n"
+                 "backup; -v adds the count and the summary on standard error. When nothing is found\n"
+                 "(exit 1) or when the bytes could not be written back unchanged outside the replaced\n"
+                 "text (a zero byte, ...: exit 3), the input is copied to the output as it came. It\n"
+                 "takes no other PATH, nor --backup, --dry-run, --diff or --json.\n\n"
+                 "Lines: SEARCH is looked for over each file's lines as the file has them. A line break\n"
+                 "in SEARCH, and \\n, \\r, \\r\\n or \\r?\\n in a regular expression, match one line end\n"
+                 "(CR LF, LF or CR; the last line's end too); ^ and $ match at the start and end of\n"
+                 "every line, $ never after the last line's end; in a class, \\n stands for both units\n"
+                 "of a line end, so [^\\n] never reaches into one. A line break in REPLACEMENT is\n"
+                 "written as the file's line end.\n\n"
+                 "SEARCH, REPLACEMENT and --name are read in the character set of your locale (LC_ALL,\n"
+                 "LC_CTYPE, LANG); an argument that is not valid there is a usage error. Paths are taken\n"
+                 "as the bytes given.\n\n"
                  "Exit status: 0 some file changed (or would, with --dry-run; restored, with --undo),\n"
                  "1 nothing found (nothing to undo), 2 usage error, a pattern that does not compile, a\n"
                  "refused run or a damaged journal, 3 some file failed (or was left alone by --undo).",
                  "rif"};
     app.add_option("SEARCH", settings.search, "the text to find (a regular expression with --regex)");
-    app.add_option("REPLACEMENT", settings.replacement, "what to put in its place (\\1: group 1 with --regex)");
-    app.add_option("PATH", settings.paths, "folders to walk and files to take");
+    app.add_option("REPLACEMENT", settings.replacement,
+                   "what to put in its place (\\1: group 1 with --regex; $1 and ${1} are put in as they are, "
+                   "with a note on standard error)");
+    app.add_option("PATH", settings.paths, "folders to walk and files to take; - for standard input");
     app.add_flag("-e,--regex", settings.regex, "SEARCH is a regular expression (PCRE2)");
     app.add_flag("-i,--ignore-case", settings.ignoreCase, "ignore letter case");
-    app.add_flag("--empty-lines", settings.emptyLines, "also remove the line break after each match (needs --regex)");
+    app.add_flag("--empty-lines", settings.emptyLines,
+                 "also remove the line break after each match, the last line's too (needs --regex)");
     CLI::Option* ext =
         app.add_option("-x,--ext", settings.extensions,
                        "extensions taken from folders: repeat it or separate them with commas; 'c', '.c' and "
@@ -81,7 +99,10 @@ bool parseArguments(int argc, char** argv, Settings& settings, int& exitCode) {
                    "default), always or never")
         ->option_text("WHEN")
         ->check(CLI::IsMember({"auto", "always", "never"}));
-    app.add_flag("-q,--quiet", settings.quiet, "report errors only");
+    CLI::Option* quiet = app.add_flag("-q,--quiet", settings.quiet, "report errors only");
+    app.add_flag("-v,--verbose", settings.verbose, "with -, the count and the summary on standard error (for "
+                                                   "files they are shown anyway)")
+        ->excludes(quiet);
     app.add_option("-j,--jobs", settings.jobs, "files done at once, on as many threads (default: one per core, "
                    "at most 8; 1: one file after another); the results are the same")
         ->option_text("N")

@@ -13,7 +13,8 @@ inline constexpr int nothingFound = 1;
 inline constexpr int usageError = 2;
 inline constexpr int someFailed = 3;
 
-// What the arguments ask for.
+// What the arguments ask for. SEARCH, REPLACEMENT and --name are UTF-8 once the arguments
+// are read (see decodeArguments); paths are the bytes given.
 struct Settings {
     std::string search;
     std::string replacement;
@@ -38,6 +39,7 @@ struct Settings {
     bool json = false;
     std::string color = "auto";  // when to colour: "auto", "always" or "never"
     bool quiet = false;
+    bool verbose = false;  // with "-": the summary on standard error
     unsigned jobs = 0;  // threads of the run; 0: one per core, at most 8
     std::string undo;  // the backup folder whose last run is undone
 };

@@ -223,6 +223,12 @@ size_t findLineEnd(TextView text, size_t from) {
     return i;
 }
 
+// Takes a line break (CR LF, CR or LF) off the end of text.
+void dropLastLineBreak(Text& text) {
+    if (text.ends_with(u"\r\n")) text.resize(text.size() - 2);
+    else if (!text.empty() && (text.back() == u'\r' || text.back() == u'\n')) text.pop_back();
+}
+
 void writeLines(TextFile& file, TextView text, TextFormat format) {
     if (text.empty()) return;
     size_t start = 0;
@@ -474,10 +480,11 @@ namespace {
 // in place of the next line end the file had. Between edits the text is copied with each
 // such CR LF turned back into that line end; a line end belongs to the part its CR is in.
 // The line breaks of a replacement take the file's first line end, and the last line gets
-// its line end back when it had one.
+// its line end back when it had one (from the text, when the text holds it: lastInText).
 class LineEndKeeper {
 public:
-    LineEndKeeper(TextView text, const LineEnds& ends, Text& out) : text_(text), ends_(ends), out_(out) {
+    LineEndKeeper(TextView text, const LineEnds& ends, bool lastInText, Text& out)
+        : text_(text), ends_(ends), lastInText_(lastInText), out_(out) {
         firstEnd_ = ends.kinds.empty() || ends.kinds.front() == LineEnds::zero ? TextView(u"\n")
                                                                                 : lineEnd(ends.kinds.front());
         out_.clear();
@@ -501,7 +508,7 @@ public:
 
     void finish() {
         keep(done_, text_.size());
-        if (ends_.last && !ends_.kinds.empty()) out_.append(lineEnd(ends_.kinds.back()));
+        if (ends_.last && !ends_.kinds.empty() && !lastInText_) out_.append(lineEnd(ends_.kinds.back()));
     }
 
 private:
@@ -534,6 +541,7 @@ private:
 
     TextView text_;
     const LineEnds& ends_;
+    bool lastInText_;
     Text& out_;
     TextView firstEnd_;
     size_t done_ = 0;  // the text before this is in out_ or replaced
@@ -543,7 +551,7 @@ private:
 }  // namespace
 
 ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
-    LineEndKeeper keeper(text_, lineEnds_, newText_);
+    LineEndKeeper keeper(text_, lineEnds_, options_.lastLineEndSearched, newText_);
     size_t count = 0;
     const ReplaceResult result = findReplacements(text_, row, [&](size_t start, size_t length, TextView replacement) {
         ++count;
@@ -733,8 +741,9 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
         if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
         return outcome;
     }
-    if (options_.keepLineEnds) readText(*file, format, text_, lineEnds_);
+    if (options_.keepLineEnds || options_.lastLineEndSearched) readText(*file, format, text_, lineEnds_);
     else readText(*file, format, text_);
+    if (options_.lastLineEndSearched && lineEnds_.last) text_.append(u"\r\n");
     const bool whole = !sawZeroUnit(*file) && !readFailed(*file) && !sawIncompleteUnit(*file) &&
                        !sawIrreversibleBytes(*file);
     // A large file's bytes are not kept beside its text and the new text, unless the
@@ -749,6 +758,9 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
         case ReplaceResult::changed: break;
     }
     if (!whole) return fail(FailureCause::notWholeText);
+    // Every line is written with CR LF after it: a line break that ends the text is the
+    // last line's.
+    if (options_.lastLineEndSearched && !options_.keepLineEnds) dropLastLineBreak(text_);
     return finishChange(index, path, *file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
         if (options_.keepLineEnds) writeText(out, text_, format);
         else writeLines(out, text_, format);
@@ -762,6 +774,7 @@ FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, Te
     // left alone never replaces the copy an earlier run made. A dry run makes the same
     // checks: also for a file in use, whose lock is only tried (the reader's release lets
     // it go again).
+    if (options_.output >= 0) return writeOutput(format, body);
     if (opened.st_nlink > 1) return fail(FailureCause::hardLinks);
     if (!lockForWriting(file)) return fail(FailureCause::inUse);
     // Without a copy to make, the write makes these checks itself.
@@ -790,6 +803,21 @@ void FileRewriter::takeLastBytes(std::string& before, std::string& after) {
     after = std::move(newBytes_);
     oldBytes_.clear();
     newBytes_.clear();
+}
+
+FileOutcome FileRewriter::writeOutput(TextFormat format, const BodyWriter& body) {
+    if (options_.dryRun) return FileOutcome::changed;
+    const std::unique_ptr<TextFile> out = writeToDescriptor(options_.output, options_.ansiCharset);
+    // Once the output is begun, whatever stops it leaves it unfinished: "writeFailed".
+    try {
+        writeMark(*out, format);
+        body(*out);
+    } catch (const std::exception&) {
+        closeFile(*out);
+        return fail(FailureCause::writeFailed, errno);
+    }
+    if (!closeFile(*out)) return fail(FailureCause::writeFailed, errno);
+    return FileOutcome::changed;
 }
 
 FileOutcome FileRewriter::fail(FailureCause cause, int error) {

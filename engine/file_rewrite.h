@@ -57,7 +57,7 @@ using BeforeWrite = std::function<bool()>;
 using BeforeRename = std::function<bool(const Fingerprint& written)>;
 
 // Reads, replaces and writes back one file. The text of the file is its lines joined by
-// CR LF (no break after the last line); the new text is split into lines again at CR LF,
+// CR LF (no break after the last line, unless RewriteOptions::lastLineEndSearched); the new text is split into lines again at CR LF,
 // lone CR and lone LF, and every line, the last included, is written with CR LF after it,
 // in the encoding the file was read in and after the same byte-order mark. A text that
 // became empty is written as the mark alone (zero bytes for a file without a mark).
@@ -116,6 +116,16 @@ struct RewriteOptions {
     // above): every such file by default. A larger figure makes smaller files go through
     // their text, which lastNewText then gives.
     size_t byteLevelFrom = 0;
+    // The text searched ends with CR LF when the file's last line has a line end, so that
+    // a search can find that line end too (see line_pattern.h); it is written back as it
+    // was unless a replacement took it. Without it the text ends with the last line.
+    bool lastLineEndSearched = false;
+    // A descriptor that the new contents of a changed file go to, after its mark, instead
+    // of the file: the file is not written, nor checked for the write (links, lock,
+    // permissions), and beforeWrite and beforeRename are not called. -1: the file itself.
+    // The descriptor gets nothing unless the file is "changed", or "failed" with
+    // writeFailed (its new contents were begun there and could not be finished).
+    int output = -1;
 };
 
 class FileRewriter {
@@ -168,6 +178,8 @@ private:
     FileOutcome finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
                              TextFormat format, const BeforeWrite& beforeWrite, const BeforeRename& beforeRename,
                              const std::function<void(TextFile&)>& body);
+    // The new contents written to RewriteOptions::output instead of the file.
+    FileOutcome writeOutput(TextFormat format, const std::function<void(TextFile&)>& body);
 
     // The files read or written in this run.
     std::unique_ptr<ReachedFiles> ownReached_;

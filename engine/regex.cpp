@@ -152,6 +152,7 @@ struct Pattern {
   uint32_t groupCount = 0;
   uint32_t matchOptions = 0;
   bool crLfIsNewline = false;  // the pattern's line ends include CR LF
+  bool lastLineEnd = false;    // a CR LF that ends a subject ends its last line
   uint64_t generation = 0;     // tells one compiled pattern from the next in this slot
 
   Pattern() = default;
@@ -240,7 +241,9 @@ struct Slot {
   // Runs the pattern on `text` (already free of lone surrogates) from `offset`; true on a
   // match. Records an error other than "no match" in lastError.
   bool run(TextView text, std::size_t offset, pcre2_match_data* data) {
-    int rc = pcre2_match(pattern->code, libraryText(text.data()), text.size(), offset, pattern->matchOptions, data,
+    uint32_t options = pattern->matchOptions;
+    if (pattern->lastLineEnd && text.ends_with(u"\r\n")) options |= PCRE2_NOTEOL;
+    int rc = pcre2_match(pattern->code, libraryText(text.data()), text.size(), offset, options, data,
                          matchContext());
     if (rc >= 0) {
       lastError = 0;
@@ -266,14 +269,14 @@ Slot* slotWithPattern(RegexSlot slot) {
   return s != nullptr && s->generation != 0 ? s : nullptr;
 }
 
-pcre2_code* compileWith(TextView pattern, uint32_t options, bool anyCrLf, int& errorCode) {
+pcre2_code* compileWith(TextView pattern, uint32_t options, uint32_t newline, int& errorCode) {
   pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
   if (context == nullptr) {
     errorCode = PCRE2_ERROR_NOMEMORY;
     return nullptr;
   }
   // Set the line end in any case, so that PCRE2's build default does not matter.
-  pcre2_set_newline(context, anyCrLf ? PCRE2_NEWLINE_ANYCRLF : PCRE2_NEWLINE_LF);
+  pcre2_set_newline(context, newline);
   PCRE2_SIZE errorOffset = 0;
   pcre2_code* code = pcre2_compile(libraryText(pattern.data()), pattern.size(), options,
                                    &errorCode, &errorOffset, context);
@@ -311,10 +314,14 @@ bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
   if (flags & caseless) options |= PCRE2_CASELESS;
   if (flags & multiline) options |= PCRE2_MULTILINE;
   if (flags & dotAll) options |= PCRE2_DOTALL;
-  bool anyCrLf = (flags & newlineAnyCrLf) == newlineAnyCrLf;
+  uint32_t lineEnds = PCRE2_NEWLINE_LF;
+  if ((flags & newlineAnyCrLf) == newlineAnyCrLf)
+    lineEnds = PCRE2_NEWLINE_ANYCRLF;
+  else if ((flags & newlineCrLf) == newlineCrLf)
+    lineEnds = PCRE2_NEWLINE_CRLF;
 
   int errorCode = 0;
-  pcre2_code* code = compileWith(pattern, options | PCRE2_MATCH_INVALID_UTF, anyCrLf, errorCode);
+  pcre2_code* code = compileWith(pattern, options | PCRE2_MATCH_INVALID_UTF, lineEnds, errorCode);
   if (code == nullptr) {
     lastCompileError = errorMessage(errorCode);
     return false;
@@ -322,7 +329,7 @@ bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
   uint32_t matchOptions = 0;
   if (!usesJit(code)) {
     pcre2_code_free(code);
-    code = compileWith(pattern, options, anyCrLf, errorCode);
+    code = compileWith(pattern, options, lineEnds, errorCode);
     if (code == nullptr) {
       lastCompileError = errorMessage(errorCode);
       return false;
@@ -332,6 +339,7 @@ bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
 
   p.code = code;
   p.matchOptions = matchOptions;
+  p.lastLineEnd = (flags & lastLineEnd) != 0;
   p.generation = ++compiledPatterns;
   pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &p.groupCount);
   // The pattern itself may choose its line ends, e.g. with (*CRLF).

@@ -19,6 +19,12 @@ constexpr uint32_t caseless = 0x00000001;
 constexpr uint32_t multiline = 0x00000002;
 constexpr uint32_t dotAll = 0x00000004;
 constexpr uint32_t newlineAnyCrLf = 0x00500000;
+// Line ends are CR LF only: '^' and '$' match after and before a CR LF, never between its
+// two units.
+constexpr uint32_t newlineCrLf = 0x00300000;
+// A CR LF at the very end of a subject is its last line's end: '$' matches before it but
+// not after it, as it does at every other line end.
+constexpr uint32_t lastLineEnd = 0x00000100;
 
 bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags);
 // PCRE2's English message for the last failed compile, or the empty text.
