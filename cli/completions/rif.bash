@@ -5,7 +5,7 @@ _rif() {
     local prev=""
     ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
     local options="-e --regex -i --ignore-case --empty-lines -x --ext --name -g --glob --hidden --no-ignore
-        --max-depth -L --follow -b --backup --codepage --crlf --dry-run --diff --json --color -q --quiet
+        --max-depth -L --follow -b --backup --codepage --crlf --dry-run --diff --json --color -q --quiet -v --verbose
         -j --jobs --undo -h --help -V --version"
     COMPREPLY=()
     case $prev in

@@ -18,6 +18,7 @@ complete -c rif -l diff -d 'Print a unified diff of each change, for patch -p1 o
 complete -c rif -l json -d 'JSON Lines on standard output'
 complete -c rif -l color -x -a 'auto always never' -d 'When to colour paths, diffs and errors'
 complete -c rif -s q -l quiet -d 'Report errors only'
+complete -c rif -s v -l verbose -d 'With -, the count and the summary on standard error'
 complete -c rif -s j -l jobs -x -d 'Files done at once, on as many threads'
 complete -c rif -l undo -x -a '(__fish_complete_directories)' -d 'Undo the last run that made backups into DIR'
 complete -c rif -s h -l help -d 'Describe the options'

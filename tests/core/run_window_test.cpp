@@ -378,8 +378,11 @@ TEST_F(RunFilesTest, RunStoppedByEscapeOrItsButtonLeavesWholeFilesThatTheUndoPut
         int changed = 0;
         for (int i = 0; i < files; ++i) {
             const std::string bytes = readFile("site/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + ".txt");
-            if (bytes == "new " + std::to_string(i) + "\r\n") ++changed;
-            else EXPECT_EQ(bytes, "old " + std::to_string(i)) << i;
+            if (bytes == "new " + std::to_string(i) + "\r\n") {
+                ++changed;
+            } else {
+                EXPECT_EQ(bytes, "old " + std::to_string(i)) << i;
+            }
         }
         EXPECT_GT(changed, 0);
         EXPECT_LT(changed, files);
@@ -413,7 +416,9 @@ TEST_F(RunFilesTest, CloseRequestDuringARunStopsItAndEndsTheLoop) {
     for (int i = 0; i < 2000; ++i) {
         const std::string bytes = readFile("site/f" + std::to_string(i) + ".txt");
         changed += bytes == "new\r\n" ? 1 : 0;
-        if (bytes != "new\r\n") EXPECT_EQ(bytes, "old") << i;
+        if (bytes != "new\r\n") {
+            EXPECT_EQ(bytes, "old") << i;
+        }
     }
     EXPECT_GT(changed, 0);
     EXPECT_LT(changed, 2000);
