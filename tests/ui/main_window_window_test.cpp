@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -448,6 +449,14 @@ TEST_F(MainWindowTest, EveryOptionAndToggleHasAGadgetOfItsOwn) {
         EXPECT_TRUE(tk::isGadget(extension.gadget)) << key;
         EXPECT_TRUE(seen.insert(extension.gadget).second) << key;
     }
+}
+
+// The window carries the program's icon, from the picture the package ships, at the sizes
+// desktops ask for.
+TEST_F(MainWindowTest, TheWindowCarriesTheProgramsIcon) {
+    openWindow(workTab);
+    const std::vector<int> sizes = tk::testing::windowIconSizes();
+    for (const int size : {16, 32, 48, 256}) EXPECT_NE(std::find(sizes.begin(), sizes.end(), size), sizes.end()) << size;
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 #include <QMouseEvent>
+#include <QIcon>
+#include <QImage>
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
@@ -227,10 +229,33 @@ bool startToolkit(int& argc, char** argv, std::string* problem) {
     return true;
 }
 
+namespace {
+
+// The program's icon, drawn from the picture the package ships at the sizes desktops ask
+// for; every window of the program carries it (on X11 as _NET_WM_ICON).
+QIcon programIcon() {
+    QIcon icon;
+    QSvgRenderer renderer(QStringLiteral(":/icons/program.svg"));
+    if (!renderer.isValid()) return icon;
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        renderer.render(&painter, QRectF(0, 0, size, size));
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+}  // namespace
+
 bool openWindow(int x, int y, int width, int height, const Text& title) {
     auto& s = state();
     if (!QApplication::instance()) return false;
     if (s.window) return true;
+    static const QIcon icon = programIcon();
+    if (!icon.isNull()) QApplication::setWindowIcon(icon);
     auto* window = new MainWindow;
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->setMouseTracking(true);

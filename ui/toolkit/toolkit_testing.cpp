@@ -310,6 +310,13 @@ void closePopupMenu() {
     if (state().popupMenu) state().popupMenu->hide();
 }
 
+std::vector<int> windowIconSizes() {
+    std::vector<int> sizes;
+    if (!state().window) return sizes;
+    for (const QSize& size : state().window->windowIcon().availableSizes()) sizes.push_back(size.width());
+    return sizes;
+}
+
 void clickCloseBox() {
     if (state().window) state().window->close();
 }

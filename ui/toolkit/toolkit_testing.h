@@ -37,6 +37,9 @@ void choosePopupMenuItem(int item);
 bool popupMenuIsOpen();
 void popupMenuPosition(int& x, int& y);
 void closePopupMenu();
+// The sizes (in pixels, square) at which window 0 carries the program's icon; none when it
+// carries no icon of its own.
+std::vector<int> windowIconSizes();
 // Uses the close box of window 0.
 void clickCloseBox();
 // Resizes window 0 as dragging its border does (to an inner size).
