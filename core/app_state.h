@@ -73,6 +73,7 @@ struct Gadgets {
     Gadget replaceBox1 = 0, replaceLabel1 = 0, replaceSave1 = 0, replaceDelete1 = 0,
            replaceCombo1 = 0, replaceEditor1 = 0;
     Gadget resultBox = 0, resultText = 0;
+    Gadget progressBar = 0;  // the Work tab's bar of long work (core/progress.h)
     // Polygon tab
     Gadget runButton2 = 0, sampleBox = 0, sampleLabel = 0, edi4 = 0;
     Gadget searchBox2 = 0, searchLabel2 = 0, searchSave2 = 0, searchDelete2 = 0,

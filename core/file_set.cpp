@@ -6,6 +6,8 @@
 
 #include "core/app_state.h"
 #include "core/messages.h"
+#include "core/progress.h"
+#include "core/run.h"
 #include "engine/file_walk.h"
 #include "ui/toolkit/toolkit.h"
 
@@ -43,10 +45,14 @@ public:
         if (pendingTo_ - pendingFrom_ >= batchRows) flush();
     }
     void leftFolder(size_t count) override {
+        ++folders_;
         const Clock::time_point now = Clock::now();
         if (now - counterSet_ < counterInterval) return;
         counterSet_ = now;
         tk::setGadgetText(app.g.txt1, numberToText(static_cast<int64_t>(count)));
+        progress_.update(folders_);
+        // Painted once it shows; the window's other events are dropped, as during a run.
+        if (!tk::isGadgetHidden(app.g.progressBar)) takeStopRequests(0);
     }
     void finish() { flush(); }
 
@@ -63,6 +69,8 @@ private:
 
     size_t pendingFrom_ = 0;
     size_t pendingTo_ = 0;
+    int64_t folders_ = 0;
+    WorkProgress progress_{0};
     Clock::time_point counterSet_ = Clock::now();
 };
 

@@ -77,6 +77,7 @@ void previewFiles() {
     WorkTabRows rows(root, total, true);
     RunTotals totals;
     runOverFiles(root, app.filePaths, row, options, Text(), rows, totals);
+    rows.endProgress();
     tk::setGadgetText(g.txt1, numberToText(static_cast<int64_t>(total)));
     lastPreview = LastPreview{row, options, root, total};
     lockWorkTab(false);

@@ -31,7 +31,10 @@ WorkTabRows::WorkTabRows(const Text& root, size_t total, bool preview)
     toGo_ = textToNumber(tk::getGadgetText(app.g.txt1));
 }
 
-void WorkTabRows::started() { clearErrorMarks(static_cast<int>(total_)); }
+void WorkTabRows::started() {
+    clearErrorMarks(static_cast<int>(total_));
+    progress_ = std::make_unique<WorkProgress>(static_cast<int64_t>(total_));
+}
 
 void WorkTabRows::fileDone(size_t index, const FileReport& report) {
     const Gadgets& g = app.g;
@@ -63,8 +66,10 @@ void WorkTabRows::fileDone(size_t index, const FileReport& report) {
             break;
     }
     --toGo_;
+    ++done_;
     const Clock::time_point now = Clock::now();
     if (now - lastDrain_ >= drainInterval || index + 1 == total_) {
+        if (progress_) progress_->update(done_);
         takeEvents();
         lastDrain_ = now;
     }
@@ -141,6 +146,7 @@ void runFiles() {
     const RunStart start = runOverFiles(root, app.filePaths, row,
                                         RewriteOptions{chosenCharset(), optionChecked("lin")}, backupFolder, rows,
                                         totals);
+    rows.endProgress();
     tk::setGadgetText(g.runButton1, text("but7"));
     // Copies into a folder that holds the files being changed would overwrite originals or
     // be changed themselves: such a run touches nothing. A second run or undo into the same

@@ -3,7 +3,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 
+#include "core/progress.h"
 #include "engine/run.h"
 #include "ui/toolkit/toolkit.h"
 
@@ -23,6 +25,8 @@ public:
     void fileDone(size_t index, const FileReport& report) override;
     bool keepGoing() override { return !stopRequested_; }
     bool stopped() const { return stopRequested_; }
+    // The work is over: its progress bar goes.
+    void endProgress() { progress_.reset(); }
     int32_t changed = 0;
     int64_t failed = 0;
 
@@ -35,6 +39,8 @@ private:
     int64_t toGo_ = 0;
     bool stopRequested_ = false;
     std::chrono::steady_clock::time_point lastDrain_;  // none yet: the first file takes them
+    std::unique_ptr<WorkProgress> progress_;
+    int64_t done_ = 0;
 };
 
 // Runs row 1 over every file of the set.

@@ -1,12 +1,14 @@
 #include "core/undo.h"
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
 #include "core/app_state.h"
 #include "core/languages.h"
 #include "core/messages.h"
+#include "core/progress.h"
 #include "core/run.h"
 #include "engine/run_journal.h"
 #include "ui/colours.h"
@@ -23,7 +25,7 @@ std::string backupFolder() { return textToUtf8(tk::getGadgetText(app.g.backupTre
 // events every 30 ms, as during a run: Escape or the close box stops the undo there.
 class UndoRows : public UndoObserver {
 public:
-    UndoRows() {
+    explicit UndoRows(size_t total) : progress_(std::make_unique<WorkProgress>(static_cast<int64_t>(total))) {
         const std::string root = textToUtf8(app.paths.root);
         for (size_t i = 0; i < app.filePaths.size(); ++i) rowOf_.emplace(root + textToUtf8(app.filePaths[i]), i);
         // None yet: the first file takes the events.
@@ -40,15 +42,21 @@ public:
             }
         }
         const Clock::time_point now = Clock::now();
+        ++done_;
         if (now - lastDrain_ >= std::chrono::milliseconds(30)) {
+            if (progress_) progress_->update(done_);
             if (takeStopRequests(0)) stopRequested_ = true;
             lastDrain_ = now;
         }
     }
     bool keepGoing() override { return !stopRequested_; }
+    // The undo is over: its progress bar goes.
+    void endProgress() { progress_.reset(); }
 
 private:
     bool stopRequested_ = false;
+    std::unique_ptr<WorkProgress> progress_;
+    int64_t done_ = 0;
     std::unordered_map<std::string, size_t> rowOf_;
     Clock::time_point lastDrain_;
 };
@@ -75,9 +83,11 @@ void undoLastRun() {
     if (!tk::questionBox(text("und1"), question, text("und1"), text("und4"))) return;
     lockWorkTab(true);
     clearErrorMarks(static_cast<int>(app.filePaths.size()));
-    UndoRows rows;
+    UndoRows rows(journal.entries.size());
     UndoTotals totals;
-    if (undoRun(folder, journal, rows, totals) == UndoEnd::busy) showError(9, textFromUtf8(folder));
+    const UndoEnd end = undoRun(folder, journal, rows, totals);
+    rows.endProgress();
+    if (end == UndoEnd::busy) showError(9, textFromUtf8(folder));
     else showUndoResult(totals.restored, totals.leftAlone, totals.stopped);
     lockWorkTab(false);
 }

@@ -124,6 +124,8 @@ constexpr TextRow builtInRows[] = {
     {"rsn15", u"Its backup copy is missing.", nullptr},
     {"rsn16", u"Its backup copy is not the one the run made.", nullptr},
     {"rsn17", u"It could not be written safely.", nullptr},
+    {"prg1", u"time left", nullptr},
+    {"prg2", u"Folders walked:", nullptr},
 };
 
 }  // namespace

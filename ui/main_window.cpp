@@ -172,6 +172,8 @@ void buildWorkPage(int pw, int ph) {
     buildEditorRow(replaceRow1(), "txt6", pw, bh, 1, 2);
     tk::closeGadgetList();
 
+    g.progressBar = tk::progressBarGadget(pw / 2 - 250, ph / 2 - 16, 500, 32);
+    tk::hideGadget(g.progressBar, true);
     g.resultBox = tk::containerGadget(pw / 2 - 250, ph / 2 - 50, 500, 100, tk::containerBorder);
     tk::hideGadget(g.resultBox, true);
     useFont(2);

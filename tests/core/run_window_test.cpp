@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <sys/resource.h>
 
+#include "core/progress.h"
 #include "core/run.h"
 #include "ui/colours.h"
 
@@ -448,6 +449,41 @@ TEST_F(RunFilesTest, FailedRowSaysWhyInItsToolTipAndToScreenReaders) {
     run(u"new", u"newer");
     EXPECT_EQ(tk::testing::shownRowToolTip(app.g.fileList, 1), u"");
     EXPECT_EQ(tk::testing::accessibleRowDescription(app.g.fileList, 2), u"");
+}
+
+// Long work shows a progress bar, which screen readers know as one: files done of files to
+// do while the run goes on (seen here when a file's error box stops it midway), gone when
+// it ends. The delay before it shows is 0 here, half a second in the program.
+TEST_F(RunFilesTest, ProgressBarShowsFilesDoneWhileTheRunGoesOnAndGoesAfter) {
+    const int saved = progressDelayMilliseconds;
+    progressDelayMilliseconds = 0;
+    for (int i = 0; i < 400; ++i) writeFile("site/f" + std::to_string(i / 100) + std::to_string(i % 100) + ".txt", "old");
+    // An unsupported file after the first hundred: its error box is shown during the run.
+    writeFile("site/f2.txt", std::string("\xFE\xFF\0o", 4));
+    addSite();
+    bool shown = false;
+    int value = -1;
+    int maximum = -1;
+    Text barText;
+    bool announced = false;
+    onMessage = [&] {
+        shown = !tk::isGadgetHidden(app.g.progressBar);
+        value = tk::testing::progressValue(app.g.progressBar);
+        maximum = tk::testing::progressMaximum(app.g.progressBar);
+        barText = tk::testing::progressText(app.g.progressBar);
+        announced = tk::testing::isProgressBarToAssistiveTechnology(app.g.progressBar);
+    };
+    run(u"old", u"new");
+    progressDelayMilliseconds = saved;
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(announced);
+    EXPECT_EQ(maximum, 401);
+    EXPECT_GT(value, 0);
+    EXPECT_LT(value, 401);
+    EXPECT_EQ(barText.substr(barText.find(u" / ")), u" / 401");
+    EXPECT_EQ(barText, numberToText(value) + u" / 401");
+    EXPECT_TRUE(tk::isGadgetHidden(app.g.progressBar));
 }
 
 }  // namespace

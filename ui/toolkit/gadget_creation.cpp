@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QFontMetrics>
 #include <QStyle>
@@ -210,6 +211,15 @@ Gadget textGadget(int x, int y, int width, int height, const Text& text, int fla
     alignment |= (flags & textVCentre) ? Qt::AlignVCenter : Qt::AlignTop;
     label->setAlignment(alignment);
     return adopt(label, Kind::text, x, y, width, height);
+}
+
+Gadget progressBarGadget(int x, int y, int width, int height) {
+    auto* bar = new QProgressBar(currentParent());
+    bar->setRange(0, 1);
+    bar->setValue(0);
+    bar->setTextVisible(true);
+    bar->setAlignment(Qt::AlignCenter);
+    return adopt(bar, Kind::progressBar, x, y, width, height);
 }
 
 Gadget editorGadget(int x, int y, int width, int height) {

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -392,6 +393,20 @@ int getGadgetItemState(Gadget gadget, int item) {
 void setGadgetItemColour(Gadget gadget, int item, int slot, Colour colour) {
     GadgetRecord* r = record(gadget);
     if (r && r->kind == Kind::list) r->listModel->setRowColour(item, slot, toQColor(colour));
+}
+
+void setProgress(Gadget gadget, int64_t done, int64_t total, const Text& text) {
+    GadgetRecord* r = record(gadget);
+    if (!r || r->kind != Kind::progressBar) return;
+    auto* bar = static_cast<QProgressBar*>(r->widget.data());
+    // The bar counts in int: large totals are scaled down alike.
+    int64_t scale = 1;
+    while (total / scale > INT32_MAX) scale *= 2;
+    bar->setRange(0, static_cast<int>(total / scale));
+    bar->setValue(static_cast<int>(std::min(done, total) / scale));
+    QString shown = toQString(text);
+    shown.replace(QLatin1Char('%'), QLatin1String("%%"));
+    bar->setFormat(shown);
 }
 
 void setGadgetItemNote(Gadget gadget, int item, const Text& note) {

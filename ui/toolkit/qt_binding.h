@@ -29,7 +29,7 @@ namespace tk::binding {
 
 enum class Kind {
     button, imageButton, checkBox, text, editor, comboBox, list, panel, container,
-    scrollArea, folderTree
+    scrollArea, folderTree, progressBar
 };
 
 struct GadgetRecord {

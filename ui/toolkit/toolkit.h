@@ -117,6 +117,11 @@ Gadget buttonGadget(int x, int y, int width, int height, const Text& text);
 Gadget imageButtonGadget(int x, int y, int width, int height, int image, int flags = 0);
 Gadget checkBoxGadget(int x, int y, int width, int height, const Text& text);
 Gadget textGadget(int x, int y, int width, int height, const Text& text, int flags = 0);
+// A progress bar (what assistive technology calls one), empty until setProgress.
+Gadget progressBarGadget(int x, int y, int width, int height);
+// Shows done of total (total 0: work whose size is not known, shown as busy) with text
+// written on the bar.
+void setProgress(Gadget gadget, int64_t done, int64_t total, const Text& text);
 Gadget editorGadget(int x, int y, int width, int height);
 Gadget comboBoxGadget(int x, int y, int width, int height, int flags = 0);
 Gadget listGadget(int x, int y, int width, int height, const Text& firstColumnTitle,

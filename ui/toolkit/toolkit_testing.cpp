@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QDialog>
@@ -308,6 +309,27 @@ void popupMenuPosition(int& x, int& y) {
 
 void closePopupMenu() {
     if (state().popupMenu) state().popupMenu->hide();
+}
+
+bool isProgressBarToAssistiveTechnology(Gadget gadget) {
+    QWidget* widget = widgetOf(gadget);
+    QAccessibleInterface* face = widget ? QAccessible::queryAccessibleInterface(widget) : nullptr;
+    return face && face->role() == QAccessible::ProgressBar;
+}
+
+int progressValue(Gadget gadget) {
+    auto* bar = qobject_cast<QProgressBar*>(widgetOf(gadget));
+    return bar ? bar->value() : -1;
+}
+
+int progressMaximum(Gadget gadget) {
+    auto* bar = qobject_cast<QProgressBar*>(widgetOf(gadget));
+    return bar ? bar->maximum() : -1;
+}
+
+Text progressText(Gadget gadget) {
+    auto* bar = qobject_cast<QProgressBar*>(widgetOf(gadget));
+    return bar ? fromQString(bar->text()) : Text();
 }
 
 std::vector<int> windowIconSizes() {

@@ -72,6 +72,12 @@ bool saveTextViewPicture(const Text& title, const std::vector<ViewLine>& lines, 
 // The caption a button shows, with the line breaks it was given to fit its width.
 Text shownCaption(Gadget button);
 bool offeredToAssistiveTechnology(Gadget gadget);
+// Whether assistive technology is told that a gadget is a progress bar, and the value and
+// text it shows.
+bool isProgressBarToAssistiveTechnology(Gadget gadget);
+int progressValue(Gadget gadget);
+int progressMaximum(Gadget gadget);
+Text progressText(Gadget gadget);
 // Every gadget of window 0 that is shown now and has a face of its own (not a container).
 std::vector<Gadget> shownGadgets();
 
