@@ -459,4 +459,24 @@ TEST_F(MainWindowTest, TheWindowCarriesTheProgramsIcon) {
     for (const int size : {16, 32, 48, 256}) EXPECT_NE(std::find(sizes.begin(), sizes.end(), size), sizes.end()) << size;
 }
 
+// A ticked row's check mark stands out from its row (a contrast of 3 or more) under a
+// light and a dark palette.
+TEST_F(MainWindowTest, CheckMarksStayVisibleUnderALightAndADarkPalette) {
+    openWindowOnly();
+    const Gadgets& g = app.g;
+    tk::addGadgetItem(g.fileList, -1, u"\nchanged.htm");
+    tk::setGadgetItemState(g.fileList, 0, 1);
+    for (bool dark : {false, true}) {
+        tk::testing::useDarkPalette(dark);
+        tk::testing::settle();
+        EXPECT_GE(tk::testing::shownCheckMarkContrast(g.fileList, 0), 3.0) << (dark ? "dark" : "light");
+        // An unticked row's box is not a mark: the measure tells them apart.
+        tk::setGadgetItemState(g.fileList, 0, 0);
+        tk::testing::settle();
+        EXPECT_LT(tk::testing::shownCheckMarkContrast(g.fileList, 0), 3.0) << (dark ? "dark" : "light");
+        tk::setGadgetItemState(g.fileList, 0, 1);
+    }
+    tk::testing::useDarkPalette(false);
+}
+
 }  // namespace

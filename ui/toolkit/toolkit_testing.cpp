@@ -199,6 +199,29 @@ double shownRowContrast(Gadget list, int row) {
                          back.isValid() ? back.value<QColor>() : palette.color(QPalette::Base));
 }
 
+double shownCheckMarkContrast(Gadget list, int row) {
+    auto* view = qobject_cast<QTableView*>(widgetOf(list));
+    if (!view) return 0;
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    QApplication::processEvents();
+    const QRect cell = view->visualRect(index);
+    const QImage image = view->viewport()->grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    // The row's background: the cell's last column of pixels, right of the box.
+    const QColor background = image.pixelColor(static_cast<int>((cell.right() - 1) * ratio),
+                                               static_cast<int>(cell.center().y() * ratio));
+    double best = 1;
+    const int size = cell.height();
+    for (int y = cell.top(); y < cell.top() + size; ++y) {
+        for (int x = cell.left(); x < cell.left() + std::min(size + 4, cell.width() - 2); ++x)
+            best = std::max(best, contrastRatio(image.pixelColor(static_cast<int>(x * ratio),
+                                                                 static_cast<int>(y * ratio)),
+                                                background));
+    }
+    return best;
+}
+
 void turnWheelOver(Gadget gadget, int notches) {
     QWidget* widget = widgetOf(gadget);
     if (!widget) return;

@@ -54,6 +54,9 @@ void useDarkPalette(bool dark);
 // of one list row's text against the row's background.
 double shownContrast(Gadget gadget);
 double shownRowContrast(Gadget list, int row);
+// The contrast of a list row's check mark as it is painted: its most distinct pixel against
+// the row's background beside the box.
+double shownCheckMarkContrast(Gadget list, int row);
 
 // What assistive technology is told of a gadget through the accessibility interface: its
 // name, and whether it is offered to the user at all (present and not invisible).
