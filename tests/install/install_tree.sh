@@ -44,6 +44,7 @@ expected=(
     "usr/bin/replace-in-files"
     "usr/bin/replace-in-files-launcher"
     "usr/bin/rif"
+    "usr/libexec/replace-in-files/replace-in-files"
     "usr/share/applications/$id.desktop"
     "usr/share/icons/hicolor/scalable/apps/$id.svg"
     "usr/share/metainfo/$id.metainfo.xml"
@@ -66,9 +67,13 @@ if ! diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . ! -typ
     fail "the installed files are not the expected ones (< missing, > not expected):"
     cat "$work/tree.diff"
 fi
-for program in replace-in-files replace-in-files-launcher; do
-    [ -x "$usr/bin/$program" ] || fail "usr/bin/$program is not executable"
+for program in bin/replace-in-files bin/replace-in-files-launcher libexec/replace-in-files/replace-in-files; do
+    [ -x "$usr/$program" ] || fail "usr/$program is not executable"
 done
+# The command on PATH is the launcher; its earlier name leads to it.
+head -n 1 "$usr/bin/replace-in-files" | grep -q '^#!/bin/sh' || fail "usr/bin/replace-in-files is not the launcher"
+[ "$(readlink "$usr/bin/replace-in-files-launcher")" = replace-in-files ] \
+    || fail "usr/bin/replace-in-files-launcher does not lead to replace-in-files"
 for file in "${languages[@]}"; do
     installed="$usr/share/replace-in-files/language/$(basename "$file")"
     if [ -f "$installed" ] && ! cmp -s "$file" "$installed"; then fail "$installed differs from $file"; fi
@@ -94,7 +99,7 @@ if [ -f "$desktop" ]; then
     for field in Exec TryExec; do
         command_line="$(key "$field")"
         program="${command_line%% *}"
-        [ "$program" = replace-in-files-launcher ] || fail "$field= starts '$program', not the launcher"
+        [ "$program" = replace-in-files ] || fail "$field= starts '$program', not the launcher on PATH"
         [ -x "$usr/bin/$program" ] || fail "$field= names $program, which is not installed in usr/bin"
     done
     icon="$(key Icon)"
@@ -188,22 +193,26 @@ if [ -f "$bash_completion" ] && [ -f "$zsh_completion" ] && [ -f "$fish_completi
     fi
 fi
 
-# ---- The installed program, started by hand: it works in the current folder.
+# ---- The command on PATH, typed in a terminal: nothing is written into the current folder;
+# the program works in ~/.config/replace-in-files/, its backup folder in ~/.local/state/.
 if ! command -v Xvfb >/dev/null; then
     skipped "the program's start" "Xvfb"
 elif ! command -v xdotool >/dev/null; then
     skipped "the program's start" "xdotool"
 elif start_display; then
     mkdir -p "$work/here" "$work/home"
-    if start_program "$work/here" env -u XDG_CONFIG_HOME HOME="$work/home" "$usr/bin/replace-in-files"; then
-        # Start-up makes reserve/ last, after the window shows: both are looked for on leaving.
+    if start_program "$work/here" env -u XDG_CONFIG_HOME -u XDG_STATE_HOME HOME="$work/home" "$usr/bin/replace-in-files"; then
+        # Start-up writes tuning.ini on leaving: everything is looked for then.
         if leave_with_escape; then
-            [ -d "$work/here/reserve" ] || fail "started in a folder, the program made no reserve/ there"
-            [ -f "$work/here/tuning.ini" ] || fail "started in a folder, the program left no tuning.ini there"
+            config="$work/home/.config/replace-in-files"
+            [ -f "$config/tuning.ini" ] || fail "typed in a terminal, the program left no tuning.ini in $config"
+            [ "$(readlink "$config/reserve")" = "$work/home/.local/state/replace-in-files/reserve" ] \
+                || fail "the default backup folder is not ~/.local/state/replace-in-files/reserve"
+            [ -d "$work/home/.local/state/replace-in-files/reserve" ] || fail "~/.local/state/replace-in-files/reserve was not made"
         else
-            fail "the program started by hand did not leave cleanly on Escape"
+            fail "the program typed in a terminal did not leave cleanly on Escape"
         fi
-        [ ! -e "$work/home/.config/replace-in-files" ] || fail "started by hand, the program made the config folder"
+        [ -z "$(ls -A "$work/here")" ] || fail "typed in a terminal, the program wrote into the current folder: $(ls -A "$work/here")"
     else
         fail "the installed program did not start"
     fi

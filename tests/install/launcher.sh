@@ -6,9 +6,10 @@
 # 1. HOME is a plain file: the launcher fails with exit code 1 and a message, and starts
 #    nothing.
 # 2. XDG_CONFIG_HOME unset: the launcher makes ~/.config/replace-in-files/ with every
-#    shipped language file in its language/; the program starts there (reserve/ and, on
-#    leaving, tuning.ini appear there, nothing in the folder it was started from) and
-#    leaves with exit code 0 on Escape.
+#    shipped language file in its language/, and reserve/ there as a link to
+#    ~/.local/state/replace-in-files/reserve/; the program starts there (on leaving,
+#    tuning.ini appears there, nothing in the folder it was started from) and leaves
+#    with exit code 0 on Escape.
 # 3. XDG_CONFIG_HOME set, its replace-in-files/language/ holding an older copy of one
 #    shipped file, a newer (the user's own) copy of another and a file of the user's: the
 #    older copy is replaced, the other two are kept, and the program starts there.
@@ -76,7 +77,7 @@ status=0
 if [ "$status" -ne 1 ]; then
     fail "with HOME a plain file the launcher ended with $status, not 1; it printed:"
     sed 's/^/    /' "$work/refused.log"
-elif ! grep -q "^replace-in-files-launcher: cannot create" "$work/refused.log"; then
+elif ! grep -q "^replace-in-files: cannot create" "$work/refused.log"; then
     fail "with HOME a plain file the launcher did not say what failed; it printed:"
     sed 's/^/    /' "$work/refused.log"
 fi
@@ -96,7 +97,10 @@ if start_program "$work/elsewhere" "${session[@]}" HOME="$work/home" "${menu_com
     done
     # Start-up makes reserve/ last, after the window shows: both are looked for on leaving.
     leave_with_escape || fail "the program started by the launcher did not leave cleanly on Escape"
-    [ -d "$config/reserve" ] || fail "the program made no reserve/ in $config: it does not run there"
+    [ -d "$config/reserve" ] || fail "there is no reserve/ in $config"
+    # The default backup folder lies in the state folder, and the program uses it.
+    [ "$(readlink "$config/reserve")" = "$work/home/.local/state/replace-in-files/reserve" ] \
+        || fail "$config/reserve does not lead to ~/.local/state/replace-in-files/reserve"
     [ -f "$config/tuning.ini" ] || fail "the program left no tuning.ini in $config: it did not run there"
     stray="$(ls -A "$work/elsewhere")"
     [ -z "$stray" ] || fail "files appeared in the folder the menu started from: $stray"

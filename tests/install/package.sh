@@ -66,18 +66,19 @@ if ! diff <(listing "$work/install") <(listing "$work/package") >"$work/listing.
     cat "$work/listing.diff"
 fi
 while read -r path; do
-    [ "$path" = ./usr/bin/replace-in-files ] && continue
+    [ "$path" = ./usr/libexec/replace-in-files/replace-in-files ] && continue
     [ "$path" = ./usr/bin/rif ] && continue  # stripped in the package, as the program is
     if [ -f "$work/package/$path" ] && ! cmp -s "$work/install/$path" "$work/package/$path"; then
         fail "$path in the package differs from the installed one"
     fi
 done < <(cd "$work/install" && find . -type f | sort)
-if [ -x "$work/package/usr/bin/replace-in-files" ]; then
-    packaged_size=$(stat -c %s "$work/package/usr/bin/replace-in-files")
-    built_size=$(stat -c %s "$work/install/usr/bin/replace-in-files")
+program=usr/libexec/replace-in-files/replace-in-files
+if [ -x "$work/package/$program" ]; then
+    packaged_size=$(stat -c %s "$work/package/$program")
+    built_size=$(stat -c %s "$work/install/$program")
     [ "$packaged_size" -le "$built_size" ] || fail "the packaged program is larger than the built one"
 else
-    fail "the package holds no executable usr/bin/replace-in-files"
+    fail "the package holds no executable $program"
 fi
 
 if command -v lintian >/dev/null; then
