@@ -1,7 +1,9 @@
-// Makes the README's pictures of the preview: the Work tab after "Preview" over a small
-// sample site, and the change view of one of its files, painted on the offscreen platform.
+// Makes the README's pictures of the preview and of a stopped run: the Work tab after
+// "Preview" over a small sample site, the change view of one of its files, and the Work tab
+// after a run over a larger site stopped by its button, painted on the offscreen platform.
 //
-// Usage: preview_pictures OUTPUT_FOLDER   (writes preview.png and change_view.png there)
+// Usage: preview_pictures OUTPUT_FOLDER
+//        (writes preview.png, change_view.png and stopped_run.png there)
 
 #include <unistd.h>
 
@@ -62,7 +64,8 @@ int main(int argc, char** argv) {
     app.options["lin"].state = 1;
     if (!openProgramWindow()) return 1;
     resultDisplayMilliseconds = 0;
-    tk::setPathRequesterHook([&site](const Text&, const Text&) { return textFromUtf8(site.string() + "/"); });
+    fs::path chosen = site;
+    tk::setPathRequesterHook([&chosen](const Text&, const Text&) { return textFromUtf8(chosen.string() + "/"); });
     std::vector<tk::ViewLine> lines;
     Text title;
     tk::setTextViewHook([&](const Text& shownTitle, const std::vector<tk::ViewLine>& shown) {
@@ -81,6 +84,25 @@ int main(int argc, char** argv) {
     tk::testing::activateListRow(app.g.fileList, 1, true);
     handlePending();
     ok = ok && !lines.empty() && tk::testing::saveTextViewPicture(title, lines, (out / "change_view.png").string());
+
+    // A run over a larger site, stopped by its button ("Stop" while it runs) after its
+    // first files; its result box is shown again for the picture.
+    const fs::path large = work / "large";
+    for (int i = 0; i < 2000; ++i)
+        write(large / ("section" + std::to_string(i / 250)) / ("page" + std::to_string(i) + ".html"),
+              "<p><a href=\"page" + std::to_string(i + 1) + ".htm\">next</a></p>\n");
+    chosen = large;
+    tk::testing::clickGadget(app.g.addFoldersButton);
+    handlePending();
+    tk::testing::clickGadget(app.g.runButton1);
+    tk::testing::clickGadget(app.g.runButton1);
+    handlePending();
+    const Text changed = tk::getGadgetText(app.g.txt3);
+    tk::setGadgetText(app.g.resultText, runResultMessage(textToNumber(changed), 0, true));
+    tk::hideGadget(app.g.resultBox, false);
+    tk::testing::settle();
+    ok = ok && textToNumber(changed) > 0 && tk::testing::saveWindowPicture((out / "stopped_run.png").string());
+    tk::hideGadget(app.g.resultBox, true);
     closeProgramWindow();
     fs::remove_all(work);
     if (!ok) std::fprintf(stderr, "the pictures could not be made\n");
