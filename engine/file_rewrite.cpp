@@ -20,6 +20,7 @@
 #include "engine/file_attributes.h"
 #include "engine/real_path.h"
 #include "engine/regex.h"
+#include "engine/single_byte_form.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -502,6 +503,7 @@ void FileRewriter::prepareNeedles(const PreparedRow& row) {
     needleRegex_ = row.options.useRegex;
     utf8Needle_.clear();
     utf16Needle_.clear();
+    codePageNeedle_.clear();
     // A regular expression with letter case is looked for by the characters all its
     // matches begin with (none of them U+FFFF, which the matcher sees for a lone
     // surrogate); without such characters every file takes the normal path.
@@ -516,7 +518,10 @@ void FileRewriter::prepareNeedles(const PreparedRow& row) {
         utf16Needle_.push_back(static_cast<char>(unit >> 8));
     }
     if (lineEnd) utf16Needle_.clear();
-    if (!lineEnd && !surrogate) utf8Needle_ = textToUtf8(needle);
+    if (!lineEnd && !surrogate) {
+        utf8Needle_ = textToUtf8(needle);
+        codePageNeedle_ = singleByteForm(options_.ansiCharset.empty() ? ansiCharset() : options_.ansiCharset, needle);
+    }
 }
 
 // Why a search text whose bytes are not in the file cannot be in its text either:
@@ -530,9 +535,15 @@ void FileRewriter::prepareNeedles(const PreparedRow& row) {
 // - UTF-16LE units are the file's byte pairs after the two-byte mark, so an occurrence is
 //   the search text's little-endian bytes at an even offset. A hit at an odd offset only
 //   sends the file down the normal path.
+// - In a single-byte code page each unit of an "ansi" line comes from its own byte (a byte
+//   that does not convert becomes an escape unit), and singleByteForm gives a search text
+//   bytes only where each of its characters comes from one byte and no other.
 bool FileRewriter::mayHold(std::string_view bytes, TextFormat format, bool ansiAsUtf8) const {
-    const bool byteFormat = format == TextFormat::utf8 || (format == TextFormat::ansi && ansiAsUtf8);
-    const std::string* needle = byteFormat                        ? &utf8Needle_
+    const bool utf8Bytes = format == TextFormat::utf8 || (format == TextFormat::ansi && ansiAsUtf8);
+    const bool codePageBytes = format == TextFormat::ansi && !ansiAsUtf8;
+    const bool byteFormat = utf8Bytes || codePageBytes;
+    const std::string* needle = utf8Bytes                        ? &utf8Needle_
+                                : codePageBytes                  ? &codePageNeedle_
                                 : format == TextFormat::utf16le ? &utf16Needle_
                                                                   : nullptr;
     if (needle == nullptr || needle->empty()) return true;

@@ -231,6 +231,8 @@ private:
     bool needleRegex_ = false;  // and whether it is a regular expression
     std::string utf8Needle_;   // its UTF-8 bytes; empty when the bytes cannot tell
     std::string utf16Needle_;  // its UTF-16LE bytes; empty when the bytes cannot tell
+    std::string codePageNeedle_;  // its bytes in a single-byte "ansi" code page; empty when
+                                  // the bytes cannot tell
 };
 
 // Writes text as lines with CR LF after each (see above), after the mark of format, into a

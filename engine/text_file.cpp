@@ -796,6 +796,8 @@ void std::default_delete<TextFile>::operator()(TextFile* file) const noexcept { 
 
 void useAnsiCharset(const std::string& codeset) { ansiOverride() = codeset; }
 
+const std::string& ansiCharset() { return ansiOverride(); }
+
 bool charsetIsAvailable(const std::string& codeset) {
   const iconv_t probe = iconv_open(nativeUtf16, codeset.c_str());
   if (probe == noConverter) return false;

@@ -121,5 +121,7 @@ void tapWrittenBytes(TextFile& file, ByteTap tap);
 // kept as U+DC00 + byte and written back unchanged, and a character the set cannot
 // represent is written as "?". A set that iconv does not know is handled as UTF-8.
 void useAnsiCharset(const std::string& codeset);
+// The character set useAnsiCharset set (empty: UTF-8).
+const std::string& ansiCharset();
 // True when iconv converts between the character set and UTF-16 here.
 bool charsetIsAvailable(const std::string& codeset);
