@@ -11,23 +11,9 @@
 #include <memory>
 
 #include "cli/rif_report.h"
+#include "engine/descriptor_io.h"
 
 namespace {
-
-// A descriptor that closes when it goes.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // A new file without a name in the temporary folder, for reading and writing: nothing is
 // left behind however rif ends. -1, with why in error, when none can be made.
@@ -102,7 +88,7 @@ void summary(const Settings& settings, size_t replacements, int changed, int fai
 
 int filterStandardInput(const Settings& settings, const PreparedRow& row, RewriteOptions options) {
     std::string error;
-    const Descriptor spool(unnamedFile(error));
+    const OwnedDescriptor spool(unnamedFile(error));
     if (spool.fd() < 0) return usage(error);
 
     // Standard input into the spool file. Should the spool fail (no room left), the input

@@ -5,35 +5,26 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "engine/descriptor_io.h"
+
 namespace {
 
-// A descriptor that takes whatever is written to it, closed when it goes: the null device,
-// or where it cannot be opened a file in memory (which is emptied as it is written).
-class Discard {
-public:
-    Discard() {
-        do {
-            fd_ = ::open("/dev/null", O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) fd_ = ::memfd_create("change-bytes", MFD_CLOEXEC);
-    }
-    ~Discard() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Discard(const Discard&) = delete;
-    Discard& operator=(const Discard&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
+// A descriptor that takes whatever is written to it: the null device, or where it cannot
+// be opened a file in memory (which is emptied as it is written); -1 when neither can.
+int openDiscard() {
+    int fd;
+    do {
+        fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    return fd >= 0 ? fd : ::memfd_create("change-bytes", MFD_CLOEXEC);
+}
 
 }  // namespace
 
 bool contentsInMemory(TextFormat format, std::string_view charset, const std::function<void(TextFile&)>& body,
                       std::string& bytes) {
     bytes.clear();
-    const Discard sink;
+    const OwnedDescriptor sink(openDiscard());
     if (sink.fd() < 0) return false;
     const std::unique_ptr<TextFile> file = writeToDescriptor(sink.fd(), charset);
     // The writer hands every piece to the tap before it writes it out.

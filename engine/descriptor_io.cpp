@@ -4,6 +4,10 @@
 
 #include <cerrno>
 
+OwnedDescriptor::~OwnedDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t put = ::write(fd, bytes.data(), bytes.size());

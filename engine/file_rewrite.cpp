@@ -188,20 +188,6 @@ int openFolder(const std::string& folder) {
     return fd;
 }
 
-// Closes a folder descriptor when it goes.
-class FolderDescriptor {
-public:
-    explicit FolderDescriptor(const std::string& folder) : fd_(openFolder(folder)) {}
-    ~FolderDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FolderDescriptor(const FolderDescriptor&) = delete;
-    FolderDescriptor& operator=(const FolderDescriptor&) = delete;
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 
 constexpr size_t copyBufferSize = 256 * 1024;
@@ -324,7 +310,7 @@ bool writeByPath(const std::string& path, const Encoding& encoding, const BodyWr
     if (target.empty() || (S_ISLNK(info.st_mode) && ::stat(target.c_str(), &info) != 0) ||
         !S_ISREG(info.st_mode))
         return false;
-    const FolderDescriptor folder(folderOf(target));
+    const OwnedDescriptor folder(openFolder(folderOf(target)));
     if (folder.fd() < 0) {
         failure = {FailureCause::notWritable, errno};
         return false;
@@ -361,7 +347,7 @@ bool writeTextSafely(const std::string& path, TextView text, TextFormat format) 
 }
 
 bool copyFileSafely(const std::string& from, const std::string& to) {
-    const FolderDescriptor folder(folderOf(to));
+    const OwnedDescriptor folder(openFolder(folderOf(to)));
     return folder.fd() >= 0 && copyFileIntoFolder(from, folder.fd(), nameOf(to));
 }
 
@@ -459,7 +445,7 @@ RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& p
     // Written as a run writes: refused where the file or its folder may not be written,
     // through a new file that takes the file's permission bits and owner. The modification
     // time is the restore's own, so that tools that rebuild from the file see the change.
-    const FolderDescriptor folder(folderOf(target));
+    const OwnedDescriptor folder(openFolder(folderOf(target)));
     const char* const name = nameOf(target);
     const struct stat& info = current.info();
     struct stat folderInfo;

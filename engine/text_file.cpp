@@ -15,6 +15,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/descriptor_io.h"
+
 namespace {
 
 constexpr size_t readBufferSize = 64 * 1024;
@@ -670,13 +672,8 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
                                         std::string_view charset) {
   // The descriptor is closed here until the reader owns it: reserving the bytes, or the
   // admission, may throw.
-  struct OwnedDescriptor {
-    int fd;
-    ~OwnedDescriptor() {
-      if (fd >= 0) ::close(fd);
-    }
-  } owned{openRegular(path, info)};
-  const int fd = owned.fd;
+  OwnedDescriptor owned(openRegular(path, info));
+  const int fd = owned.fd();
   if (fd < 0) return nullptr;
   if (admit && !admit(info)) return nullptr;
   const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
@@ -702,7 +699,7 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
   }
   bytes.size = size;
   auto file = std::make_unique<TextFile>(fd, bytes.view(), readError);
-  owned.fd = -1;
+  owned.release();
   if (!charset.empty()) file->useCharset(charset);
   return file;
 }
