@@ -18,6 +18,7 @@
 #include "engine/file_rewrite.h"
 #include "engine/fingerprint.h"
 #include "tests/support/acl_tools.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -36,29 +37,12 @@ PreparedRow plain(const Text& search, const Text& replacement) {
     return row;
 }
 
-class FileAttributesTest : public testing::Test {
+class FileAttributesTest : public testing_support::TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "attributes-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
-    std::string at(const std::string& name) const { return (folder_ / name).string(); }
     void write(const std::string& name, const std::string& bytes, mode_t mode) const {
-        std::ofstream(at(name), std::ios::binary) << bytes;
+        TemporaryFolderTest::write(name, bytes);
         fs::permissions(at(name), fs::perms(mode));
     }
-    std::string read(const std::string& name) const {
-        std::ifstream in(at(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
-    fs::path folder_;
 };
 
 // Through either way a run writes: by the folder it keeps open, and by the path (a file

@@ -12,24 +12,14 @@
 
 #include "engine/file_walk.h"
 #include "tests/support/deep_tree.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class FileWalkTest : public testing::Test {
+class FileWalkTest : public testing_support::TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "file-walk-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = fs::canonical(pattern).string() + "/";
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    void write(const std::string& name, const std::string& bytes = "foo\n") const {
-        fs::create_directories((fs::path(root_) / name).parent_path());
-        std::ofstream(root_ + name, std::ios::binary) << bytes;
-    }
 
     // Every file below the folder, as the walk lists them.
     std::vector<Text> walkEverything(const std::string& folder) const {
@@ -39,8 +29,6 @@ protected:
         walkFolder(textFromUtf8(root_ + folder), Text(), rules, files);
         return files;
     }
-
-    std::string root_;
 };
 
 // The folders of Git, Mercurial, Subversion, Bazaar, Darcs and CVS are never entered, a

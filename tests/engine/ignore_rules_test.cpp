@@ -12,6 +12,7 @@
 
 #include "engine/file_walk.h"
 #include "engine/ignore_rules.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -95,19 +96,8 @@ TEST(IgnorePatternsTest, GitDocumentedRules) {
     }
 }
 
-class IgnoredWalkTest : public testing::Test {
+class IgnoredWalkTest : public testing_support::TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "ignore-walk-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = fs::canonical(pattern).string() + "/";
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
-    void write(const std::string& name, const std::string& bytes = "foo\n") const {
-        fs::create_directories((fs::path(root_) / name).parent_path());
-        std::ofstream(root_ + name, std::ios::binary) << bytes;
-    }
 
     // The files the walk takes with the ignore files read, sorted.
     std::vector<std::string> walkIgnoring() const {
@@ -121,8 +111,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    std::string root_;
 };
 
 // "It is not possible to re-include a file if a parent directory of that file is excluded":
