@@ -24,7 +24,6 @@ public:
     void started() override;
     void fileDone(size_t index, const FileReport& report) override;
     bool keepGoing() override { return !stopRequested_; }
-    bool stopped() const { return stopRequested_; }
     // The work is over: its progress bar goes.
     void endProgress() { progress_.reset(); }
     int32_t changed = 0;
