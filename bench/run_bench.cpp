@@ -15,10 +15,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/event_loop.h"
-#include "core/startup.h"
-#include "core/messages.h"
+#include "app/app_state.h"
+#include "app/event_loop.h"
+#include "app/startup.h"
+#include "app/messages.h"
 #include "ui/toolkit/toolkit.h"
 #include "ui/toolkit/toolkit_testing.h"
 

@@ -13,10 +13,10 @@
 #include <fstream>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/event_loop.h"
-#include "core/messages.h"
-#include "core/startup.h"
+#include "app/app_state.h"
+#include "app/event_loop.h"
+#include "app/messages.h"
+#include "app/startup.h"
 #include "ui/toolkit/toolkit.h"
 #include "ui/toolkit/toolkit_testing.h"
 

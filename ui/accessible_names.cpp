@@ -1,7 +1,7 @@
 #include "ui/accessible_names.h"
 
-#include "core/app_state.h"
-#include "core/languages.h"
+#include "app/app_state.h"
+#include "app/languages.h"
 
 void nameGadgetsForAssistiveTechnology() {
     const Gadgets& g = app.g;

@@ -2,7 +2,7 @@
 
 #include "ui/colours.h"
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "ui/sounds.h"
 
 void fillColourTable(ColourMap& colours) {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string_view>
 
-#include "settings/ordered_map.h"
+#include "ini/ordered_map.h"
 
 using ColourMap = OrderedMap<uint32_t>;
 

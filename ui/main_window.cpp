@@ -3,12 +3,12 @@
 
 #include "ui/main_window.h"
 
-#include "core/app_state.h"
-#include "core/backup_folder.h"
+#include "app/app_state.h"
+#include "app/backup_folder.h"
 #include "engine/backup.h"
-#include "core/code_pages.h"
-#include "core/histories.h"
-#include "core/languages.h"
+#include "app/code_pages.h"
+#include "app/histories.h"
+#include "app/languages.h"
 #include "ui/colours.h"
 #include "ui/tool_tips.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "ui/sound/sound_backend.h"
 #include "ui/toolkit/toolkit.h"
 

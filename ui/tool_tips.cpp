@@ -2,8 +2,8 @@
 
 #include "ui/tool_tips.h"
 
-#include "core/app_state.h"
-#include "core/languages.h"
+#include "app/app_state.h"
+#include "app/languages.h"
 
 void buildToolTips() {
     const Gadgets& g = app.g;

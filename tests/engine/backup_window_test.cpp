@@ -3,7 +3,7 @@
 
 #include "tests/support/program_window.h"
 
-#include "core/backup_folder.h"
+#include "app/backup_folder.h"
 #include "engine/backup.h"
 #include "ui/colours.h"
 

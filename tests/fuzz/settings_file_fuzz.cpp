@@ -22,7 +22,7 @@
 #include <utility>
 
 #include "fuzz_support.h"
-#include "settings/settings_file.h"
+#include "ini/settings_file.h"
 
 using namespace fuzz;
 

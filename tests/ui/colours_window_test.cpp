@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/app_state.h"
-#include "core/startup.h"
+#include "app/app_state.h"
+#include "app/startup.h"
 #include "ui/colours.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/languages.h"
+#include "app/languages.h"
 #include "tests/support/program_window.h"
 
 namespace {

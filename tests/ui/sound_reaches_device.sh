@@ -62,7 +62,7 @@ cat >"$work/player.cpp" <<'EOF'
 #include <sstream>
 #include <thread>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "ui/sound/sound_backend.h"
 #include "ui/sounds.h"
 #include "ui/toolkit/toolkit.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/app_state.h"
+#include "app/app_state.h"
 #include "ui/sound/sound_backend.h"
 #include "ui/sounds.h"
 #include "ui/toolkit/toolkit.h"
