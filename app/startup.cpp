@@ -9,7 +9,11 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/backup_folder.h"
+#include "app/code_pages.h"
 #include "app/event_loop.h"
+#include "app/histories.h"
+#include "app/languages.h"
 #include "app/window_title.h"
 #include "app/settings.h"
 #include "app/undo.h"
@@ -18,9 +22,13 @@
 #include "ui/main_window.h"
 #include "ui/sound/sound_backend.h"
 #include "ui/sounds.h"
+#include "ui/tool_tips.h"
 #include "ui/toolkit/toolkit.h"
 
 AppState app;
+// The window's pieces work on the program's state from the start (it is reset in place, so
+// the binding holds for the whole process).
+const bool appBoundAsWindowModel = (bindWindowModel(app), true);
 
 Text workingDirectory() {
     std::string buffer(PATH_MAX, '\0');
@@ -121,6 +129,15 @@ bool openProgramWindow() {
     if (startSoundSystem()) loadSounds();
 
     buildMainWindow();
+    // What the window shows of the program's state: the code pages, the histories, the
+    // language (with it the tool tips and accessible names) and the backup folder.
+    fillCodePageSelector();
+    fillHistoryBoxes();
+    discoverLanguages();
+    buildToolTips();
+    ensureDefaultBackupFolder();
+    // The tree was opened before the default folder existed: open it there now.
+    tk::setGadgetText(app.g.backupTree, tk::getGadgetText(app.g.backupTree));
     refreshUndoButton();
     tk::setWindowCallback(layoutCallback);
     tk::addKeyboardShortcut(tk::keyEscape, 0);

@@ -4,7 +4,5 @@
 #include "ini/ordered_map.h"
 #include "engine/text.h"
 
-using TextMap = OrderedMap<Text>;
-
 // Fills the map with the built-in texts, in table order; copy keys take their source's text.
 void buildTextTable(TextMap& defaultTexts);

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/text.h"
+
 template <typename Value>
 class OrderedMap {
 public:
@@ -41,3 +43,6 @@ private:
     std::vector<std::pair<std::string, Value>> entries_;
     std::unordered_map<std::string, std::size_t> index_;
 };
+
+// Texts by key: the interface texts and a language file's.
+using TextMap = OrderedMap<Text>;

@@ -1,18 +1,18 @@
 #include "ui/accessible_names.h"
 
-#include "app/app_state.h"
-#include "app/languages.h"
+#include "ui/window_model.h"
 
 void nameGadgetsForAssistiveTechnology() {
-    const Gadgets& g = app.g;
+    WindowModel& model = windowModel();
+    const Gadgets& g = model.g;
     // The option boxes, toggles and picture buttons say what they do in their tool tips,
     // which are there in the current language whether or not tips are shown.
-    for (const auto& [key, tip] : app.toolTips) {
+    for (const auto& [key, tip] : model.toolTips) {
         const Gadget gadget = tip.gadget;
         bool faceless = gadget == g.addFilesButton || gadget == g.addFoldersButton || gadget == g.codePageCombo;
         for (const char* option : {"reg1", "cas1", "spa1", "reg2", "cas2", "spa2"})
-            faceless = faceless || gadget == app.options[option].gadget;
-        for (const auto& [name, extension] : app.extensions) faceless = faceless || gadget == extension.gadget;
+            faceless = faceless || gadget == model.options[option].gadget;
+        for (const auto& [name, extension] : model.extensions) faceless = faceless || gadget == extension.gadget;
         if (faceless) tk::setGadgetAccessibleName(gadget, tip.text);
     }
     // Editors and history lists are named by the caption of their box.
@@ -25,5 +25,5 @@ void nameGadgetsForAssistiveTechnology() {
         {g.edi4, "txt7"},          {g.workCombo, "txt12"},   {g.languageCombo, "txt13"}, {g.fileList, "txt14"},
         {g.codePageCombo, "txt11"}, {g.backupTree, "tit5"},
     };
-    for (const auto& entry : captioned) tk::setGadgetAccessibleName(entry.gadget, text(entry.key));
+    for (const auto& entry : captioned) tk::setGadgetAccessibleName(entry.gadget, model.text(entry.key));
 }

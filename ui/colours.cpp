@@ -2,7 +2,7 @@
 
 #include "ui/colours.h"
 
-#include "app/app_state.h"
+#include "ui/window_model.h"
 #include "ui/sounds.h"
 
 void fillColourTable(ColourMap& colours) {
@@ -24,7 +24,7 @@ void fillColourTable(ColourMap& colours) {
     }
 }
 
-uint32_t colour(std::string_view name) { return app.colours.get(name); }
+uint32_t colour(std::string_view name) { return windowModel().colours.get(name); }
 
 namespace {
 
@@ -34,10 +34,10 @@ FlashPauseHook flashPauseHook;
 
 // The background an editor returns to: its row's regular-expression look, or its normal one.
 uint32_t restingBackground(Gadget editor) {
-    const Gadgets& g = app.g;
+    const Gadgets& g = windowModel().g;
     bool workTab = editor == g.searchEditor1 || editor == g.replaceEditor1;
     const char* option = workTab ? "reg1" : "reg2";
-    if (optionChecked(option)) return colour("mistR");
+    if (windowModel().checked(option)) return colour("mistR");
     return workTab ? tk::systemWindowColour() : colour("Lyellow");
 }
 
@@ -51,7 +51,7 @@ void applyRegexLook(Gadget checkBox, Gadget firstEditor, Gadget secondEditor) {
         front = colour("Dpink");
     } else {
         // The Work editors have the platform's colours, the Polygon's black on light yellow.
-        const bool workTab = firstEditor == app.g.searchEditor1;
+        const bool workTab = firstEditor == windowModel().g.searchEditor1;
         background = workTab ? tk::systemWindowColour() : colour("Lyellow");
         front = workTab ? tk::systemTextColour() : colour("black");
     }
@@ -64,7 +64,7 @@ void applyRegexLook(Gadget checkBox, Gadget firstEditor, Gadget secondEditor) {
 void copyToTwin(Gadget source, Gadget target) {
     Text text = tk::getGadgetText(source);
     if (text.empty()) {
-        playSound(app.errorSound);
+        playSound(windowModel().errorSound);
         return;
     }
     tk::setGadgetText(target, text);
@@ -73,7 +73,7 @@ void copyToTwin(Gadget source, Gadget target) {
     if (flashPauseHook) flashPauseHook(source, flashMilliseconds);
     tk::delay(flashMilliseconds);
     tk::setGadgetColour(source, tk::backColour, restingBackground(source));
-    playSound(app.copySound);
+    playSound(windowModel().copySound);
 }
 
 void setFlashPauseHook(FlashPauseHook hook) { flashPauseHook = std::move(hook); }

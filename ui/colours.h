@@ -5,16 +5,12 @@
 #include <functional>
 #include <string_view>
 
-#include "ini/ordered_map.h"
-
-using ColourMap = OrderedMap<uint32_t>;
+#include "ui/window_model.h"
 
 // Fills the map with the 32 named colours, in table order.
 void fillColourTable(ColourMap& colours);
 // The colour of that name in the shared table; 0 (black) for an unknown name.
 uint32_t colour(std::string_view name);
-
-#include "ui/toolkit/toolkit.h"
 
 // Gives a pair of editors the look of their row's regular-expression check box.
 void applyRegexLook(tk::Gadget checkBox, tk::Gadget firstEditor, tk::Gadget secondEditor);

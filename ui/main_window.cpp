@@ -3,14 +3,8 @@
 
 #include "ui/main_window.h"
 
-#include "app/app_state.h"
-#include "app/backup_folder.h"
-#include "engine/backup.h"
-#include "app/code_pages.h"
-#include "app/histories.h"
-#include "app/languages.h"
 #include "ui/colours.h"
-#include "ui/tool_tips.h"
+#include "ui/window_model.h"
 
 namespace {
 
@@ -28,14 +22,16 @@ constexpr int countColumnWidth = 112;
 // The switches of the Setting tab, top to bottom.
 constexpr const char* settingSwitches[] = {"ton", "tip", "esc", "hek", "rez", "lin"};
 
+WindowModel& model() { return windowModel(); }
+
 int bottom(Gadget gadget) { return tk::gadgetY(gadget) + tk::gadgetHeight(gadget); }
 int right(Gadget gadget) { return tk::gadgetX(gadget) + tk::gadgetWidth(gadget); }
 
 // Captions come from the built-in texts while the window is built; the language step at
 // the end sets the chosen language's texts.
-const Text& builtIn(const char* key) { return app.defaultTexts.get(key); }
+const Text& builtIn(const char* key) { return model().defaultTexts.get(key); }
 
-void useFont(int font) { tk::setDefaultGadgetFont(app.fonts[font]); }
+void useFont(int font) { tk::setDefaultGadgetFont(model().fonts[font]); }
 
 // Three 15 × 15 check boxes drawn inside a run button's face, 25, 45 and 65 pixels from
 // its right edge.
@@ -47,7 +43,7 @@ void hostRowOptions(Gadget runButton, const char* regex, const char* letterCase,
     for (int i = 0; i < 3; ++i) {
         Gadget check = tk::checkBoxGadget(w - hostedBoxFromRight[i], 8, 15, 15, Text());
         tk::hostGadget(check, runButton);
-        app.options[keys[i]].gadget = check;
+        model().options[keys[i]].gadget = check;
     }
 }
 
@@ -55,7 +51,7 @@ void placeRowOptions(Gadget runButton, const char* regex, const char* letterCase
     const int w = tk::gadgetWidth(runButton);
     const char* const keys[3] = {regex, letterCase, emptyLine};
     for (int i = 0; i < 3; ++i) {
-        tk::resizeGadget(app.options[keys[i]].gadget, w - hostedBoxFromRight[i], tk::ignoreValue, tk::ignoreValue,
+        tk::resizeGadget(model().options[keys[i]].gadget, w - hostedBoxFromRight[i], tk::ignoreValue, tk::ignoreValue,
                          tk::ignoreValue);
     }
 }
@@ -88,19 +84,19 @@ void layoutEditorRow(const EditorRow& row, int pw, int boxHeight) {
 }
 
 EditorRow searchRow1() {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     return {&g.searchLabel1, &g.searchSave1, &g.searchDelete1, &g.searchCombo1, &g.searchEditor1};
 }
 EditorRow replaceRow1() {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     return {&g.replaceLabel1, &g.replaceSave1, &g.replaceDelete1, &g.replaceCombo1, &g.replaceEditor1};
 }
 EditorRow searchRow2() {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     return {&g.searchLabel2, &g.searchSave2, &g.searchDelete2, &g.searchCombo2, &g.edi5};
 }
 EditorRow replaceRow2() {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     return {&g.replaceLabel2, &g.replaceSave2, &g.replaceDelete2, &g.replaceCombo2, &g.edi6};
 }
 
@@ -116,12 +112,12 @@ int measureScrollBarAllowance() {
 }
 
 void buildWorkPage(int pw, int ph) {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     g.workPage = tk::containerGadget(0, 0, pw, ph);
     useFont(4);
-    app.scrollBarAllowance = measureScrollBarAllowance();
+    model().scrollBarAllowance = measureScrollBarAllowance();
     g.fileList = tk::listGadget(0, 0, pw, ph / 4, u"Y/N", 50, tk::listCheckBoxes | 0x10000);
-    tk::addGadgetColumn(g.fileList, 1, u"Path", pw - app.scrollBarAllowance - 55 - countColumnWidth);
+    tk::addGadgetColumn(g.fileList, 1, u"Path", pw - model().scrollBarAllowance - 55 - countColumnWidth);
     tk::addGadgetColumn(g.fileList, 2, builtIn("pre2"), countColumnWidth);
 
     g.toolBar = tk::containerGadget(0, bottom(g.fileList) + gap, pw, toolBarHeight);
@@ -141,7 +137,7 @@ void buildWorkPage(int pw, int ph) {
         {"htl", ":/icons/ext_html.svg", 270},
     };
     for (const auto& toggle : toggles) {
-        app.extensions[toggle.key].gadget = tk::imageButtonGadget(
+        model().extensions[toggle.key].gadget = tk::imageButtonGadget(
             toggle.x, 35, iconSize, iconSize, tk::catchImage(toggle.picture, 32), tk::toggleFlag);
     }
     useFont(3);
@@ -177,14 +173,14 @@ void buildWorkPage(int pw, int ph) {
     g.resultBox = tk::containerGadget(pw / 2 - 250, ph / 2 - 50, 500, 100, tk::containerBorder);
     tk::hideGadget(g.resultBox, true);
     useFont(2);
-    g.resultText = tk::textGadget(7, 7, 500 - app.doubleMargin, 100 - app.doubleMargin, Text(),
+    g.resultText = tk::textGadget(7, 7, 500 - model().doubleMargin, 100 - model().doubleMargin, Text(),
                                   tk::textCentre | tk::textVCentre);
     tk::closeGadgetList();
     tk::closeGadgetList();
 }
 
 void buildPolygonPage(int pw, int ph) {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     g.polygonPage = tk::containerGadget(0, 0, pw, ph);
     useFont(1);
     g.runButton2 = tk::buttonGadget(5, 5, pw - 10, rowHeight, builtIn("but7"));
@@ -208,27 +204,26 @@ void buildPolygonPage(int pw, int ph) {
 }
 
 void buildSettingPage(int pw, int ph) {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     g.settingPage = tk::containerGadget(0, 0, pw, ph);
     useFont(2);
     g.languageCombo = tk::comboBoxGadget(7, 7, pw - 14, rowHeight);
     tk::addGadgetItem(g.languageCombo, -1, u"Embedded");
     tk::setGadgetState(g.languageCombo, 0);
-    int y = bottom(g.languageCombo) + app.margin;
+    int y = bottom(g.languageCombo) + model().margin;
     for (const char* key : settingSwitches) {
-        app.options[key].gadget = tk::checkBoxGadget(7, y, pw - 14, rowHeight, builtIn(key));
+        model().options[key].gadget = tk::checkBoxGadget(7, y, pw - 14, rowHeight, builtIn(key));
         y += rowHeight;
     }
     g.codePageLabel = tk::textGadget(7, y, pw - 14, captionHeight - gap, builtIn("txt11"), tk::textVCentre);
     g.codePageCombo = tk::comboBoxGadget(7, bottom(g.codePageLabel), pw - 14, rowHeight);
-    fillCodePageSelector();
     y = bottom(g.codePageCombo) + gap;
     useFont(5);
-    g.backupPathText = tk::textGadget(7, y, pw - 14, captionHeight - gap, app.paths.backup, tk::textVCentre);
+    g.backupPathText = tk::textGadget(7, y, pw - 14, captionHeight - gap, model().paths.backup, tk::textVCentre);
     tk::setGadgetColour(g.backupPathText, tk::frontColour, colour("blue"));
     useFont(6);
     int treeY = bottom(g.backupPathText);
-    g.backupTree = tk::folderTreeGadget(7, treeY, pw - 14, ph - treeY - app.margin, app.paths.backup,
+    g.backupTree = tk::folderTreeGadget(7, treeY, pw - 14, ph - treeY - model().margin, model().paths.backup,
                                         tk::treeFoldersOnly | 0x10 | tk::treeSorted |
                                             tk::treeAlwaysShowSelection);
     tk::closeGadgetList();
@@ -249,33 +244,31 @@ void buildPopupMenu() {
 }
 
 void giveInitialStates() {
-    Gadgets& g = app.g;
-    for (auto& [key, option] : app.options) tk::setGadgetState(option.gadget, option.state);
-    for (auto& [key, extension] : app.extensions) {
+    Gadgets& g = model().g;
+    for (auto& [key, option] : model().options) tk::setGadgetState(option.gadget, option.state);
+    for (auto& [key, extension] : model().extensions) {
         if (extension.state == 1) {
             tk::setGadgetState(extension.gadget, 1);
             tk::setGadgetAttribute(extension.gadget, tk::pressedImage, tk::catchImage(extension.picture, 32));
         }
     }
-    fillHistoryBoxes();
-    tk::setGadgetState(g.mainPanel, app.activePanel);
-    if (optionChecked("reg1")) {
-        applyRegexLook(app.options["reg1"].gadget, g.searchEditor1, g.replaceEditor1);
+    tk::setGadgetState(g.mainPanel, model().activePanel);
+    if (model().checked("reg1")) {
+        applyRegexLook(model().options["reg1"].gadget, g.searchEditor1, g.replaceEditor1);
     }
-    if (optionChecked("reg2")) {
-        applyRegexLook(app.options["reg2"].gadget, g.edi5, g.edi6);
+    if (model().checked("reg2")) {
+        applyRegexLook(model().options["reg2"].gadget, g.edi5, g.edi6);
     }
-    if (!optionChecked("rez")) {
+    if (!model().checked("rez")) {
         tk::disableGadget(g.backupTree, true);
         tk::disableGadget(g.backupPathText, true);
     }
-    discoverLanguages();
 }
 
 }  // namespace
 
 void buildMainWindow() {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     g.focusSink = tk::buttonGadget(0, 0, 0, 0, Text());
     g.scratchEditor = tk::editorGadget(0, 0, 0, 0);
     for (Gadget& buffer : g.editorBuffer) buffer = tk::editorGadget(0, 0, 0, 0);
@@ -283,8 +276,8 @@ void buildMainWindow() {
     for (Gadget buffer : g.editorBuffer) tk::makeServiceGadget(buffer);
 
     useFont(1);
-    g.mainPanel = tk::panelGadget(app.margin, app.margin, app.clientWidth - app.doubleMargin,
-                                  app.clientHeight - app.doubleMargin);
+    g.mainPanel = tk::panelGadget(model().margin, model().margin, model().clientWidth - model().doubleMargin,
+                                  model().clientHeight - model().doubleMargin);
     tk::addGadgetItem(g.mainPanel, -1, builtIn("tabW") + u" ", tk::catchImage(":/icons/tab_work.svg", 24));
     int pw = tk::getGadgetAttribute(g.mainPanel, tk::panelItemWidth);
     int ph = tk::getGadgetAttribute(g.mainPanel, tk::panelItemHeight);
@@ -297,18 +290,14 @@ void buildMainWindow() {
 
     buildPopupMenu();
     giveInitialStates();
-    buildToolTips();
-    ensureDefaultBackupFolder();
-    // The tree was opened before the default folder existed: open it there now.
-    tk::setGadgetText(g.backupTree, tk::getGadgetText(g.backupTree));
 }
 
 int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
-    Gadgets& g = app.g;
+    Gadgets& g = model().g;
     if (message != tk::sizeMessage || !tk::isGadget(g.mainPanel)) return tk::processDefault;
 
-    tk::resizeGadget(g.mainPanel, tk::ignoreValue, tk::ignoreValue, tk::windowWidth() - app.doubleMargin,
-                     tk::windowHeight() - app.doubleMargin);
+    tk::resizeGadget(g.mainPanel, tk::ignoreValue, tk::ignoreValue, tk::windowWidth() - model().doubleMargin,
+                     tk::windowHeight() - model().doubleMargin);
     int pw = tk::getGadgetAttribute(g.mainPanel, tk::panelItemWidth);
     int ph = tk::getGadgetAttribute(g.mainPanel, tk::panelItemHeight);
     for (Gadget page : {g.workPage, g.polygonPage, g.settingPage}) {
@@ -317,7 +306,7 @@ int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
 
     // Work tab.
     tk::resizeGadget(g.fileList, tk::ignoreValue, tk::ignoreValue, pw, ph / 4);
-    tk::setGadgetItemAttribute(g.fileList, 0, tk::columnWidth, pw - app.scrollBarAllowance - 55 - countColumnWidth, 1);
+    tk::setGadgetItemAttribute(g.fileList, 0, tk::columnWidth, pw - model().scrollBarAllowance - 55 - countColumnWidth, 1);
     tk::resizeGadget(g.toolBar, tk::ignoreValue, bottom(g.fileList) + gap, pw, toolBarHeight);
     int bw = (pw - comboWidth - 21) / 2;
     tk::resizeGadget(g.workSave, tk::ignoreValue, tk::ignoreValue, bw, tk::ignoreValue);
@@ -349,7 +338,7 @@ int64_t layoutCallback(int message, int64_t /*wParam*/, int64_t /*lParam*/) {
     // Setting tab.
     tk::resizeGadget(g.languageCombo, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
     for (const char* key : settingSwitches) {
-        tk::resizeGadget(app.options[key].gadget, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
+        tk::resizeGadget(model().options[key].gadget, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
     }
     tk::resizeGadget(g.codePageLabel, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);
     tk::resizeGadget(g.codePageCombo, tk::ignoreValue, tk::ignoreValue, pw - 14, tk::ignoreValue);

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app_state.h"
+#include "ui/window_model.h"
 #include "ui/sound/sound_backend.h"
 #include "ui/toolkit/toolkit.h"
 
@@ -61,7 +61,7 @@ bool findChunk(const std::string& bytes, size_t& pos, const char* tag, Chunk& fo
 
 bool soundIsOn() {
     if (!startSoundSystem()) return false;
-    return optionChecked("ton");
+    return windowModel().checked("ton");
 }
 
 }  // namespace
@@ -110,13 +110,14 @@ int loadSoundClip(const std::string& riffBytes) {
 }
 
 void loadSounds() {
-    app.successSound = 0;
-    app.errorSound = 0;
-    app.copySound = 0;
+    WindowModel& model = windowModel();
+    model.successSound = 0;
+    model.errorSound = 0;
+    model.copySound = 0;
     if (!startSoundSystem()) return;
-    app.successSound = loadSoundClip(tk::resourceBytes(":/sounds/success.wav"));
-    app.errorSound = loadSoundClip(tk::resourceBytes(":/sounds/error.wav"));
-    app.copySound = loadSoundClip(tk::resourceBytes(":/sounds/copy.wav"));
+    model.successSound = loadSoundClip(tk::resourceBytes(":/sounds/success.wav"));
+    model.errorSound = loadSoundClip(tk::resourceBytes(":/sounds/error.wav"));
+    model.copySound = loadSoundClip(tk::resourceBytes(":/sounds/copy.wav"));
 }
 
 void playSound(int clip) {

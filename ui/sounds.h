@@ -29,7 +29,7 @@ bool parseWave(const std::string& bytes, WaveInfo& info);
 // played (not PCM, unsupported sample size or channel count, no samples).
 int loadSoundClip(const std::string& riffBytes);
 
-// Loads the three embedded clips into app.successSound, app.errorSound and app.copySound
+// Loads the three embedded clips into the window model's successSound, errorSound and copySound
 // when the sound system is up; otherwise they stay 0.
 void loadSounds();
 

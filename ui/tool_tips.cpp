@@ -2,13 +2,14 @@
 
 #include "ui/tool_tips.h"
 
-#include "app/app_state.h"
-#include "app/languages.h"
+#include "ui/window_model.h"
 
 void buildToolTips() {
-    const Gadgets& g = app.g;
-    auto option = [](const char* key) { return app.options[key].gadget; };
-    auto extension = [](const char* key) { return app.extensions[key].gadget; };
+    WindowModel& model = windowModel();
+    const Gadgets& g = model.g;
+    auto option = [&](const char* key) { return model.options[key].gadget; };
+    auto extension = [&](const char* key) { return model.extensions[key].gadget; };
+    auto text = [&](const char* key) { return model.text(key); };
     const struct { const char* key; Gadget gadget; Text text; } table[] = {
         {"tit1", option("tip"), text("tit1")},
         {"tit2", option("esc"), text("tit2")},
@@ -38,15 +39,16 @@ void buildToolTips() {
         {"tit26", g.previewButton, text("tit26")},
     };
     for (const auto& row : table) {
-        ToolTipEntry& entry = app.toolTips[row.key];
+        ToolTipEntry& entry = model.toolTips[row.key];
         entry.gadget = row.gadget;
         entry.text = row.text;
     }
 }
 
 void applyToolTips() {
-    bool on = optionChecked("tip");
-    for (auto& [key, entry] : app.toolTips) {
+    WindowModel& model = windowModel();
+    bool on = model.checked("tip");
+    for (auto& [key, entry] : model.toolTips) {
         tk::gadgetToolTip(entry.gadget, on ? u" " + entry.text + u" " : Text());
     }
 }
