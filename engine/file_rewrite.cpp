@@ -621,6 +621,11 @@ FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const P
     } catch (const std::exception&) {
         outcome = fail(FailureCause::writeFailed);
     }
+    // A file that another name earlier in the list reaches too is that name's to report.
+    if (outcome != FileOutcome::unchanged && outcome != FileOutcome::changed && !claim.isFirst()) {
+        outcome = FileOutcome::unchanged;
+        failure_ = Failure();
+    }
     claim_ = nullptr;
     // Places are counted only for a change made (or, in a dry run, one that would be).
     if (outcome != FileOutcome::changed) replacements_ = 0;
@@ -696,6 +701,8 @@ FileOutcome FileRewriter::finishChange(size_t index, const std::string& path, Te
     // left alone never replaces the copy an earlier run made. A dry run makes the same
     // checks: also for a file in use, whose lock is only tried (the reader's release lets
     // it go again).
+    // A file that another name earlier in the list reaches too is changed under that name.
+    if (claim_ != nullptr && !claim_->isFirst()) return FileOutcome::unchanged;
     if (options_.output >= 0) return writeOutput(format, body);
     if (opened.st_nlink > 1) return fail(FailureCause::hardLinks);
     if (!lockForWriting(file)) return fail(FailureCause::inUse);

@@ -18,9 +18,14 @@ bool ReachedFiles::reach(size_t index, const struct stat* file) {
     } else if (index > reachedBelow_) {
         reachedAhead_.insert(index);
     }
+    return file != nullptr && first_.at(Identity{file->st_dev, file->st_ino}) == index;
+}
+
+bool ReachedFiles::isFirst(size_t index, const struct stat& file) {
+    std::unique_lock lock(mutex_);
     // An earlier entry not reached yet may still turn out to be this file.
     progressed_.wait(lock, [&] { return reachedBelow_ >= index; });
-    return file != nullptr && first_.at(Identity{file->st_dev, file->st_ino}) == index;
+    return first_.at(Identity{file.st_dev, file.st_ino}) == index;
 }
 
 void ReachedFiles::wrote(size_t index, const struct stat& file) {

@@ -13,10 +13,16 @@
 class ReachedFiles {
 public:
     // The file opened for the entry at index of the list (null when none could be opened).
-    // Every index is reached (once more with null changes nothing); this waits until every
-    // earlier index has been reached too. True when the file is the entry's to handle: no
-    // earlier entry reached it or wrote it.
+    // Every index is reached (once more with null changes nothing). False when an earlier
+    // entry reached the file or wrote it already: it is not the entry's to handle. True
+    // leaves the question open until isFirst, since an earlier entry not reached yet may
+    // still turn out to be the same file; this does not wait for the earlier entries, so
+    // that threads working on neighbouring entries do not hold one another up.
     bool reach(size_t index, const struct stat* file);
+    // Whether the entry at index, which reached file, is the file's first name in the list:
+    // waits until every earlier index has been reached. Asked before the entry changes the
+    // file, or reports it in any way other than unchanged.
+    bool isFirst(size_t index, const struct stat& file);
     // Every index below end counts as reached (the entries a stopped run never began), so
     // that a later list of the same session does not wait for them.
     void reachAllBelow(size_t end);
@@ -62,11 +68,19 @@ public:
         if (reached_) return false;
         const bool first = files_.reach(index_, file);
         reached_ = true;
+        if (file != nullptr) {
+            file_ = *file;
+            withFile_ = true;
+        }
         return first;
     }
+    // As ReachedFiles::isFirst for the file reached; true for an entry that reached none.
+    bool isFirst() { return !withFile_ || files_.isFirst(index_, file_); }
 
 private:
     ReachedFiles& files_;
     size_t index_;
     bool reached_ = false;
+    bool withFile_ = false;
+    struct stat file_ = {};
 };

@@ -1,6 +1,7 @@
 #include "engine/run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -9,7 +10,6 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
 
 #include "engine/backup.h"
 
@@ -94,13 +94,17 @@ void runOnThisThread(RunSetup& setup, RunObserver& observer, RunTotals& totals) 
 }
 
 // The files of a run done by several threads and handed to the observer in the list's
-// order, on the thread that started the run. Threads take the next file of the list as
-// they finish one, at most a window of files ahead of the last told, so that a stop takes
-// effect soon.
+// order, on the thread that started the run. Threads take runs of consecutive files (a
+// chunk) and hand a chunk's reports over at once, so that a thread meets the others once
+// per chunk rather than once per file; they work at most a window of files ahead of the
+// last told, so that a stop takes effect soon and the reports waiting stay few.
 class ParallelRun {
 public:
     ParallelRun(RunSetup& setup, unsigned jobs) : setup_(setup), files_(setup.relatives.size()), end_(files_) {
-        window_ = 16 * static_cast<size_t>(jobs);
+        // Small chunks for short lists, so that every thread gets its share.
+        chunk_ = std::clamp<size_t>(files_ / (8 * static_cast<size_t>(jobs)), 1, 16);
+        window_ = std::max<size_t>(16, 4 * chunk_) * jobs;
+        slots_.resize(window_);
         for (unsigned j = 0; j < jobs; ++j) workers_.push_back(std::make_unique<FileWorker>(setup));
         for (unsigned j = 0; j < jobs; ++j) {
             try {
@@ -115,6 +119,7 @@ public:
             const std::lock_guard lock(mutex_);
             end_ = std::min(end_, next_);
         }
+        stopping_.store(true, std::memory_order_relaxed);
         room_.notify_all();
         for (std::thread& thread : threads_) thread.join();
     }
@@ -124,82 +129,119 @@ public:
     bool started() const { return !threads_.empty(); }
 
     void tell(RunObserver& observer, RunTotals& totals) {
-        std::vector<std::pair<size_t, FileReport>> batch;
+        std::vector<Slot> batch;
         size_t told = 0;
         size_t toldEnd = files_;
+        bool skipped = false;
         for (;;) {
             batch.clear();
+            size_t first = told;
             {
                 std::unique_lock lock(mutex_);
-                told_ = told;
-                room_.notify_all();
+                if (told_ != told) {
+                    told_ = told;
+                    if (waitingForRoom_ > 0) room_.notify_all();
+                }
                 awaited_ = told;
-                ready_.wait(lock, [&] { return told >= end_ || done_.contains(told); });
+                ready_.wait(lock, [&] { return told >= end_ || slotOf(told).state != Slot::empty; });
                 if (told >= end_) break;
-                for (auto at = done_.find(told); at != done_.end(); at = done_.find(told)) {
-                    batch.emplace_back(told, std::move(at->second));
-                    done_.erase(at);
+                for (Slot* slot = &slotOf(told); told < end_ && slot->state != Slot::empty; slot = &slotOf(told)) {
+                    batch.push_back(std::move(*slot));
+                    *slot = Slot();
                     ++told;
                 }
             }
-            for (const auto& [index, report] : batch) {
-                if (index >= toldEnd) break;
-                count(report, totals);
-                observer.fileDone(index, report);
-                if (index + 1 < files_ && toldEnd == files_ && !observer.keepGoing()) toldEnd = stop(index, totals);
+            for (Slot& slot : batch) {
+                const size_t index = first++;
+                if (slot.state == Slot::notBegun) {
+                    skipped = true;
+                    continue;
+                }
+                if (index >= toldEnd) continue;
+                count(slot.report, totals);
+                observer.fileDone(index, slot.report);
+                if (index + 1 < files_ && toldEnd == files_ && !observer.keepGoing()) toldEnd = stop(index);
             }
         }
+        totals.stopped = toldEnd < files_ || skipped;
     }
 
 private:
+    // A file's place in the window: empty until its thread hands its report over.
+    struct Slot {
+        enum State { empty, done, notBegun } state = empty;
+        FileReport report;
+    };
+    Slot& slotOf(size_t index) { return slots_[index % window_]; }
+
     // Begins no more files after the observer stopped the run at index; the end of what
     // is told. A dry run ends at index, as on one thread, since the files begun after it
     // are not touched; a real run tells every file begun, since it may have changed them.
-    size_t stop(size_t index, RunTotals& totals) {
+    size_t stop(size_t index) {
+        stopping_.store(true, std::memory_order_relaxed);
         const std::lock_guard lock(mutex_);
         end_ = std::min(end_, setup_.options.dryRun ? index + 1 : next_);
-        totals.stopped = end_ < files_;
-        return end_;
+        return setup_.options.dryRun ? end_ : files_;
     }
 
     void work(FileWorker& worker) {
+        std::vector<Slot> reports;
         for (;;) {
-            size_t index;
+            size_t first;
+            size_t last;
             {
                 std::unique_lock lock(mutex_);
+                ++waitingForRoom_;
                 room_.wait(lock, [&] { return next_ >= end_ || next_ < told_ + window_; });
+                --waitingForRoom_;
                 if (next_ >= end_) return;
-                index = next_++;
+                first = next_;
+                last = std::min({end_, first + chunk_, told_ + window_});
+                next_ = last;
             }
-            FileReport report;
-            try {
-                report = worker.run(index);
-            } catch (const std::exception&) {
-                // The rewriter's claim has reached the file whatever happened.
-                report = FileReport();
-                report.outcome = FileOutcome::failed;
-                report.failure = {FailureCause::writeFailed, 0};
+            reports.clear();
+            for (size_t index = first; index < last; ++index) {
+                Slot& slot = reports.emplace_back();
+                // A stop begins no further file, also of a chunk already taken.
+                // Its place in the order counts as reached: later files never wait for it.
+                if (stopping_.load(std::memory_order_relaxed)) {
+                    slot.state = Slot::notBegun;
+                    setup_.reached.reach(setup_.firstIndex + index, nullptr);
+                    continue;
+                }
+                slot.state = Slot::done;
+                try {
+                    slot.report = worker.run(index);
+                } catch (const std::exception&) {
+                    // The rewriter's claim has reached the file whatever happened.
+                    slot.report = FileReport();
+                    slot.report.outcome = FileOutcome::failed;
+                    slot.report.failure = {FailureCause::writeFailed, 0};
+                }
             }
             const std::lock_guard lock(mutex_);
-            done_.emplace(index, std::move(report));
-            if (index == awaited_) ready_.notify_one();
+            for (size_t index = first; index < last; ++index) slotOf(index) = std::move(reports[index - first]);
+            if (first <= awaited_ && awaited_ < last) ready_.notify_one();
         }
     }
 
     RunSetup& setup_;
     const size_t files_;
+    size_t chunk_;
     size_t window_;
     std::vector<std::unique_ptr<FileWorker>> workers_;
     std::vector<std::thread> threads_;
+    std::atomic<bool> stopping_{false};  // the run stops: no thread begins another file
 
     std::mutex mutex_;
     std::condition_variable ready_;  // the file the observer waits for is done
     std::condition_variable room_;   // files were told, or the run ends
-    size_t next_ = 0;      // the next file to begin
-    size_t end_;           // no file from here on is begun
-    size_t told_ = 0;      // files told to the observer
-    size_t awaited_ = 0;   // the file the observer waits for
-    std::unordered_map<size_t, FileReport> done_;  // done and not told yet
+    size_t next_ = 0;             // the next file to hand to a thread
+    size_t end_;                  // no file from here on is handed out
+    size_t told_ = 0;             // files told to the observer
+    size_t awaited_ = 0;          // the file the observer waits for
+    unsigned waitingForRoom_ = 0;  // threads waiting for the window to move on
+    std::vector<Slot> slots_;     // the window's files, by index modulo its size
 };
 
 }  // namespace
