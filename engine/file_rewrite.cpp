@@ -468,7 +468,7 @@ ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
     const ReplaceResult result = findReplacements(text_, row, [&](size_t start, size_t length, TextView replacement) {
         ++count;
         keeper.edit(start, length, replacement);
-    });
+    }, &matcher_);
     if (result != ReplaceResult::changed) return result;
     replacements_ = count;
     keeper.finish();
@@ -674,7 +674,7 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     if (bytes_.capacity > largeFileBytes && !options_.keepBytes) bytes_ = FileBytes();
 
     if (options_.keepOldText) oldText_ = text_;
-    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_)) {
+    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_, &matcher_)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;
         case ReplaceResult::failed: return fail(FailureCause::matchLimit);
         case ReplaceResult::changed: break;

@@ -224,6 +224,8 @@ private:
     size_t replacements_ = 0;
     TextFormat format_ = TextFormat::ansi;
 
+    // The rewriter's match state for the row's pattern, kept from file to file.
+    Matcher matcher_;
     // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
     ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);
     bool needlesReady_ = false;
