@@ -181,14 +181,14 @@ TEST_F(FileRewriteTest, AnsiBytesThatTheCharacterSetDoesNotGiveBackAreNeverWritt
     const iconv_t probe = iconv_open("UTF-16LE", "BIG5");
     if (probe == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "iconv has no BIG5";
     iconv_close(probe);
-    useAnsiCharset("BIG5");
+    RewriteOptions big5;
+    big5.ansiCharset = "BIG5";
     write("big5.txt", "a\xF9\xEA\r\n");
-    EXPECT_EQ(rewrite("big5.txt", plain(u"a", u"b")), FileOutcome::failed);
+    EXPECT_EQ(run({"big5.txt"}, plain(u"a", u"b"), big5), std::vector<FileOutcome>{FileOutcome::failed});
     EXPECT_EQ(read("big5.txt"), "a\xF9\xEA\r\n");
     write("plain.txt", "a\xA2\xA6\r\n");
-    EXPECT_EQ(rewrite("plain.txt", plain(u"a", u"b")), FileOutcome::changed);
+    EXPECT_EQ(run({"plain.txt"}, plain(u"a", u"b"), big5), std::vector<FileOutcome>{FileOutcome::changed});
     EXPECT_EQ(read("plain.txt"), "b\xA2\xA6\r\n");
-    useAnsiCharset("");
 }
 
 TEST_F(FileRewriteTest, FileWithAZeroByteIsNeverWritten) {

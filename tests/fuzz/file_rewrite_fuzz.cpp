@@ -97,7 +97,6 @@ Read readWhole(const std::string& path, const std::string& charset) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     useUtf8Locale();
-    useAnsiCharset("");
     return 0;
 }
 

@@ -43,7 +43,6 @@ bool splitsPair(TextView text, size_t at) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     useUtf8Locale();
-    useAnsiCharset("");
     return 0;
 }
 
