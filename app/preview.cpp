@@ -9,7 +9,6 @@
 #include "app/run.h"
 #include "app/search.h"
 #include "engine/change_view.h"
-#include "engine/regex.h"
 #include "ui/toolkit/toolkit.h"
 
 namespace {
@@ -89,10 +88,6 @@ void showFileChanges(int item) {
         return;
     if (tk::getGadgetItemText(app.g.fileList, item, previewCountColumn).empty()) return;
     const LastPreview& preview = *lastPreview;
-    // The pattern slot may hold another row's pattern by now.
-    if (preview.row.options.useRegex &&
-        !compilePattern(rowPattern, preview.row.search, compileFlags(preview.row.options)))
-        return;
     const Text path = preview.root + app.filePaths[static_cast<size_t>(item)];
     const FileChanges changes = describeChanges(textToUtf8(path), preview.row, preview.options, viewLimit);
     std::vector<tk::ViewLine> lines;

@@ -49,10 +49,14 @@ bool prepareRow(int row, PreparedRow& prepared) {
         showError(1, Text());
         return false;
     }
-    if (prepared.options.useRegex &&
-        !compilePattern(rowPattern, prepared.search, compileFlags(prepared.options))) {
-        showError(2, app.lineBreak + text("err3") + app.paragraphBreak + compileError());
-        return false;
+    prepared.pattern.reset();
+    if (prepared.options.useRegex) {
+        CompiledPattern compiled = compilePattern(prepared.search, compileFlags(prepared.options));
+        if (compiled.pattern == nullptr) {
+            showError(2, app.lineBreak + text("err3") + app.paragraphBreak + compiled.error);
+            return false;
+        }
+        prepared.pattern = std::move(compiled.pattern);
     }
     return true;
 }

@@ -7,8 +7,8 @@
 RowOptions readRowOptions(int row);
 // Reads row 1 or row 2 from its gadgets and checks it, in this order: the empty-line option
 // without regular expressions (error 5), an empty search text (error 1), a pattern that
-// does not compile into the rowPattern slot (error 2 with PCRE2's message). False after
-// the error box on refusal.
+// does not compile (error 2 with PCRE2's message); a pattern that compiles goes into
+// prepared.pattern. False after the error box on refusal.
 bool prepareRow(int row, PreparedRow& prepared);
 // Runs row 2 over the text of the Polygon tab's sample editor; the editor is set only when
 // something was replaced.

@@ -40,18 +40,18 @@ Text generatedText() {
 }
 
 // Replaces every match in text; returns the number of replacements.
-std::size_t replaceAllMatches(const Text& text, Text& out) {
+std::size_t replaceAllMatches(Matcher& matcher, const Text& text, Text& out) {
   out.clear();
   out.reserve(text.size());
   std::size_t count = 0;
   std::size_t copied = 0;
-  if (!beginMatches(rowPattern, text)) return 0;
-  while (nextMatch(rowPattern)) {
-    std::size_t start = matchStart(rowPattern);
+  if (!matcher.begin(text)) return 0;
+  while (matcher.next()) {
+    std::size_t start = matcher.start();
     out.append(text, copied, start - copied);
     out += u"new";
-    out += matchGroup(rowPattern, 1);
-    copied = start + matchLength(rowPattern);
+    out += matcher.group(1);
+    copied = start + matcher.length();
     ++count;
   }
   out.append(text, copied, Text::npos);
@@ -63,7 +63,8 @@ std::size_t replaceAllMatches(const Text& text, Text& out) {
 int main(int argc, char** argv) {
   const bool interpreter = argc > 1 && std::strcmp(argv[1], "--interpreter") == 0;
   const Text pattern = interpreter ? u"(*NO_JIT)old(\\w+)" : u"old(\\w+)";
-  if (!compilePattern(rowPattern, pattern, 0)) {
+  Matcher matcher(compilePattern(pattern, 0).pattern);
+  if (!matcher.hasPattern()) {
     std::fprintf(stderr, "pattern did not compile\n");
     return 1;
   }
@@ -72,9 +73,9 @@ int main(int argc, char** argv) {
   double best = 0;
   for (int round = 0; round < 5; ++round) {
     auto t0 = std::chrono::steady_clock::now();
-    std::size_t count = replaceAllMatches(text, out);
+    std::size_t count = replaceAllMatches(matcher, text, out);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (count != occurrences || matchFailed(rowPattern) || out.size() != text.size() ||
+    if (count != occurrences || matcher.failed() || out.size() != text.size() ||
         out.compare(0, 3, u"new") != 0) {
       std::fprintf(stderr, "wrong result: %zu replacements\n", count);
       return 1;

@@ -62,8 +62,12 @@ int run(const Settings& settings) {
         row.search += u"\r\n";
     }
     if (row.search.empty()) return usage("the search text is empty");
-    if (settings.regex && !compilePattern(rowPattern, row.search, lineCompileFlags(row.options)))
-        return usage("the regular expression does not compile: " + textToUtf8(compileError()));
+    if (settings.regex) {
+        CompiledPattern compiled = compilePattern(row.search, lineCompileFlags(row.options));
+        if (compiled.pattern == nullptr)
+            return usage("the regular expression does not compile: " + textToUtf8(compiled.error));
+        row.pattern = std::move(compiled.pattern);
+    }
     // A "$1" stays as it is: it may be meant so.
     const std::string dollar = settings.regex ? dollarReference(settings.replacement) : std::string();
     if (!dollar.empty() && !settings.quiet)
@@ -80,7 +84,9 @@ int run(const Settings& settings) {
     if (settings.paths.front() == "-") return filterStandardInput(settings, row, options);
 
     const WalkRules rules = walkRulesOf(settings);
-    if (!namePatternCompiles(rules)) return usage("the name pattern does not compile: " + textToUtf8(compileError()));
+    Text nameError;
+    if (!namePatternCompiles(rules, &nameError))
+        return usage("the name pattern does not compile: " + textToUtf8(nameError));
 
     std::vector<Batch> batches;
     WalkCounts leftOut;

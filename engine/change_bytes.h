@@ -9,8 +9,8 @@
 
 #include "engine/text_file.h"
 
-// Makes the contents that a writer in the "ansi" character set charset (empty: the one set
-// by useAnsiCharset) writes for format, its mark and then what body writes, into bytes
+// Makes the contents that a writer in the "ansi" character set charset (empty: UTF-8)
+// writes for format, its mark and then what body writes, into bytes
 // (replacing what bytes held). False when no writer could be made.
 bool contentsInMemory(TextFormat format, std::string_view charset, const std::function<void(TextFile&)>& body,
                       std::string& bytes);

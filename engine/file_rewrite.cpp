@@ -30,14 +30,14 @@ namespace {
 
 // A fresh name for a temporary file: ".replace-" and six random letters and digits.
 void freshTemporaryName(std::string& name) {
-    static thread_local uint64_t state = [] {
-        uint64_t seed = 0;
-        if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof seed))
-            seed = static_cast<uint64_t>(time(nullptr)) * 0x9E3779B97F4A7C15ull ^ static_cast<uint64_t>(getpid()) ^
-                   reinterpret_cast<uintptr_t>(&seed);
-        return seed | 1;
-    }();
-    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    uint64_t state = 0;
+    timespec now{};
+    if (getrandom(&state, sizeof state, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof state) &&
+        clock_gettime(CLOCK_REALTIME, &now) == 0)  // the kernel has no random bytes yet
+        state = static_cast<uint64_t>(now.tv_sec) * 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(now.tv_nsec) << 20) ^
+                static_cast<uint64_t>(getpid());
+    state |= 1;
+    constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     name.assign(".replace-");
     for (int i = 0; i < 6; ++i) {
         state ^= state >> 12;
@@ -238,7 +238,7 @@ namespace {
 using BodyWriter = std::function<void(TextFile&)>;
 
 // How new contents go into a file: the encoding (whose mark comes first), the "ansi"
-// character set (empty: the one set by useAnsiCharset), and who is told the fingerprint of
+// character set (empty: UTF-8), and who is told the fingerprint of
 // the new bytes before they take the file's place (none when null).
 struct Encoding {
     TextFormat format;
@@ -370,7 +370,7 @@ bool copyBytes(int source, int target) {
         copied = true;
     }
     if (copied) return true;
-    static thread_local std::unique_ptr<char[]> buffer(new char[copyBufferSize]);
+    const std::unique_ptr<char[]> buffer(new char[copyBufferSize]);  // costs nothing beside a copy
     for (;;) {
         const ssize_t got = ::read(source, buffer.get(), copyBufferSize);
         if (got < 0 && errno == EINTR) continue;
@@ -468,7 +468,7 @@ ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
     const ReplaceResult result = findReplacements(text_, row, [&](size_t start, size_t length, TextView replacement) {
         ++count;
         keeper.edit(start, length, replacement);
-    });
+    }, &matcher_);
     if (result != ReplaceResult::changed) return result;
     replacements_ = count;
     keeper.finish();
@@ -506,7 +506,7 @@ void FileRewriter::prepareNeedles(const PreparedRow& row) {
     if (lineEnd) utf16Needle_.clear();
     if (!lineEnd && !surrogate) {
         utf8Needle_ = textToUtf8(needle);
-        codePageNeedle_ = singleByteForm(options_.ansiCharset.empty() ? ansiCharset() : options_.ansiCharset, needle);
+        codePageNeedle_ = singleByteForm(options_.ansiCharset, needle);
     }
 }
 
@@ -679,7 +679,7 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     if (bytes_.capacity > largeFileBytes && !options_.keepBytes) bytes_ = FileBytes();
 
     if (options_.keepOldText) oldText_ = text_;
-    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_)) {
+    switch (options_.keepLineEnds ? replaceKeepingLineEnds(row) : replaceInText(text_, row, &replacements_, &matcher_)) {
         case ReplaceResult::unchanged: return FileOutcome::unchanged;
         case ReplaceResult::failed: return fail(FailureCause::matchLimit);
         case ReplaceResult::changed: break;

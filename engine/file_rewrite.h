@@ -95,8 +95,7 @@ using BeforeRename = std::function<bool(const Fingerprint& written)>;
 // they reached (ReachedFiles), one rewriter per thread.
 // How a run reads and writes its files.
 struct RewriteOptions {
-    // The character set of files without a byte-order mark (an iconv name); empty: the one
-    // set by useAnsiCharset.
+    // The character set of files without a byte-order mark (an iconv name); empty: UTF-8.
     std::string ansiCharset;
     // Write each line's own line end back (CR LF, LF or CR as it was read; a last line
     // without one stays so), and the replacement's line breaks as the file's first line
@@ -224,6 +223,8 @@ private:
     size_t replacements_ = 0;
     TextFormat format_ = TextFormat::ansi;
 
+    // The rewriter's match state for the row's pattern, kept from file to file.
+    Matcher matcher_;
     // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
     ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);
     bool needlesReady_ = false;

@@ -79,6 +79,8 @@ struct Rules {
     std::vector<Text> extensions;  // lower-cased
     bool everyExtension = false;
     bool filterActive = false;
+    // The name filter's compiled pattern; null when it did not compile (it takes no file).
+    std::shared_ptr<const Pattern> nameFilter;
     std::string root;        // the walked folder, links resolved
     std::string backup;      // the backup folder, links resolved (empty if none)
     std::string skipFolder;  // the backup folder as the walk meets it, when it lies below
@@ -114,8 +116,7 @@ Rules prepare(const std::string& folder, const WalkRules& given) {
     }
     if (!given.namePattern.empty()) {
         rules.filterActive = true;
-        // A filter that does not compile leaves the slot empty, so it takes no file.
-        compilePattern(nameFilter, filterPattern(given.namePattern), 0);
+        rules.nameFilter = compilePattern(filterPattern(given.namePattern), 0).pattern;
     }
     rules.skipHidden = given.skipHidden;
     for (const std::string& glob : given.globs) rules.globs.addLine(glob);
@@ -137,8 +138,9 @@ bool takesExtension(const Rules& rules, const Text& name) {
     return std::find(rules.extensions.begin(), rules.extensions.end(), extension) != rules.extensions.end();
 }
 
-bool takesName(const Rules& rules, const Text& name) {
-    return !rules.filterActive || matchesAnywhere(nameFilter, lowerCase(fileNamePart(name, true)));
+// nameFilter is the walk's matcher of rules.nameFilter.
+bool takesName(const Rules& rules, Matcher& nameFilter, const Text& name) {
+    return !rules.filterActive || nameFilter.matchesAnywhere(lowerCase(fileNamePart(name, true)));
 }
 
 struct Entry {
@@ -405,6 +407,7 @@ struct Scope {
     bool keepsPath = false;
     std::vector<std::pair<dev_t, ino_t>> inside;
     WalkCounts counts;
+    Matcher nameFilter;  // matches the rules' name filter
 };
 
 // With followLinks: notes the folder the walk has just entered as one it is inside; false
@@ -489,7 +492,7 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             ++counts.byExtension;
             continue;
         }
-        if (!takesName(rules, entry.name)) {
+        if (!takesName(rules, scope.nameFilter, entry.name)) {
             ++counts.byName;
             continue;
         }
@@ -506,8 +509,11 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
 
 }  // namespace
 
-bool namePatternCompiles(const WalkRules& rules) {
-    return rules.namePattern.empty() || compilePattern(nameFilter, filterPattern(rules.namePattern), 0);
+bool namePatternCompiles(const WalkRules& rules, Text* error) {
+    if (rules.namePattern.empty()) return true;
+    CompiledPattern compiled = compilePattern(filterPattern(rules.namePattern), 0);
+    if (error != nullptr) *error = std::move(compiled.error);
+    return compiled.pattern != nullptr;
 }
 
 WalkCounts& WalkCounts::operator+=(const WalkCounts& other) {
@@ -528,6 +534,7 @@ WalkCounts walkFolder(const Text& folder, const Text& prefix, const WalkRules& r
     if (!path.empty() && path.back() != '/') path += '/';
     const Rules prepared = prepare(path, rules);
     Scope scope;
+    scope.nameFilter.use(prepared.nameFilter);
     if (rules.maxDepth == 0) {
         scope.counts.beyondDepth = 1;
         return scope.counts;

@@ -68,8 +68,9 @@ public:
     virtual void leftFolder(size_t /*count*/) {}
 };
 
-// True when the name filter of rules compiles (an empty one does).
-bool namePatternCompiles(const WalkRules& rules);
+// True when the name filter of rules compiles (an empty one does); else error, when given,
+// receives PCRE2's message.
+bool namePatternCompiles(const WalkRules& rules, Text* error = nullptr);
 
 // Appends to files the taken files below folder, depth first, each folder's entries sorted
 // by name ignoring letter case (names that differ only in case by their bytes), each as
@@ -81,7 +82,7 @@ bool namePatternCompiles(const WalkRules& rules);
 // submodule's pointer to its repository) is never taken. Each folder is opened relative to
 // its parent, so files at any depth are listed, also where their whole path is longer than
 // the system takes (a run then reports them as unreadable). The name filter is compiled
-// into the nameFilter slot of the regex service. Gives what was left out. The rules of rif's
+// once per walk, and matched by the walk alone. Gives what was left out. The rules of rif's
 // scope (hidden names, ignore files, globs, depth, followed links) narrow this further.
 WalkCounts walkFolder(const Text& folder, const Text& prefix, const WalkRules& rules, std::vector<Text>& files,
                 WalkObserver* observer = nullptr);

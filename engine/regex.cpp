@@ -17,8 +17,8 @@
 // interpreter looks over the rest of the subject on every call, which makes a run over many
 // matches quadratic; the check is not needed since the subject is known to be valid.
 //
-// Patterns are compiled on one thread while no other matches; once compiled, a slot's
-// pattern is matched on any number of threads at once, each with match state of its own.
+// A compiled pattern is never changed, so any number of threads match it at once; all that
+// a match changes (match data, the JIT stack, the iteration) is a Matcher's, one per caller.
 
 #include "engine/regex.h"
 
@@ -27,6 +27,8 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
+#include <utility>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -119,156 +121,6 @@ std::size_t nextCharacter(TextView text, std::size_t at) {
   return at + 1;
 }
 
-struct Limits {
-  pcre2_match_context* context = nullptr;
-  pcre2_jit_stack* jitStack = nullptr;
-
-  Limits() {
-    context = pcre2_match_context_create(nullptr);
-    if (context == nullptr) return;
-    pcre2_set_match_limit(context, matchLimit);
-    pcre2_set_depth_limit(context, depthLimit);
-    pcre2_set_heap_limit(context, heapLimitKiB);
-    jitStack = pcre2_jit_stack_create(jitStackStart, jitStackMax, nullptr);
-    if (jitStack != nullptr) pcre2_jit_stack_assign(context, nullptr, jitStack);
-  }
-  ~Limits() {
-    pcre2_jit_stack_free(jitStack);
-    pcre2_match_context_free(context);
-  }
-  Limits(const Limits&) = delete;
-  Limits& operator=(const Limits&) = delete;
-};
-
-// Each thread matches with its own context and JIT stack: a stack serves one match at a time.
-pcre2_match_context* matchContext() {
-  static thread_local Limits limits;
-  return limits.context;
-}
-
-// A slot's compiled pattern, shared by every thread that matches it.
-struct Pattern {
-  pcre2_code* code = nullptr;
-  uint32_t groupCount = 0;
-  uint32_t matchOptions = 0;
-  bool crLfIsNewline = false;  // the pattern's line ends include CR LF
-  bool lastLineEnd = false;    // a CR LF that ends a subject ends its last line
-  uint64_t generation = 0;     // tells one compiled pattern from the next in this slot
-
-  Pattern() = default;
-  Pattern(const Pattern&) = delete;
-  Pattern& operator=(const Pattern&) = delete;
-  ~Pattern() { pcre2_code_free(code); }
-};
-
-std::array<Pattern, 3> patterns;
-uint64_t compiledPatterns = 0;
-Text lastCompileError;
-
-// One thread's match state for a slot: its match data and its iteration.
-struct Slot {
-  const Pattern* pattern = nullptr;
-  uint64_t generation = 0;  // the pattern generation the match data was made for
-  // Separate match data for the iteration and for the one-shot operations, so that
-  // matchesAnywhere and extractAll leave the current match of an iteration alone.
-  pcre2_match_data* iterationData = nullptr;
-  pcre2_match_data* oneShotData = nullptr;
-
-  bool iterating = false;
-  Text subject;          // the private copy of the subject
-  Text cleanedSubject;   // the copy given to PCRE2 when subject has lone surrogates
-  bool cleaned = false;
-  std::size_t start = 0;
-  bool hasMatch = false;
-  std::size_t matchBegin = 0;
-  std::size_t matchEnd = 0;
-
-  int lastError = 0;  // the last match attempt's error code, 0 when it did not fail
-
-  Slot() = default;
-  Slot(const Slot&) = delete;
-  Slot& operator=(const Slot&) = delete;
-  ~Slot() { clear(); }
-
-  void clear() {
-    pcre2_match_data_free(iterationData);
-    pcre2_match_data_free(oneShotData);
-    iterationData = nullptr;
-    oneShotData = nullptr;
-    iterating = false;
-    subject.clear();
-    cleanedSubject.clear();
-    cleaned = false;
-    start = 0;
-    hasMatch = false;
-    matchBegin = matchEnd = 0;
-    lastError = 0;
-  }
-
-  // Brings the state up to the slot's current pattern; false when it has none, or its match
-  // data cannot be made.
-  bool follow(const Pattern& current) {
-    pattern = &current;
-    if (current.code == nullptr) {
-      if (generation != 0) clear();
-      generation = 0;
-      return false;
-    }
-    if (generation == current.generation) return true;
-    clear();
-    iterationData = pcre2_match_data_create_from_pattern(current.code, nullptr);
-    oneShotData = pcre2_match_data_create_from_pattern(current.code, nullptr);
-    if (iterationData == nullptr || oneShotData == nullptr) {
-      clear();
-      generation = 0;
-      return false;
-    }
-    generation = current.generation;
-    return true;
-  }
-
-  uint32_t groupCount() const { return pattern->groupCount; }
-
-  // Where the next attempt starts after an empty match at `at`: one character on, where a
-  // CR LF line end counts as one character. Starting between its CR and LF would find a
-  // line start and a line end there, so '^$' would report a second, false empty line.
-  std::size_t afterEmptyMatch(TextView text, std::size_t at) const {
-    if (pattern->crLfIsNewline && at + 1 < text.size() && text[at] == u'\r' && text[at + 1] == u'\n')
-      return at + 2;
-    return nextCharacter(text, at);
-  }
-
-  // Runs the pattern on `text` (already free of lone surrogates) from `offset`; true on a
-  // match. Records an error other than "no match" in lastError.
-  bool run(TextView text, std::size_t offset, pcre2_match_data* data) {
-    uint32_t options = pattern->matchOptions;
-    if (pattern->lastLineEnd && text.ends_with(u"\r\n")) options |= PCRE2_NOTEOL;
-    int rc = pcre2_match(pattern->code, libraryText(text.data()), text.size(), offset, options, data,
-                         matchContext());
-    if (rc >= 0) {
-      lastError = 0;
-      return true;
-    }
-    lastError = rc == PCRE2_ERROR_NOMATCH ? 0 : rc;
-    return false;
-  }
-};
-
-thread_local std::array<Slot, 3> slots;
-
-Slot* slotFor(RegexSlot slot) {
-  auto index = static_cast<std::size_t>(slot);
-  if (index >= slots.size()) return nullptr;
-  Slot* s = &slots[index];
-  s->follow(patterns[index]);
-  return s;
-}
-
-Slot* slotWithPattern(RegexSlot slot) {
-  Slot* s = slotFor(slot);
-  return s != nullptr && s->generation != 0 ? s : nullptr;
-}
-
 pcre2_code* compileWith(TextView pattern, uint32_t options, uint32_t newline, int& errorCode) {
   pcre2_compile_context* context = pcre2_compile_context_create(nullptr);
   if (context == nullptr) {
@@ -299,17 +151,12 @@ void matchBounds(pcre2_match_data* data, std::size_t& begin, std::size_t& end) {
   end = std::max(ovector[0], ovector[1]);
 }
 
+
 }  // namespace
 
-bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
-  lastCompileError.clear();
-  const auto index = static_cast<std::size_t>(slot);
-  if (index >= patterns.size()) return false;
-  Pattern& p = patterns[index];
-  pcre2_code_free(p.code);
-  p.code = nullptr;
-  slots[index].clear();
+Pattern::~Pattern() { pcre2_code_free(code_); }
 
+CompiledPattern compilePattern(TextView pattern, uint32_t flags) {
   uint32_t options = PCRE2_UTF;
   if (flags & caseless) options |= PCRE2_CASELESS;
   if (flags & multiline) options |= PCRE2_MULTILINE;
@@ -320,40 +167,41 @@ bool compilePattern(RegexSlot slot, TextView pattern, uint32_t flags) {
   else if ((flags & newlineCrLf) == newlineCrLf)
     lineEnds = PCRE2_NEWLINE_CRLF;
 
+  CompiledPattern result;
   int errorCode = 0;
   pcre2_code* code = compileWith(pattern, options | PCRE2_MATCH_INVALID_UTF, lineEnds, errorCode);
   if (code == nullptr) {
-    lastCompileError = errorMessage(errorCode);
-    return false;
+    result.error = errorMessage(errorCode);
+    return result;
   }
   uint32_t matchOptions = 0;
   if (!usesJit(code)) {
     pcre2_code_free(code);
     code = compileWith(pattern, options, lineEnds, errorCode);
     if (code == nullptr) {
-      lastCompileError = errorMessage(errorCode);
-      return false;
+      result.error = errorMessage(errorCode);
+      return result;
     }
     matchOptions = PCRE2_NO_UTF_CHECK;  // subjects given to PCRE2 are valid UTF-16
   }
 
-  p.code = code;
-  p.matchOptions = matchOptions;
-  p.lastLineEnd = (flags & lastLineEnd) != 0;
-  p.generation = ++compiledPatterns;
-  pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &p.groupCount);
+  std::shared_ptr<Pattern> compiled(new (std::nothrow) Pattern());
+  if (compiled == nullptr) {
+    pcre2_code_free(code);
+    result.error = errorMessage(PCRE2_ERROR_NOMEMORY);
+    return result;
+  }
+  compiled->code_ = code;
+  compiled->matchOptions_ = matchOptions;
+  compiled->lastLineEnd_ = (flags & lastLineEnd) != 0;
+  pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &compiled->groupCount_);
   // The pattern itself may choose its line ends, e.g. with (*CRLF).
   uint32_t newline = 0;
   pcre2_pattern_info(code, PCRE2_INFO_NEWLINE, &newline);
-  p.crLfIsNewline = newline == PCRE2_NEWLINE_CRLF || newline == PCRE2_NEWLINE_ANY ||
-                    newline == PCRE2_NEWLINE_ANYCRLF;
-  if (slotWithPattern(slot) == nullptr) {
-    pcre2_code_free(p.code);
-    p.code = nullptr;
-    lastCompileError = errorMessage(PCRE2_ERROR_NOMEMORY);
-    return false;
-  }
-  return true;
+  compiled->crLfIsNewline_ = newline == PCRE2_NEWLINE_CRLF || newline == PCRE2_NEWLINE_ANY ||
+                             newline == PCRE2_NEWLINE_ANYCRLF;
+  result.pattern = std::move(compiled);
+  return result;
 }
 
 Text leadingLiteral(TextView pattern) {
@@ -370,116 +218,127 @@ Text leadingLiteral(TextView pattern) {
   return Text(pattern.substr(0, run));
 }
 
-Text compileError() { return lastCompileError; }
+Matcher::~Matcher() {
+  release();
+  pcre2_jit_stack_free(jitStack_);
+  pcre2_match_context_free(context_);
+}
 
-bool beginMatches(RegexSlot slot, TextView subject) {
-  Slot* s = slotWithPattern(slot);
-  if (s == nullptr) return false;
-  s->subject.assign(subject);
-  s->cleaned = replaceLoneSurrogates(s->subject, s->cleanedSubject);
-  if (!s->cleaned) s->cleanedSubject.clear();
-  s->start = 0;
-  s->hasMatch = false;
-  s->matchBegin = s->matchEnd = 0;
-  s->lastError = 0;
-  s->iterating = true;
+void Matcher::release() {
+  pcre2_match_data_free(iterationData_);
+  pcre2_match_data_free(oneShotData_);
+  iterationData_ = nullptr;
+  oneShotData_ = nullptr;
+  pattern_.reset();
+}
+
+void Matcher::endIteration() {
+  iterating_ = false;
+  cleaned_ = false;
+  next_ = 0;
+  hasMatch_ = false;
+  matchBegin_ = matchEnd_ = 0;
+}
+
+bool Matcher::use(std::shared_ptr<const Pattern> pattern) {
+  endIteration();
+  lastError_ = 0;
+  if (pattern != nullptr && pattern == pattern_) return true;
+  release();
+  if (pattern == nullptr) return false;
+  // One context and JIT stack serve every pattern: a stack serves one match at a time,
+  // and a matcher makes one at a time.
+  if (context_ == nullptr) {
+    context_ = pcre2_match_context_create(nullptr);
+    if (context_ == nullptr) return false;
+    pcre2_set_match_limit(context_, matchLimit);
+    pcre2_set_depth_limit(context_, depthLimit);
+    pcre2_set_heap_limit(context_, heapLimitKiB);
+    jitStack_ = pcre2_jit_stack_create(jitStackStart, jitStackMax, nullptr);
+    if (jitStack_ != nullptr) pcre2_jit_stack_assign(context_, nullptr, jitStack_);
+  }
+  iterationData_ = pcre2_match_data_create_from_pattern(pattern->code_, nullptr);
+  oneShotData_ = pcre2_match_data_create_from_pattern(pattern->code_, nullptr);
+  if (iterationData_ == nullptr || oneShotData_ == nullptr) {
+    release();
+    return false;
+  }
+  pattern_ = std::move(pattern);
   return true;
 }
 
-bool nextMatch(RegexSlot slot) {
-  Slot* s = slotWithPattern(slot);
-  if (s == nullptr || !s->iterating) return false;
-  s->hasMatch = false;
-  s->lastError = 0;
-  const TextView subject = s->subject;
-  if (s->start >= subject.size()) return false;
+// Where the next attempt starts after an empty match at `at`: one character on, where a
+// CR LF line end counts as one character. Starting between its CR and LF would find a line
+// start and a line end there, so '^$' would report a second, false empty line.
+std::size_t Matcher::afterEmptyMatch(TextView text, std::size_t at) const {
+  if (pattern_->crLfIsNewline_ && at + 1 < text.size() && text[at] == u'\r' && text[at + 1] == u'\n')
+    return at + 2;
+  return nextCharacter(text, at);
+}
 
-  const TextView searched = s->cleaned ? TextView(s->cleanedSubject) : subject;
-  if (!s->run(searched, s->start, s->iterationData)) return false;
+// Runs the pattern on `text` (already free of lone surrogates) from `offset`; true on a
+// match. Records an error other than "no match" in lastError_.
+bool Matcher::run(TextView text, std::size_t offset, pcre2_match_data* data) {
+  uint32_t options = pattern_->matchOptions_;
+  if (pattern_->lastLineEnd_ && text.ends_with(u"\r\n")) options |= PCRE2_NOTEOL;
+  int rc = pcre2_match(pattern_->code_, libraryText(text.data()), text.size(), offset, options, data, context_);
+  if (rc >= 0) {
+    lastError_ = 0;
+    return true;
+  }
+  lastError_ = rc == PCRE2_ERROR_NOMATCH ? 0 : rc;
+  return false;
+}
+
+bool Matcher::begin(TextView subject) {
+  if (pattern_ == nullptr) return false;
+  endIteration();
+  lastError_ = 0;
+  subject_.assign(subject);
+  cleaned_ = replaceLoneSurrogates(subject_, cleanedSubject_);
+  if (!cleaned_) cleanedSubject_.clear();
+  iterating_ = true;
+  return true;
+}
+
+bool Matcher::next() {
+  if (pattern_ == nullptr || !iterating_) return false;
+  hasMatch_ = false;
+  lastError_ = 0;
+  const TextView subject = subject_;
+  if (next_ >= subject.size()) return false;
+
+  const TextView searched = cleaned_ ? TextView(cleanedSubject_) : subject;
+  if (!run(searched, next_, iterationData_)) return false;
 
   std::size_t begin = 0;
   std::size_t end = 0;
-  matchBounds(s->iterationData, begin, end);
-  s->hasMatch = true;
-  s->matchBegin = begin;
-  s->matchEnd = end;
+  matchBounds(iterationData_, begin, end);
+  hasMatch_ = true;
+  matchBegin_ = begin;
+  matchEnd_ = end;
   // The next attempt starts after a non-empty match, or one character after an empty one
   // (so that an empty match is reported once and the iteration always moves on).
-  std::size_t next = end > begin ? end : s->afterEmptyMatch(subject, begin);
-  s->start = std::max(next, nextCharacter(subject, s->start));
+  std::size_t after = end > begin ? end : afterEmptyMatch(subject, begin);
+  next_ = std::max(after, nextCharacter(subject, next_));
   return true;
 }
 
-Text matchText(RegexSlot slot) {
-  Slot* s = slotWithPattern(slot);
-  if (s == nullptr || !s->hasMatch) return Text();
-  return s->subject.substr(s->matchBegin, s->matchEnd - s->matchBegin);
-}
-
-Text matchGroup(RegexSlot slot, int group) {
-  Slot* s = slotWithPattern(slot);
-  if (s == nullptr || !s->hasMatch || group < 1 || static_cast<uint32_t>(group) > s->groupCount())
+Text Matcher::group(int group) const {
+  if (pattern_ == nullptr || !hasMatch_ || group < 1 || static_cast<uint32_t>(group) > pattern_->groupCount_)
     return Text();
-  const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(s->iterationData);
+  const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(iterationData_);
   PCRE2_SIZE begin = ovector[2 * group];
   PCRE2_SIZE end = ovector[2 * group + 1];
   if (begin == PCRE2_UNSET || end == PCRE2_UNSET || end < begin) return Text();
-  return s->subject.substr(begin, end - begin);
+  return subject_.substr(begin, end - begin);
 }
 
-std::size_t matchStart(RegexSlot slot) {
-  Slot* s = slotWithPattern(slot);
-  return s != nullptr && s->hasMatch ? s->matchBegin : 0;
-}
+Text Matcher::errorText() const { return lastError_ == 0 ? Text() : errorMessage(lastError_); }
 
-std::size_t matchLength(RegexSlot slot) {
-  Slot* s = slotWithPattern(slot);
-  return s != nullptr && s->hasMatch ? s->matchEnd - s->matchBegin : 0;
-}
-
-bool matchFailed(RegexSlot slot) {
-  Slot* s = slotFor(slot);
-  return s != nullptr && s->lastError != 0;
-}
-
-Text matchErrorText(RegexSlot slot) {
-  Slot* s = slotFor(slot);
-  if (s == nullptr || s->lastError == 0) return Text();
-  return errorMessage(s->lastError);
-}
-
-bool matchesAnywhere(RegexSlot slot, TextView subject) {
-  Slot* s = slotWithPattern(slot);
-  if (s == nullptr) return false;
+bool Matcher::matchesAnywhere(TextView subject) {
+  if (pattern_ == nullptr) return false;
   Text cleaned;
   TextView searched = replaceLoneSurrogates(subject, cleaned) ? TextView(cleaned) : subject;
-  return s->run(searched, 0, s->oneShotData);
-}
-
-int extractAll(RegexSlot slot, TextView subject, std::vector<Text>& list) {
-  Slot* s = slotWithPattern(slot);
-  std::size_t count = 0;
-  if (s != nullptr) {
-    Text cleaned;
-    TextView searched = replaceLoneSurrogates(subject, cleaned) ? TextView(cleaned) : subject;
-    std::size_t offset = 0;
-    // Unlike nextMatch, this makes an attempt at the very end of the subject too.
-    while (offset <= subject.size() && s->run(searched, offset, s->oneShotData)) {
-      std::size_t begin = 0;
-      std::size_t end = 0;
-      matchBounds(s->oneShotData, begin, end);
-      Text text(subject.substr(begin, end - begin));
-      if (count < list.size())
-        list[count] = std::move(text);
-      else
-        list.push_back(std::move(text));
-      ++count;
-      // After an empty match the next attempt starts one character on, wherever the match
-      // was found; starting at its end would find the same empty match a second time.
-      std::size_t next = end > begin ? end : s->afterEmptyMatch(subject, begin);
-      offset = std::max(next, nextCharacter(subject, offset));
-    }
-  }
-  list.resize(count);
-  return static_cast<int>(count);
+  return run(searched, 0, oneShotData_);
 }

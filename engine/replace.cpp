@@ -36,26 +36,26 @@ ReplaceResult findOccurrences(TextView text, const PreparedRow& row, const EditS
 }
 
 // Every non-empty match of the compiled row pattern, with "\1" put in for group 1.
-ReplaceResult findMatches(TextView text, const PreparedRow& row, const EditSink& edit) {
-    if (!beginMatches(rowPattern, text)) return ReplaceResult::failed;
+ReplaceResult findMatches(TextView text, const PreparedRow& row, const EditSink& edit, Matcher& matcher) {
+    if (!matcher.use(row.pattern) || !matcher.begin(text)) return ReplaceResult::failed;
     const bool usesGroup = row.replacement.find(u"\\1") != Text::npos;
     Text withGroup;
     bool changed = false;
-    while (nextMatch(rowPattern)) {
-        const size_t length = matchLength(rowPattern);
+    while (matcher.next()) {
+        const size_t length = matcher.length();
         if (length == 0) continue;
-        const size_t start = matchStart(rowPattern);
-        if (usesGroup) withGroup = replaceAll(row.replacement, u"\\1", matchGroup(rowPattern, 1));
+        const size_t start = matcher.start();
+        if (usesGroup) withGroup = replaceAll(row.replacement, u"\\1", matcher.group(1));
         const TextView replacement = usesGroup ? TextView(withGroup) : TextView(row.replacement);
         changed = changed || text.substr(start, length) != replacement;
         edit(start, length, replacement);
     }
-    if (matchFailed(rowPattern)) return ReplaceResult::failed;
+    if (matcher.failed()) return ReplaceResult::failed;
     return changed ? ReplaceResult::changed : ReplaceResult::unchanged;
 }
 
 // The new text built from the edits in one pass beside the old one.
-ReplaceResult replaceByEdits(Text& text, const PreparedRow& row, size_t& count) {
+ReplaceResult replaceByEdits(Text& text, const PreparedRow& row, size_t& count, Matcher* matcher) {
     Text out;
     size_t done = 0;
     const ReplaceResult result = findReplacements(text, row, [&](size_t start, size_t length, TextView replacement) {
@@ -64,7 +64,7 @@ ReplaceResult replaceByEdits(Text& text, const PreparedRow& row, size_t& count) 
         out.append(text, done, start - done);
         out.append(replacement);
         done = start + length;
-    });
+    }, matcher);
     if (result != ReplaceResult::changed) return result;
     out.append(text, done, Text::npos);
     text = std::move(out);
@@ -82,19 +82,23 @@ uint32_t compileFlags(const RowOptions& options) {
     return flags;
 }
 
-ReplaceResult findReplacements(TextView text, const PreparedRow& row, const EditSink& edit) {
-    if (row.options.useRegex) return findMatches(text, row, edit);
+ReplaceResult findReplacements(TextView text, const PreparedRow& row, const EditSink& edit, Matcher* matcher) {
+    if (row.options.useRegex) {
+        if (matcher != nullptr) return findMatches(text, row, edit, *matcher);
+        Matcher own;
+        return findMatches(text, row, edit, own);
+    }
     if (row.search.empty()) return ReplaceResult::unchanged;
     return findOccurrences(text, row, edit);
 }
 
-ReplaceResult replaceInText(Text& text, const PreparedRow& row, size_t* replacements) {
+ReplaceResult replaceInText(Text& text, const PreparedRow& row, size_t* replacements, Matcher* matcher) {
     size_t count = 0;
     ReplaceResult result = ReplaceResult::unchanged;
     if (!row.options.useRegex && findMode(row.options) == 0) {
         if (!row.search.empty()) result = replaceExact(text, row, count);
     } else {
-        result = replaceByEdits(text, row, count);
+        result = replaceByEdits(text, row, count, matcher);
     }
     if (replacements) *replacements = result == ReplaceResult::changed ? count : 0;
     return result;

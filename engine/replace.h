@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+#include "engine/regex.h"
 #include "engine/text.h"
 
 // The options of one row, read from its check boxes when its run button is pressed.
@@ -14,11 +16,14 @@ struct RowOptions {
 };
 
 // A row ready to run: its options, search text (with the line break of the empty-line
-// option appended) and replacement text. The pattern, if any, is in the rowPattern slot.
+// option appended), replacement text and, with regular expressions, its compiled search.
 struct PreparedRow {
     RowOptions options;
     Text search;
     Text replacement;
+    // The search compiled (compileFlags or lineCompileFlags); null without regular
+    // expressions. A row with regular expressions and no pattern fails on every text.
+    std::shared_ptr<const Pattern> pattern;
 };
 
 // 0 when letter case must match, 1 when it is ignored (the mode of findText).
@@ -32,7 +37,7 @@ enum class ReplaceResult { unchanged, changed, failed };
 // Replaces in text, in one pass over it.
 // Plain mode: every occurrence of the search text, leftmost first and without overlap; the
 // inserted replacement is never searched again.
-// Regular expressions (the compiled rowPattern): each non-empty match of the original text
+// Regular expressions (the row's pattern): each non-empty match of the original text
 // is replaced where it was found by the replacement with "\1" put in for capture group 1
 // (no other reference is recognised); an empty match inserts nothing.
 // "changed" only when the text is different afterwards: occurrences replaced by their own
@@ -40,7 +45,10 @@ enum class ReplaceResult { unchanged, changed, failed };
 // ended in an error (the match limit and the like); the text is then left as it was. Texts
 // of any length are searched to their end.
 // replacements, when given, receives how many places were replaced (0 unless "changed").
-ReplaceResult replaceInText(Text& text, const PreparedRow& row, size_t* replacements = nullptr);
+// matcher, when given, is the caller's match state, kept from text to text (a worker's own);
+// without one the call makes its own.
+ReplaceResult replaceInText(Text& text, const PreparedRow& row, size_t* replacements = nullptr,
+                            Matcher* matcher = nullptr);
 
 // Called for each place of the text that the replacement changes, in order: the place's
 // start and length (in code units) and what goes there.
@@ -48,4 +56,5 @@ using EditSink = std::function<void(size_t start, size_t length, TextView replac
 // What replaceInText would do, as edits of the text instead of a new text; the result is
 // replaceInText's. The edits are reported as they are found, also when the result turns
 // out "unchanged" or "failed": the caller uses them only on "changed".
-ReplaceResult findReplacements(TextView text, const PreparedRow& row, const EditSink& edit);
+ReplaceResult findReplacements(TextView text, const PreparedRow& row, const EditSink& edit,
+                               Matcher* matcher = nullptr);

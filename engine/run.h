@@ -69,7 +69,7 @@ public:
 // The threads a run uses unless told: one per core, at most 8.
 unsigned defaultRunJobs();
 
-// Runs row (its regular expression, if any, compiled in the rowPattern slot) over root +
+// Runs row (its regular expression, if any, compiled in row.pattern) over root +
 // every relative path. With a backup folder (not empty) each file is copied there under
 // its relative path before it is written, and recorded in the run's journal there
 // (session's, or one of the run's own) before it is replaced; a copy or an entry that fails

@@ -24,12 +24,6 @@ constexpr size_t writeBufferSize = 64 * 1024;
 const iconv_t noConverter = reinterpret_cast<iconv_t>(-1);
 const char* const nativeUtf16 = std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
-// The character set named by useAnsiCharset; empty means UTF-8.
-std::string& ansiOverride() {
-  static std::string name;
-  return name;
-}
-
 bool isLineEndByte(unsigned char byte) {
   return byte <= '\r' && (byte == '\n' || byte == '\r' || byte == 0);
 }
@@ -105,7 +99,7 @@ bool isBigEndian(TextFormat format) {
 class TextFile {
  public:
   TextFile(int fd, bool writing) : fd_(fd), writing_(writing) {
-    takeAnsiCharset();
+    useCharset({});
     if (writing_) {
       out_.reserve(writeBufferSize + 4096);
     } else {
@@ -117,7 +111,7 @@ class TextFile {
   // A reader of bytes already read in full from fd (kept open until the reader is
   // released); readError tells that reading them ended in an error.
   TextFile(int fd, std::string_view bytes, bool readError) : fd_(fd), writing_(false) {
-    takeAnsiCharset();
+    useCharset({});
     inMemory_ = true;
     data_ = bytes.data();
     end_ = bytes.size();
@@ -140,9 +134,6 @@ class TextFile {
 
   TextFile(const TextFile&) = delete;
   TextFile& operator=(const TextFile&) = delete;
-
-  // The "ansi" character set in force when the file is opened.
-  void takeAnsiCharset() { useCharset(ansiOverride()); }
 
   // The "ansi" character set of this file: the name given, or UTF-8 for none.
   void useCharset(std::string_view name) {
@@ -651,11 +642,13 @@ int openRegular(const std::string& path, struct stat& info) {
 
 }  // namespace
 
-std::unique_ptr<TextFile> openForReading(const std::string& path) {
+std::unique_ptr<TextFile> openForReading(const std::string& path, std::string_view charset) {
   struct stat info;
   const int fd = openRegular(path, info);
   if (fd < 0) return nullptr;
-  return std::make_unique<TextFile>(fd, false);
+  auto file = std::make_unique<TextFile>(fd, false);
+  if (!charset.empty()) file->useCharset(charset);
+  return file;
 }
 
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes) {
@@ -759,7 +752,7 @@ bool sawIrreversibleBytes(const TextFile& file) { return file.irreversible_; }
 
 // The file is locked before it is emptied, so a file that another holder has locked is left
 // as it is and the creation fails.
-std::unique_ptr<TextFile> createForWriting(const std::string& path) {
+std::unique_ptr<TextFile> createForWriting(const std::string& path, std::string_view charset) {
   int fd;
   do {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -771,7 +764,9 @@ std::unique_ptr<TextFile> createForWriting(const std::string& path) {
     ::close(fd);
     return nullptr;
   }
-  return std::make_unique<TextFile>(fd, true);
+  auto file = std::make_unique<TextFile>(fd, true);
+  if (!charset.empty()) file->useCharset(charset);
+  return file;
 }
 
 void writeMark(TextFile& file, TextFormat format) {
@@ -790,10 +785,6 @@ bool closeFile(TextFile& file) { return file.close(); }
 void tapWrittenBytes(TextFile& file, ByteTap tap) { file.tap_ = std::move(tap); }
 
 void std::default_delete<TextFile>::operator()(TextFile* file) const noexcept { delete file; }
-
-void useAnsiCharset(const std::string& codeset) { ansiOverride() = codeset; }
-
-const std::string& ansiCharset() { return ansiOverride(); }
 
 bool charsetIsAvailable(const std::string& codeset) {
   const iconv_t probe = iconv_open(nativeUtf16, codeset.c_str());

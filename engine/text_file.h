@@ -27,8 +27,9 @@ struct std::default_delete<TextFile> {
 
 // Opens an existing regular file for reading (nullptr on failure, also for folders and
 // named pipes, which are refused without waiting for a writer). Reading takes no lock: a
-// file that another holder has locked is read all the same (see lockForWriting).
-std::unique_ptr<TextFile> openForReading(const std::string& path);
+// file that another holder has locked is read all the same (see lockForWriting). charset
+// is the file's "ansi" character set (see "ansi" below; empty: UTF-8).
+std::unique_ptr<TextFile> openForReading(const std::string& path, std::string_view charset = {});
 
 // Storage for the bytes of whole files, reused from file to file: it only grows (and is
 // not cleared first), and the bytes of the last file read are its first size bytes.
@@ -49,7 +50,7 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status);
 // The same, but once the file is open admit is given its status; when it says false the
 // file is closed unread and null is returned. A charset given here is the file's "ansi"
-// character set instead of the one set by useAnsiCharset.
+// character set instead of UTF-8.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status,
                                         const std::function<bool(const struct stat&)>& admit,
                                         std::string_view charset = {});
@@ -72,7 +73,7 @@ struct LineEnds {
 };
 // readText, also noting each line end met in ends.
 void readText(TextFile& file, TextFormat format, Text& text, LineEnds& ends);
-// True when the file's "ansi" character set is decoded as UTF-8 (see useAnsiCharset).
+// True when the file's "ansi" character set is decoded as UTF-8 (see "ansi" below).
 bool decodesAnsiAsUtf8(const TextFile& file);
 // Reads at most 4 bytes at the start and moves past a recognised mark.
 TextFormat detectFormat(TextFile& file);
@@ -92,11 +93,12 @@ bool sawIncompleteUnit(const TextFile& file);
 // bytes back when written again (its set maps other bytes to the same characters).
 bool sawIrreversibleBytes(const TextFile& file);
 
-// Creates the file or empties an existing one (nullptr on failure).
-std::unique_ptr<TextFile> createForWriting(const std::string& path);
+// Creates the file or empties an existing one (nullptr on failure); charset is its "ansi"
+// character set (empty: UTF-8).
+std::unique_ptr<TextFile> createForWriting(const std::string& path, std::string_view charset = {});
 // A writer on a descriptor open for writing that the caller keeps: closeFile flushes what
 // is buffered but does not close the descriptor. A charset given here is the "ansi"
-// character set instead of the one set by useAnsiCharset.
+// character set instead of UTF-8.
 std::unique_ptr<TextFile> writeToDescriptor(int fd, std::string_view charset = {});
 // Writes the byte-order mark of the format (nothing for ansi).
 void writeMark(TextFile& file, TextFormat format);
@@ -113,15 +115,12 @@ bool closeFile(TextFile& file);
 using ByteTap = std::function<void(std::string_view bytes)>;
 void tapWrittenBytes(TextFile& file, ByteTap tap);
 
-// The character set of "ansi" files opened without one of their own: a name given here (an
-// iconv name such as "CP1252"; the program hands over the locale's, taken once at start-up,
-// or the user's choice); the empty text is UTF-8, the default. The process's locale is
-// never read for it. UTF-8 and the C/POSIX locale's ASCII use the lossless UTF-8
-// conversion of text.h. Other sets convert through iconv: a byte that does not convert is
-// kept as U+DC00 + byte and written back unchanged, and a character the set cannot
-// represent is written as "?". A set that iconv does not know is handled as UTF-8.
-void useAnsiCharset(const std::string& codeset);
-// The character set useAnsiCharset set (empty: UTF-8).
-const std::string& ansiCharset();
+// "ansi": the character set of files without a byte-order mark is the one each reader or
+// writer is given (an iconv name such as "CP1252"; the program hands over the locale's,
+// taken once at start-up, or the user's choice); the empty text is UTF-8, the default. The
+// process's locale is never read for it. UTF-8 and the C/POSIX locale's ASCII use the
+// lossless UTF-8 conversion of text.h. Other sets convert through iconv: a byte that does
+// not convert is kept as U+DC00 + byte and written back unchanged, and a character the set
+// cannot represent is written as "?". A set that iconv does not know is handled as UTF-8.
 // True when iconv converts between the character set and UTF-16 here.
 bool charsetIsAvailable(const std::string& codeset);

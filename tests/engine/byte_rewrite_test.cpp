@@ -45,7 +45,6 @@ class ByteRewriteTest : public testing::Test {
 protected:
     void SetUp() override {
         useUtf8Locale();
-        useAnsiCharset("");
         std::string pattern = (fs::temp_directory_path() / "byte-rewrite-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         folder_ = pattern;

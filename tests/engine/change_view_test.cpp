@@ -47,7 +47,8 @@ TEST_F(ChangeViewTest, RegexChangeWithGroupShowsEachChangedLineMarkedOnBothSides
     row.options.useRegex = true;
     row.search = u"(\\w+)@old";
     row.replacement = u"<\\1>@new";
-    ASSERT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+    row.pattern = compilePattern(row.search, compileFlags(row.options)).pattern;
+    ASSERT_NE(row.pattern, nullptr);
     RewriteOptions keep;
     keep.keepLineEnds = true;
     const FileChanges changes = describeChanges(path, row, keep);

@@ -181,14 +181,14 @@ TEST_F(FileRewriteTest, AnsiBytesThatTheCharacterSetDoesNotGiveBackAreNeverWritt
     const iconv_t probe = iconv_open("UTF-16LE", "BIG5");
     if (probe == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "iconv has no BIG5";
     iconv_close(probe);
-    useAnsiCharset("BIG5");
+    RewriteOptions big5;
+    big5.ansiCharset = "BIG5";
     write("big5.txt", "a\xF9\xEA\r\n");
-    EXPECT_EQ(rewrite("big5.txt", plain(u"a", u"b")), FileOutcome::failed);
+    EXPECT_EQ(run({"big5.txt"}, plain(u"a", u"b"), big5), std::vector<FileOutcome>{FileOutcome::failed});
     EXPECT_EQ(read("big5.txt"), "a\xF9\xEA\r\n");
     write("plain.txt", "a\xA2\xA6\r\n");
-    EXPECT_EQ(rewrite("plain.txt", plain(u"a", u"b")), FileOutcome::changed);
+    EXPECT_EQ(run({"plain.txt"}, plain(u"a", u"b"), big5), std::vector<FileOutcome>{FileOutcome::changed});
     EXPECT_EQ(read("plain.txt"), "b\xA2\xA6\r\n");
-    useAnsiCharset("");
 }
 
 TEST_F(FileRewriteTest, FileWithAZeroByteIsNeverWritten) {
@@ -367,7 +367,8 @@ TEST_F(FileRewriteTest, KeptLineEndsStayAsTheyWereAndReplacementBreaksTakeTheFir
     write("w.txt", std::string("\xFF\xFEo\0l\0d\0\n\0x\0", 12));
     PreparedRow regex = plain(u"o(l)d", u"\\1\r\n");
     regex.options.useRegex = true;
-    ASSERT_TRUE(compilePattern(rowPattern, regex.search, compileFlags(regex.options)));
+    regex.pattern = compilePattern(regex.search, compileFlags(regex.options)).pattern;
+    ASSERT_NE(regex.pattern, nullptr);
     FileRewriter rewriter(keep);
     EXPECT_EQ(rewriter.rewrite(at("w.txt"), regex, nullptr), FileOutcome::changed);
     EXPECT_EQ(read("w.txt"), std::string("\xFF\xFEl\0\n\0\n\0x\0", 10));
@@ -526,7 +527,8 @@ TEST_F(FileRewriteTest, MatchErrorLeavesTheFileAlone) {
     write("f.txt", original);
     PreparedRow row = plain(u"x|(a+)+$", u"y");
     row.options.useRegex = true;
-    ASSERT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+    row.pattern = compilePattern(row.search, compileFlags(row.options)).pattern;
+    ASSERT_NE(row.pattern, nullptr);
     EXPECT_EQ(rewrite("f.txt", row), FileOutcome::failed);
     EXPECT_EQ(read("f.txt"), original);
 }
@@ -561,7 +563,8 @@ TEST_F(FileRewriteTest, RegexMatchesOfFilesWithoutTheLeadingCharactersBytesAreSt
     const auto regex = [](const Text& pattern, const Text& replacement) {
         PreparedRow row = plain(pattern, replacement);
         row.options.useRegex = true;
-        EXPECT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+        row.pattern = compilePattern(row.search, compileFlags(row.options)).pattern;
+        EXPECT_NE(row.pattern, nullptr);
         return row;
     };
     write("latin1.txt", "caf\xE9 \xEF\xBF\xBD");
@@ -584,7 +587,8 @@ TEST_F(FileRewriteTest, RegexCharacterQuantifiedAcrossAnEmptyQuoteOrCommentNeedN
     for (const Text pattern : {u"ab\\E?c", u"ab\\Q\\E?c", u"ab(?#note)?c"}) {
         PreparedRow row = plain(pattern, u"X");
         row.options.useRegex = true;
-        ASSERT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)));
+        row.pattern = compilePattern(row.search, compileFlags(row.options)).pattern;
+        ASSERT_NE(row.pattern, nullptr);
         write("ac.txt", "ac");
         EXPECT_EQ(rewrite("ac.txt", row), FileOutcome::changed);
         EXPECT_EQ(read("ac.txt"), "X\r\n");

@@ -24,7 +24,8 @@ PreparedRow regexRow(const Text& pattern, const Text& replacement, bool matchCas
     row.options = {true, matchCase, emptyLine};
     row.search = emptyLine ? pattern + u"\r\n" : pattern;
     row.replacement = replacement;
-    EXPECT_TRUE(compilePattern(rowPattern, row.search, compileFlags(row.options)))
+    row.pattern = compilePattern(row.search, compileFlags(row.options)).pattern;
+    EXPECT_NE(row.pattern, nullptr)
         << "pattern does not compile";
     return row;
 }

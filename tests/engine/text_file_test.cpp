@@ -31,7 +31,6 @@ class TextFileTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    useAnsiCharset("");
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -51,7 +50,7 @@ class TextFileTest : public ::testing::Test {
 
   // Opens, detects the format and reads every line the way the run does.
   std::vector<Text> linesOf(const std::string& name, TextFormat* format = nullptr) const {
-    auto file = openForReading(path(name));
+    auto file = openForReading(path(name), charset_);
     EXPECT_NE(file, nullptr);
     if (!file) return {};
     const TextFormat detected = detectFormat(*file);
@@ -69,7 +68,7 @@ class TextFileTest : public ::testing::Test {
 
   // Writes the lines (and the mark when asked) and returns the file's bytes.
   std::string written(const std::vector<Text>& lines, TextFormat format, bool mark = false) const {
-    auto file = createForWriting(path("out"));
+    auto file = createForWriting(path("out"), charset_);
     EXPECT_NE(file, nullptr);
     if (!file) return {};
     if (mark) writeMark(*file, format);
@@ -79,6 +78,7 @@ class TextFileTest : public ::testing::Test {
   }
 
   std::filesystem::path folder_;
+  std::string charset_;  // the "ansi" character set of linesOf and written (empty: UTF-8)
 };
 
 using Lines = std::vector<Text>;
@@ -456,7 +456,7 @@ TEST_F(TextFileTest, ReadErrorEndsTheFileAndIsReported) {
 }
 
 TEST_F(TextFileTest, AnsiInAnotherCharacterSetIsLossless) {
-  useAnsiCharset("CP1252");
+  charset_ = "CP1252";
   // E9 is é and 80 is € in CP1252; 81 has no character there and must survive as it is.
   const std::string original = "caf\xE9 \x80 \x81 end\r\n";
   write("f", original);
@@ -491,7 +491,7 @@ TEST_F(TextFileTest, LongTextIsWrittenAsOneWhateverItsLength) {
 }
 
 TEST_F(TextFileTest, CharactersTheAnsiSetLacksAreWrittenAsQuestionMarks) {
-  useAnsiCharset("CP1252");
+  charset_ = "CP1252";
   EXPECT_EQ(written({u"\u03A9 \U0001F600 \xD800 \u00E9"}, TextFormat::ansi), "? ? ? \xE9\r\n");
 }
 

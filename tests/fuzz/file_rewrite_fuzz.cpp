@@ -97,7 +97,6 @@ Read readWhole(const std::string& path, const std::string& charset) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     useUtf8Locale();
-    useAnsiCharset("");
     return 0;
 }
 
@@ -176,7 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         PreparedRow regexRow = row;
         regexRow.options.useRegex = true;
         regexRow.search = pattern;
-        if (!compilePattern(rowPattern, pattern, compileFlags(regexRow.options)))
+        regexRow.pattern = compilePattern(pattern, compileFlags(regexRow.options)).pattern;
+        if (regexRow.pattern == nullptr)
             fail("the literal pattern %s does not compile", unitsOf(pattern).c_str());
         const std::string b = scratchPath("b");
         writeFile(b, bytes, mode);

@@ -7,11 +7,11 @@
 // (no mark, UTF-8 mark, UTF-16LE mark, no mark in CP1251).
 //
 // Properties:
-// - the matches of beginMatches/nextMatch lie in the subject, start further on each time,
-//   never overlap, never split a surrogate pair, and their texts are the subject's there;
-//   the iteration ends;
-// - extractAll gives the same texts (and possibly one more empty match at the very end),
-//   and matchesAnywhere says whether there is any;
+// - a pattern that does not compile comes with a message;
+// - the matches of a Matcher's iteration lie in the subject, start further on each time,
+//   never overlap and never split a surrogate pair; the iteration ends;
+// - a second matcher of the same pattern, asked matchesAnywhere between its matches, gives
+//   the same matches and groups, and says there is a match wherever the iteration found one;
 // - replaceInText gives the text built from those matches: each non-empty one replaced,
 //   with "\1" put in for group 1;
 // - the prefilter never skips a file with a match: FileRewriter::rewrite of a file holding
@@ -43,7 +43,6 @@ bool splitsPair(TextView text, size_t at) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     useUtf8Locale();
-    useAnsiCharset("");
     return 0;
 }
 
@@ -59,20 +58,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     row.replacement = textOf(input.field(), raw);
     const Text subject = textOf(input.rest(), raw);
 
-    if (!compilePattern(rowPattern, row.search, compileFlags(row.options))) {
-        FUZZ_EXPECT(!compileError().empty(), "a pattern that does not compile gives no message: %s",
+    CompiledPattern compiled = compilePattern(row.search, compileFlags(row.options));
+    if (compiled.pattern == nullptr) {
+        FUZZ_EXPECT(!compiled.error.empty(), "a pattern that does not compile gives no message: %s",
                     unitsOf(row.search).c_str());
         return 0;
     }
+    row.pattern = compiled.pattern;
 
     // The iteration.
     std::vector<Match> matches;
-    FUZZ_EXPECT(beginMatches(rowPattern, subject), "beginMatches refuses a compiled pattern");
+    Matcher matcher;
+    FUZZ_EXPECT(matcher.use(row.pattern) && matcher.begin(subject), "a matcher refuses a compiled pattern");
     size_t previousStart = 0;
     size_t previousEnd = 0;
-    while (nextMatch(rowPattern)) {
-        const size_t start = matchStart(rowPattern);
-        const size_t length = matchLength(rowPattern);
+    while (matcher.next()) {
+        const size_t start = matcher.start();
+        const size_t length = matcher.length();
         FUZZ_EXPECT(start <= subject.size() && length <= subject.size() - start,
                     "match [%zu, +%zu) outside the subject of %zu units (pattern %s)", start, length,
                     subject.size(), unitsOf(row.search).c_str());
@@ -82,28 +84,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_EXPECT(!splitsPair(subject, start) && !splitsPair(subject, start + length),
                     "match [%zu, +%zu) splits a surrogate pair (subject %s)", start, length,
                     unitsOf(subject).c_str());
-        FUZZ_EXPECT(matchText(rowPattern) == subject.substr(start, length),
-                    "match text %s is not the subject's %s", unitsOf(matchText(rowPattern)).c_str(),
-                    unitsOf(subject.substr(start, length)).c_str());
         FUZZ_EXPECT(matches.size() <= subject.size(), "more matches than units: the iteration does not end");
-        matches.push_back({start, length, matchGroup(rowPattern, 1)});
+        matches.push_back({start, length, matcher.group(1)});
         previousStart = start;
         previousEnd = start + length;
     }
-    if (matchFailed(rowPattern)) return 0;  // a match limit: no comparison
+    if (matcher.failed()) return 0;  // a match limit: no comparison
 
-    std::vector<Text> all;
-    const int count = extractAll(rowPattern, subject, all);
-    if (matchFailed(rowPattern)) return 0;
-    FUZZ_EXPECT(count == static_cast<int>(all.size()), "extractAll returns %d for %zu texts", count, all.size());
-    bool same = all.size() == matches.size() || (all.size() == matches.size() + 1 && all.back().empty());
-    for (size_t i = 0; same && i < matches.size(); ++i)
-        same = all[i] == subject.substr(matches[i].start, matches[i].length);
-    FUZZ_EXPECT(same, "extractAll finds %zu matches, the iteration %zu (pattern %s, subject %s)", all.size(),
-                matches.size(), unitsOf(row.search).c_str(), unitsOf(subject).c_str());
-    FUZZ_EXPECT(matchesAnywhere(rowPattern, subject) == !all.empty(),
-                "matchesAnywhere says %d, extractAll finds %zu matches", matchesAnywhere(rowPattern, subject),
-                all.size());
+    // A second matcher of the pattern, its iteration interrupted by one-shot matches.
+    Matcher other(row.pattern);
+    FUZZ_EXPECT(other.begin(subject), "a second matcher refuses a compiled pattern");
+    size_t found = 0;
+    bool same = true;
+    bool anywhere = false;
+    while (same && other.next()) {
+        same = found < matches.size() && other.start() == matches[found].start &&
+               other.length() == matches[found].length && other.group(1) == matches[found].group;
+        ++found;
+        anywhere = other.matchesAnywhere(subject);
+        if (other.failed()) return 0;
+    }
+    if (other.failed()) return 0;
+    FUZZ_EXPECT(same && found == matches.size(),
+                "a second matcher finds other matches than the first (%zu of %zu alike; pattern %s, subject %s)",
+                found, matches.size(), unitsOf(row.search).c_str(), unitsOf(subject).c_str());
+    FUZZ_EXPECT(matches.empty() || anywhere, "matchesAnywhere finds none where the iteration found %zu",
+                matches.size());
 
     // The replacement built from the matches.
     const bool usesGroup = row.replacement.find(u"\\1") != Text::npos;

@@ -120,7 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PreparedRow regexRow = row;
     regexRow.options.useRegex = true;
     regexRow.search = pattern;
-    if (!compilePattern(rowPattern, pattern, compileFlags(regexRow.options)))
+    regexRow.pattern = compilePattern(pattern, compileFlags(regexRow.options)).pattern;
+    if (regexRow.pattern == nullptr)
         fail("the literal pattern %s does not compile", unitsOf(pattern).c_str());
     Text byRegex = text;
     const ReplaceResult regexResult = replaceInText(byRegex, regexRow);

@@ -171,18 +171,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         takeFlags(*file, whole);
     }
     // The buffered reader, by readText and line by line.
-    useAnsiCharset(charset);
     Reading buffered;
     Reading byLine;
     {
-        std::unique_ptr<TextFile> file = openForReading(path);
+        std::unique_ptr<TextFile> file = openForReading(path, charset);
         FUZZ_EXPECT(file != nullptr, "openForReading cannot open the file");
         buffered.format = detectFormat(*file);
         readText(*file, buffered.format, buffered.text, buffered.ends);
         takeFlags(*file, buffered);
 
         file.reset();  // its lock would keep the next reader out
-        file = openForReading(path);
+        file = openForReading(path, charset);
         FUZZ_EXPECT(file != nullptr, "openForReading cannot open the file again");
         byLine.format = detectFormat(*file);
         Text line;
@@ -196,7 +195,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         takeFlags(*file, byLine);
         byLine.ends = whole.ends;  // readLine does not note line ends
     }
-    useAnsiCharset("");
     FUZZ_EXPECT(sameReading(whole, buffered), "openWholeFile: %s\n  openForReading: %s\n  bytes %s",
                 describe(whole).c_str(), describe(buffered).c_str(), hexOf(bytes).c_str());
     FUZZ_EXPECT(sameReading(whole, byLine), "readText: %s\n  readLine: %s\n  bytes %s", describe(whole).c_str(),
