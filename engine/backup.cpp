@@ -139,8 +139,3 @@ bool BackupCopier::copy(const Text& relative, Fingerprint* copied) {
     const int folder = folderFor(folders);
     return folder >= 0 && copyFileIntoFolder(root_ + bytes, folder, name.c_str(), copied);
 }
-
-bool makeBackup(const Text& root, const Text& relative, const Text& backup) {
-    BackupCopier copier(root, backup);
-    return copier.copy(relative);
-}

@@ -39,6 +39,3 @@ private:
     std::string folders_;  // the relative folders folderFd_ is a descriptor of
     int folderFd_ = -1;
 };
-
-// One copy as a run makes it: root + relative to backup + relative.
-bool makeBackup(const Text& root, const Text& relative, const Text& backup);

@@ -339,18 +339,6 @@ bool mayBeRewritten(const std::string& path) {
 
 }  // namespace
 
-bool writeTextSafely(const std::string& path, TextView text, TextFormat format) {
-    struct stat written;
-    Failure failure;
-    return writeByPath(path, Encoding{format, {}}, [&](TextFile& file) { writeLines(file, text, format); }, written,
-                       failure);
-}
-
-bool copyFileSafely(const std::string& from, const std::string& to) {
-    const OwnedDescriptor folder(openFolder(folderOf(to)));
-    return folder.fd() >= 0 && copyFileIntoFolder(from, folder.fd(), nameOf(to));
-}
-
 namespace {
 
 // Copies every byte source reads from its start to target. The kernel copies without the

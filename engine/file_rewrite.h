@@ -79,7 +79,7 @@ using BeforeRename = std::function<bool(const Fingerprint& written)>;
 // A run visits files folder by folder, so a rewriter keeps a descriptor of the last
 // folder it wrote in and writes there by bare names. It is used only for a file that it
 // still names (the same file as the one read, with no other link to it); otherwise the
-// descriptor is opened again, and the file is written by its path as writeTextSafely does.
+// descriptor is opened again, and the file is written by its path, safely (see below).
 //
 // A file with more than one name (hard link) is left as it was ("failed", hardLinks): a new
 // file in its place would leave the other names with the old text. A file that another
@@ -236,25 +236,22 @@ private:
                                   // the bytes cannot tell
 };
 
-// Writes text as lines with CR LF after each (see above), after the mark of format, into a
-// new file in the folder of the file and renames it over the file: until the rename the
-// original is untouched, and on any failure it stays as it was and the new file is
-// removed. The new file has no name until it is complete where the file system allows
-// (so a crash leaves none behind). It keeps the original's permission bits, its extended
-// attributes and access ACL (see carryAttributes) and, where the process may set them, its
-// owner and group. A symbolic link stays a link: its target is
-// rewritten. A file that the process may not open for writing, and a file or folder
-// without any write bit (for every user, the administrator too), are refused.
-bool writeTextSafely(const std::string& path, TextView text, TextFormat format);
+// How a file is written safely (the rewriter's writes and restoreFromBackup): its new
+// contents go into a new file in the folder of the file, which is renamed over the file:
+// until the rename the original is untouched, and on any failure it stays as it was and the
+// new file is removed. The new file has no name until it is complete where the file system
+// allows (so a crash leaves none behind). It keeps the original's permission bits, its
+// extended attributes and access ACL (see carryAttributes) and, where the process may set
+// them, its owner and group. A symbolic link stays a link: its target is rewritten. A file
+// that the process may not open for writing, and a file or folder without any write bit
+// (for every user, the administrator too), are refused.
 
-// Copies a file byte for byte to a new path, through a temporary file in the target's
-// folder renamed into place, replacing an earlier file there. The copy keeps the source's
-// permission bits, extended attributes and access ACL (see carryAttributes: it gets none
-// from the target folder's default ACL) and its modification time. False (and nothing
-// left behind) on failure.
-bool copyFileSafely(const std::string& from, const std::string& to);
-// The same copy into the folder that folder (a descriptor) is, under name; with copied,
-// the fingerprint of the bytes copied.
+// Copies a file byte for byte into the folder that folder (a descriptor) is, under name,
+// through a temporary file there renamed into place, replacing an earlier file of that
+// name. The copy keeps the source's permission bits, extended attributes and access ACL
+// (see carryAttributes: it gets none from the target folder's default ACL) and its
+// modification time. False (and nothing left behind) on failure. With copied, the
+// fingerprint of the bytes copied.
 bool copyFileIntoFolder(const std::string& from, int folder, const char* name, Fingerprint* copied = nullptr);
 
 // What became of a file that an undo puts back.
@@ -270,8 +267,8 @@ enum class RestoreOutcome {
 
 // Puts the bytes of the backup copy back into the file at path (its target, when path is
 // a symbolic link) if the file still holds what a run wrote, which had the fingerprint
-// written, and the copy is the one the run made, which had the fingerprint copied. Safely
-// as writeTextSafely writes: a new file, renamed into place, with the file's permission
+// written, and the copy is the one the run made, which had the fingerprint copied. Written
+// safely (see above): a new file, renamed into place, with the file's permission
 // bits, extended attributes and access ACL and, where the process may set it, its owner; a
 // file that another program changes meanwhile is left as that program left it
 // ("editedSince").

@@ -178,8 +178,6 @@ constexpr uint64_t highBits = 0x8080808080808080ull;
 
 int64_t textLength(TextView text) { return static_cast<int64_t>(text.size()); }
 
-bool textEquals(TextView a, TextView b) { return a == b; }
-
 size_t findTextFrom(TextView text, TextView pattern, size_t from, int mode) {
   if (pattern.empty() || from >= text.size()) return TextView::npos;
   if (mode == 1) {
@@ -260,18 +258,6 @@ Text replaceAll(TextView text, TextView find, TextView replacement) {
   return out;
 }
 
-Text leftPart(TextView text, int64_t count) {
-  if (count <= 0) return Text();
-  if (static_cast<uint64_t>(count) >= text.size()) return Text(text);
-  return Text(text.substr(0, static_cast<size_t>(count)));
-}
-
-Text midPart(TextView text, int64_t start) {
-  if (start <= 1) return Text(text);
-  if (static_cast<uint64_t>(start) > text.size()) return Text();
-  return Text(text.substr(static_cast<size_t>(start) - 1));
-}
-
 char16_t lowerCaseUnit(char16_t unit) { return lowerUnits()[unit]; }
 
 Text lowerCase(TextView text) {
@@ -279,15 +265,6 @@ Text lowerCase(TextView text) {
   Text out(text.size(), u'\0');
   for (size_t i = 0; i < text.size(); ++i) out[i] = table[text[i]];
   return out;
-}
-
-Text pathPart(TextView path) {
-  if (!path.empty() && path.front() == u'"') path.remove_prefix(1);
-  const size_t bar = path.find(u'|');
-  const TextView head = bar == TextView::npos ? path : path.substr(0, bar);
-  const size_t last = head.find_last_of(u"\\/");
-  if (last == TextView::npos) return Text();
-  return Text(head.substr(0, last + 1));
 }
 
 Text fileNamePart(TextView path, bool withoutExtension) {

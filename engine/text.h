@@ -12,7 +12,6 @@ using Text = std::u16string;
 using TextView = std::u16string_view;
 
 int64_t textLength(TextView text);
-bool textEquals(TextView a, TextView b);
 
 // Mode 0 matches letter case exactly; mode 1 compares code units after lowerCaseUnit.
 int32_t findText(TextView text, TextView pattern, int32_t start, int mode);
@@ -34,9 +33,6 @@ size_t appendReplacingAll(TextView text, TextView find, TextView replacement, Te
 // or the replacement is longer).
 size_t replaceAllInPlace(Text& text, TextView find, TextView replacement);
 
-Text leftPart(TextView text, int64_t count);
-Text midPart(TextView text, int64_t start);
-
 // The locale's lower-case mapping, one UTF-16 code unit at a time (surrogates map to themselves).
 // The mapping is towlower() under LC_CTYPE, read into a table on first use; useUtf8Locale
 // reads it again, a plain setlocale does not.
@@ -44,7 +40,6 @@ char16_t lowerCaseUnit(char16_t unit);
 Text lowerCase(TextView text);
 
 // Splitting of paths; both "\" and "/" separate folders.
-Text pathPart(TextView path);
 Text fileNamePart(TextView path, bool withoutExtension);
 Text extensionPart(TextView path);
 

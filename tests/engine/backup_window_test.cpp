@@ -107,7 +107,8 @@ TEST_F(BackupTest, CopyIsByteExact) {
     const std::string bytes = "\xEF\xBB\xBFold caf\xC3\xA9\r\nline\rlast\n";
     writeFile("site/page.htm", bytes);
     makeFolder("bak");
-    EXPECT_TRUE(makeBackup(folderText("site"), u"page.htm", folderText("bak")));
+    BackupCopier copier(folderText("site"), folderText("bak"));
+    EXPECT_TRUE(copier.copy(u"page.htm"));
     EXPECT_EQ(readFile("bak/page.htm"), bytes);
 }
 

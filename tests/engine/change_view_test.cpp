@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "engine/regex.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -18,17 +19,15 @@ namespace fs = std::filesystem;
 
 using Marks = std::vector<std::pair<size_t, size_t>>;
 
-class ChangeViewTest : public testing::Test {
+class ChangeViewTest : public testing_support::TemporaryFolderTest {
 protected:
     void SetUp() override {
         useUtf8Locale();
-        std::string pattern = (fs::temp_directory_path() / "change-view-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern + "/";
+        TemporaryFolderTest::SetUp();
     }
-    void TearDown() override { fs::remove_all(folder_); }
+    // Writes page.htm and gives its path.
     std::string write(const std::string& bytes) {
-        const std::string path = folder_ + "page.htm";
+        const std::string path = at("page.htm");
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
     }
@@ -38,7 +37,6 @@ protected:
         row.replacement = replacement;
         return row;
     }
-    std::string folder_;
 };
 
 TEST_F(ChangeViewTest, RegexChangeWithGroupShowsEachChangedLineMarkedOnBothSides) {
@@ -115,7 +113,7 @@ TEST_F(ChangeViewTest, AfterShowsWhatTheCodePageKeepsAndOnlyTheFirstPlacesUpToTh
     EXPECT_EQ(changes.stretches[1].after[0].text, u"? old");
     // Nothing to show for a file the run would leave alone.
     EXPECT_EQ(describeChanges(path, plain(u"absent", u"x"), options).outcome, FileOutcome::unchanged);
-    EXPECT_EQ(describeChanges(folder_ + "missing.htm", plain(u"old", u"x"), options).outcome, FileOutcome::unreadable);
+    EXPECT_EQ(describeChanges(at("missing.htm"), plain(u"old", u"x"), options).outcome, FileOutcome::unreadable);
 }
 
 }  // namespace

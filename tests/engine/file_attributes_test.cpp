@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 
+#include "engine/backup.h"
 #include "engine/file_rewrite.h"
 #include "engine/fingerprint.h"
 #include "tests/support/acl_tools.h"
@@ -132,7 +133,8 @@ TEST_F(FileAttributesTest, BackupCopyKeepsTheFilesAclAndGetsNothingFromItsFolder
     const std::string acl = aclOf(at("a.txt"));
     ASSERT_NE(acl.find("group::r--"), std::string::npos) << acl;
 
-    ASSERT_TRUE(copyFileSafely(at("a.txt"), at("bak/a.txt")));
+    BackupCopier copier(textFromUtf8(root_), textFromUtf8(at("bak")));
+    ASSERT_TRUE(copier.copy(u"a.txt"));
     EXPECT_EQ(read("bak/a.txt"), "old\n");
     EXPECT_EQ(aclOf(at("bak/a.txt")), acl);
     EXPECT_EQ(modeOf(at("bak/a.txt")), modeOf(at("a.txt")));

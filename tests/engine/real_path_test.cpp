@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/temporary_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,17 +23,17 @@ TEST(RealPathTest, WithinMeansTheFolderItselfOrBelowItNotANameThatStartsAlike) {
     EXPECT_FALSE(pathIsWithin("/sit", "/site"));
 }
 
-TEST(RealPathTest, LinksAreResolvedAndAPathThatLeadsNowhereIsEmpty) {
-    std::string pattern = (fs::temp_directory_path() / "real-path-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const fs::path folder = fs::canonical(pattern);
+// On real links in a temporary folder.
+using RealPathLinksTest = testing_support::TemporaryFolderTest;
+
+TEST_F(RealPathLinksTest, LinksAreResolvedAndAPathThatLeadsNowhereIsEmpty) {
+    const fs::path folder = folder_;
     fs::create_directories(folder / "site/sub");
     fs::create_directory_symlink(folder / "site", folder / "link");
     fs::create_symlink(folder / "missing", folder / "dangling");
     EXPECT_EQ(resolvedPath((folder / "link/sub/").string()), (folder / "site/sub").string());
     EXPECT_EQ(resolvedPath((folder / "link/../site").string()), (folder / "site").string());
     EXPECT_EQ(resolvedPath((folder / "dangling").string()), "");
-    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <set>
 
 #include "engine/run.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -53,13 +54,12 @@ public:
     std::vector<std::pair<std::string, RestoreOutcome>> seen;
 };
 
-class RunJournalTest : public testing::Test {
+class RunJournalTest : public testing_support::TemporaryFolderTest {
 protected:
     void SetUp() override {
         useUtf8Locale();
-        std::string pattern = (fs::temp_directory_path() / "run-journal-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        top_ = pattern + "/";
+        TemporaryFolderTest::SetUp();
+        top_ = root_;
         site_ = top_ + "site/";
         backup_ = top_ + "backup/";
         fs::create_directories(site_);
@@ -67,8 +67,7 @@ protected:
         row_.search = u"old";
         row_.replacement = u"new";
     }
-    void TearDown() override { fs::remove_all(top_); }
-
+    // Files by their full paths.
     void write(const std::string& path, const std::string& bytes) {
         fs::create_directories(fs::path(path).parent_path());
         std::ofstream(path, std::ios::binary) << bytes;

@@ -19,6 +19,7 @@
 #include <set>
 
 #include "engine/file_walk.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -47,24 +48,12 @@ public:
     std::vector<Seen> seen;
 };
 
-class EngineRunTest : public testing::Test {
+class EngineRunTest : public testing_support::TemporaryFolderTest {
 protected:
     void SetUp() override {
         useUtf8Locale();
-        std::string pattern = (fs::temp_directory_path() / "engine-run-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern + "/";
+        TemporaryFolderTest::SetUp();
     }
-    void TearDown() override { fs::remove_all(root_); }
-    void write(const std::string& name, const std::string& bytes) {
-        fs::create_directories((fs::path(root_) / name).parent_path());
-        std::ofstream(root_ + name, std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) {
-        std::ifstream in(root_ + name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::string root_;
 };
 
 TEST_F(EngineRunTest, ObserverSeesEveryFileAndTheTotals) {

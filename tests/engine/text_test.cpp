@@ -71,13 +71,6 @@ TEST(TextLengthTest, CountsCodeUnitsSoAPairCountsTwice) {
   EXPECT_EQ(textLength(u"a\U0001F600"), 3);
 }
 
-TEST(TextEqualsTest, IsExactAndCaseSensitive) {
-  EXPECT_TRUE(textEquals(u"", u""));
-  EXPECT_TRUE(textEquals(u"abc", u"abc"));
-  EXPECT_FALSE(textEquals(u"abc", u"abC"));
-  EXPECT_FALSE(textEquals(u"abc", u"ab"));
-}
-
 TEST(FindTextTest, IgnoreCaseFindsEarlierLetterThanMatchCase) {
   EXPECT_EQ(findText(u"abcABC", u"B", 1, 1), 2);
   EXPECT_EQ(findText(u"abcABC", u"B", 1, 0), 5);
@@ -215,23 +208,6 @@ TEST(ReplaceAllTest, MatchesReferenceOnRandomTexts) {
   }
 }
 
-TEST(LeftPartTest, CountsOutsideTheTextAreClamped) {
-  EXPECT_EQ(leftPart(u"abc", -1), u"");
-  EXPECT_EQ(leftPart(u"abc", 0), u"");
-  EXPECT_EQ(leftPart(u"abc", 2), u"ab");
-  EXPECT_EQ(leftPart(u"abc", 3), u"abc");
-  EXPECT_EQ(leftPart(u"abc", 99), u"abc");
-}
-
-TEST(MidPartTest, StartsOutsideTheTextAreClamped) {
-  EXPECT_EQ(midPart(u"abc", 0), u"abc");
-  EXPECT_EQ(midPart(u"abc", -5), u"abc");
-  EXPECT_EQ(midPart(u"abc", 1), u"abc");
-  EXPECT_EQ(midPart(u"abc", 2), u"bc");
-  EXPECT_EQ(midPart(u"abc", 3), u"c");
-  EXPECT_EQ(midPart(u"abc", 4), u"");
-}
-
 TEST(LowerCaseTest, FollowsTheUtf8LocaleOneUnitAtATime) {
   lowerCaseUnit(u'A');  // the table exists before the locale changes
   useUtf8Locale();
@@ -263,22 +239,6 @@ TEST(LocaleTest, CodesetNamesTreatedAsUtf8) {
   EXPECT_TRUE(isUtf8Codeset(""));
   EXPECT_FALSE(isUtf8Codeset("ISO-8859-1"));
   EXPECT_FALSE(isUtf8Codeset("CP1251"));
-}
-
-TEST(PathPartTest, KeepsEverythingUpToTheLastSeparator) {
-  EXPECT_EQ(pathPart(u"C:\\a\\b.txt"), u"C:\\a\\");
-  EXPECT_EQ(pathPart(u"/home/me/notes.txt"), u"/home/me/");
-  EXPECT_EQ(pathPart(u"C:\\a/b\\c"), u"C:\\a/b\\");
-  EXPECT_EQ(pathPart(u"file.txt"), u"");
-  EXPECT_EQ(pathPart(u""), u"");
-  EXPECT_EQ(pathPart(u"dir/"), u"dir/");
-}
-
-TEST(PathPartTest, SkipsALeadingQuoteAndStopsAtABar) {
-  EXPECT_EQ(pathPart(u"\"C:\\my dir\\b.txt\""), u"C:\\my dir\\");
-  EXPECT_EQ(pathPart(u"C:\\a\\b.txt|D:\\x\\y.txt"), u"C:\\a\\");
-  EXPECT_EQ(pathPart(u"b.txt|D:\\x\\y.txt"), u"");
-  EXPECT_EQ(pathPart(u"\""), u"");
 }
 
 TEST(FileNamePartTest, NameWithAndWithoutExtension) {
