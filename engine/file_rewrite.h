@@ -8,9 +8,11 @@
 #include <memory>
 #include <sys/stat.h>
 
+#include "engine/failure.h"
 #include "engine/fingerprint.h"
 #include "engine/reached_files.h"
 #include "engine/replace.h"
+#include "engine/safe_write.h"
 #include "engine/text_file.h"
 
 // What happened to one file.
@@ -23,39 +25,9 @@ enum class FileOutcome {
                   // when another holder has it locked) and was left as it was
 };
 
-// Why a file was left as it was (outcome "failed" or "unreadable"), as far as the run can
-// tell; with the system's error number where one is known.
-enum class FailureCause {
-    none,
-    unreadable,        // it could not be opened or read
-    pathTooLong,       // its path is longer than the system opens
-    notWholeText,      // writing its text back would change bytes that were not replaced (a
-                       // zero byte, bytes its character set cannot give back, a cut-off
-                       // last character, a read error)
-    notWritable,       // the file or its folder may not be written
-    inUse,             // another holder has it locked
-    hardLinks,         // it has other names (hard links), which would keep the old text
-    changedMeanwhile,  // another program changed it while the run read, replaced and wrote it
-    backupFailed,      // its backup copy could not be made or recorded
-    outOfMemory,       // there is not enough memory for it
-    matchLimit,        // the regular-expression engine gave up on it
-    writeFailed,       // its new contents could not be written (no room left, ...)
-};
-
-// What became of a file that was left as it was.
-struct Failure {
-    FailureCause cause = FailureCause::none;
-    int error = 0;  // errno, where the system gave one
-};
-
 // Called once the new text is ready, before anything is written; false leaves the file
 // alone and makes it "failed" (the run's backup copy goes here).
 using BeforeWrite = std::function<bool()>;
-// Called with the fingerprint of the new bytes once they are complete, just before they
-// take the file's place; false leaves the file as it was and makes it "failed" (the run's
-// journal entry goes here).
-using BeforeRename = std::function<bool(const Fingerprint& written)>;
-
 // Reads, replaces and writes back one file. The text of the file is its lines joined by
 // CR LF (no break after the last line, unless RewriteOptions::lastLineEndSearched); the new text is split into lines again at CR LF,
 // lone CR and lone LF, and every line, the last included, is written with CR LF after it,
@@ -235,42 +207,3 @@ private:
     std::string codePageNeedle_;  // its bytes in a single-byte "ansi" code page; empty when
                                   // the bytes cannot tell
 };
-
-// How a file is written safely (the rewriter's writes and restoreFromBackup): its new
-// contents go into a new file in the folder of the file, which is renamed over the file:
-// until the rename the original is untouched, and on any failure it stays as it was and the
-// new file is removed. The new file has no name until it is complete where the file system
-// allows (so a crash leaves none behind). It keeps the original's permission bits, its
-// extended attributes and access ACL (see carryAttributes) and, where the process may set
-// them, its owner and group. A symbolic link stays a link: its target is rewritten. A file
-// that the process may not open for writing, and a file or folder without any write bit
-// (for every user, the administrator too), are refused.
-
-// Copies a file byte for byte into the folder that folder (a descriptor) is, under name,
-// through a temporary file there renamed into place, replacing an earlier file of that
-// name. The copy keeps the source's permission bits, extended attributes and access ACL
-// (see carryAttributes: it gets none from the target folder's default ACL) and its
-// modification time. False (and nothing left behind) on failure. With copied, the
-// fingerprint of the bytes copied.
-bool copyFileIntoFolder(const std::string& from, int folder, const char* name, Fingerprint* copied = nullptr);
-
-// What became of a file that an undo puts back.
-enum class RestoreOutcome {
-    restored,         // it held what the run wrote and now holds its backup copy's bytes
-    alreadyRestored,  // it holds its backup copy's bytes already: nothing was written
-    editedSince,      // it holds other bytes than the run wrote: left alone
-    missing,          // it is not there any more: left alone
-    backupMissing,    // its backup copy cannot be read: left alone
-    backupChanged,    // its backup copy is not the one the run made: left alone
-    failed,           // it could not be read or written safely: left as it was
-};
-
-// Puts the bytes of the backup copy back into the file at path (its target, when path is
-// a symbolic link) if the file still holds what a run wrote, which had the fingerprint
-// written, and the copy is the one the run made, which had the fingerprint copied. Written
-// safely (see above): a new file, renamed into place, with the file's permission
-// bits, extended attributes and access ACL and, where the process may set it, its owner; a
-// file that another program changes meanwhile is left as that program left it
-// ("editedSince").
-RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
-                                 const Fingerprint& copied);
