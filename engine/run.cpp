@@ -94,32 +94,38 @@ void runOnThisThread(RunSetup& setup, RunObserver& observer, RunTotals& totals) 
 }
 
 // The files of a run done by several threads and handed to the observer in the list's
-// order, on the thread that started the run. Threads take runs of consecutive files (a
-// chunk) and hand a chunk's reports over at once, so that a thread meets the others once
-// per chunk rather than once per file; they work at most a window of files ahead of the
-// last told, so that a stop takes effect soon and the reports waiting stay few.
+// order, on the thread that started the run. The list is dealt out in rounds: in each,
+// thread j of J does every J-th file from the round's j-th on, so that the threads work
+// on neighbouring files (a file's first name in the list is settled only once the files
+// before it are opened) and each meets the others once per round, handing a round's
+// reports over at once, rather than once per file. The threads work at most a window of
+// files ahead of the last told, so that a stop takes effect soon and few reports wait.
 class ParallelRun {
 public:
     ParallelRun(RunSetup& setup, unsigned jobs) : setup_(setup), files_(setup.relatives.size()), end_(files_) {
-        // Small chunks for short lists, so that every thread gets its share.
-        chunk_ = std::clamp<size_t>(files_ / (8 * static_cast<size_t>(jobs)), 1, 16);
-        window_ = std::max<size_t>(16, 4 * chunk_) * jobs;
-        slots_.resize(window_);
         for (unsigned j = 0; j < jobs; ++j) workers_.push_back(std::make_unique<FileWorker>(setup));
         for (unsigned j = 0; j < jobs; ++j) {
             try {
-                threads_.emplace_back([this, j] { work(*workers_[j]); });
+                threads_.emplace_back([this, j] { work(*workers_[j], j); });
             } catch (const std::system_error&) {
                 break;  // as many threads as the system gives
             }
         }
+        {
+            // The rounds are dealt to the threads that run.
+            const std::lock_guard lock(mutex_);
+            lanes_ = threads_.size();
+            perLane_ = std::clamp<size_t>(files_ / (16 * std::max<size_t>(lanes_, 1)), 1, 16);
+            window_ = std::max<size_t>(16, 4 * perLane_) * std::max<size_t>(lanes_, 1);
+            slots_.resize(window_);
+        }
+        room_.notify_all();
     }
     ~ParallelRun() {
         {
             const std::lock_guard lock(mutex_);
-            end_ = std::min(end_, next_);
+            stopAll();
         }
-        stopping_.store(true, std::memory_order_relaxed);
         room_.notify_all();
         for (std::thread& thread : threads_) thread.join();
     }
@@ -174,37 +180,57 @@ private:
     };
     Slot& slotOf(size_t index) { return slots_[index % window_]; }
 
+    // No thread begins another file; each still goes through the rounds that any thread
+    // has taken, so that every file of them counts as reached and as handed over. Called
+    // with the mutex held.
+    void stopAll() {
+        if (stopping_.load(std::memory_order_relaxed)) return;
+        stopEnd_ = taken_;
+        stopping_.store(true, std::memory_order_relaxed);
+    }
+
     // Begins no more files after the observer stopped the run at index; the end of what
     // is told. A dry run ends at index, as on one thread, since the files begun after it
     // are not touched; a real run tells every file begun, since it may have changed them.
     size_t stop(size_t index) {
-        stopping_.store(true, std::memory_order_relaxed);
-        const std::lock_guard lock(mutex_);
-        end_ = std::min(end_, setup_.options.dryRun ? index + 1 : next_);
-        return setup_.options.dryRun ? end_ : files_;
+        {
+            const std::lock_guard lock(mutex_);
+            stopAll();
+            end_ = std::min(end_, setup_.options.dryRun ? index + 1 : stopEnd_);
+        }
+        room_.notify_all();
+        return setup_.options.dryRun ? index + 1 : files_;
     }
 
-    void work(FileWorker& worker) {
-        std::vector<Slot> reports;
-        for (;;) {
-            size_t first;
-            size_t last;
+    void work(FileWorker& worker, size_t lane) {
+        std::vector<std::pair<size_t, Slot>> reports;
+        size_t round = 0;
+        for (;; ++round) {
+            size_t start;
+            size_t span;
+            bool skip;
             {
                 std::unique_lock lock(mutex_);
                 ++waitingForRoom_;
-                room_.wait(lock, [&] { return next_ >= end_ || next_ < told_ + window_; });
+                room_.wait(lock, [&] {
+                    if (lanes_ == 0) return false;
+                    const size_t begin = round * lanes_ * perLane_;
+                    if (stopping_.load(std::memory_order_relaxed)) return true;
+                    return begin >= files_ || begin + lanes_ * perLane_ <= told_ + window_;
+                });
                 --waitingForRoom_;
-                if (next_ >= end_) return;
-                first = next_;
-                last = std::min({end_, first + chunk_, told_ + window_});
-                next_ = last;
+                span = lanes_ * perLane_;
+                start = round * span;
+                skip = stopping_.load(std::memory_order_relaxed);
+                if (start >= (skip ? stopEnd_ : files_)) return;
+                taken_ = std::max(taken_, std::min(start + span, files_));
             }
             reports.clear();
-            for (size_t index = first; index < last; ++index) {
-                Slot& slot = reports.emplace_back();
-                // A stop begins no further file, also of a chunk already taken.
-                // Its place in the order counts as reached: later files never wait for it.
-                if (stopping_.load(std::memory_order_relaxed)) {
+            for (size_t index = start + lane; index < start + span && index < files_; index += lanes_) {
+                Slot& slot = reports.emplace_back(index, Slot()).second;
+                // After a stop no file is begun; its place in the order counts as reached,
+                // so that later files never wait for it.
+                if (skip || stopping_.load(std::memory_order_relaxed)) {
                     slot.state = Slot::notBegun;
                     setup_.reached.reach(setup_.firstIndex + index, nullptr);
                     continue;
@@ -220,28 +246,34 @@ private:
                 }
             }
             const std::lock_guard lock(mutex_);
-            for (size_t index = first; index < last; ++index) slotOf(index) = std::move(reports[index - first]);
-            if (first <= awaited_ && awaited_ < last) ready_.notify_one();
+            bool awaited = false;
+            for (auto& [index, slot] : reports) {
+                awaited = awaited || index == awaited_;
+                slotOf(index) = std::move(slot);
+            }
+            if (awaited) ready_.notify_one();
         }
     }
 
     RunSetup& setup_;
     const size_t files_;
-    size_t chunk_;
-    size_t window_;
     std::vector<std::unique_ptr<FileWorker>> workers_;
     std::vector<std::thread> threads_;
     std::atomic<bool> stopping_{false};  // the run stops: no thread begins another file
 
     std::mutex mutex_;
     std::condition_variable ready_;  // the file the observer waits for is done
-    std::condition_variable room_;   // files were told, or the run ends
-    size_t next_ = 0;             // the next file to hand to a thread
-    size_t end_;                  // no file from here on is handed out
-    size_t told_ = 0;             // files told to the observer
-    size_t awaited_ = 0;          // the file the observer waits for
+    std::condition_variable room_;   // files were told, the threads are counted, or the run stops
+    size_t lanes_ = 0;             // the threads that run (0 until they are counted)
+    size_t perLane_ = 1;           // files of a round for each thread
+    size_t window_ = 1;            // files handed out ahead of the last told, at most
+    size_t end_;                   // no file from here on is told
+    size_t taken_ = 0;             // the end of the rounds taken so far
+    size_t stopEnd_ = 0;           // after a stop: the end of the rounds to go through
+    size_t told_ = 0;              // files told to the observer
+    size_t awaited_ = 0;           // the file the observer waits for
     unsigned waitingForRoom_ = 0;  // threads waiting for the window to move on
-    std::vector<Slot> slots_;     // the window's files, by index modulo its size
+    std::vector<Slot> slots_;      // the window's files, by index modulo its size
 };
 
 }  // namespace
