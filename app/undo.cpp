@@ -31,7 +31,8 @@ public:
         // None yet: the first file takes the events.
         lastDrain_ = Clock::time_point();
     }
-    void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override {
+    void fileDone(size_t, const JournalEntry& entry, const RestoreResult& result) override {
+        const RestoreOutcome outcome = result.outcome;
         const auto row = rowOf_.find(entry.path);
         if (row != rowOf_.end()) {
             const int item = static_cast<int>(row->second);

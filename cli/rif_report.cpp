@@ -107,8 +107,15 @@ void Report::drawProgress() {
     shown_ = true;
 }
 
-void UndoReport::fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) {
-    const char* reason = leftAloneReason(outcome);
+void UndoReport::fileDone(size_t, const JournalEntry& entry, const RestoreResult& result) {
+    const RestoreOutcome outcome = result.outcome;
+    const char* const leftAlone = leftAloneReason(outcome);
+    std::string because;
+    if (leftAlone != nullptr) {
+        because = leftAlone;
+        if (result.error != 0) because += std::string(": ") + std::strerror(result.error);
+    }
+    const char* reason = leftAlone != nullptr ? because.c_str() : nullptr;
     if (settings_.json && reason != nullptr) {
         std::cout << jsonLine("error", {{"path", jsonPath(entry.path)}, {"error", std::string("left alone: ") + reason}})
                   << "\n";

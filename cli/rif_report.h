@@ -50,7 +50,7 @@ private:
 class UndoReport : public UndoObserver {
 public:
     UndoReport(const Settings& settings, const Colours& colours) : settings_(settings), colours_(colours) {}
-    void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override;
+    void fileDone(size_t, const JournalEntry& entry, const RestoreResult& result) override;
 
 private:
     const Settings& settings_;

@@ -466,13 +466,14 @@ UndoEnd undoRun(const std::string& backupFolder, const Journal& given, UndoObser
     // back last.
     for (size_t i = journal.entries.size(); i-- > 0;) {
         const JournalEntry& entry = journal.entries[i];
-        const RestoreOutcome outcome = restoreFromBackup(folder + entry.backup, entry.path, entry.written, entry.copied);
+        const RestoreResult result = restoreFromBackup(folder + entry.backup, entry.path, entry.written, entry.copied);
+        const RestoreOutcome outcome = result.outcome;
         if (outcome == RestoreOutcome::restored) ++totals.restored;
         else if (outcome != RestoreOutcome::alreadyRestored) ++totals.leftAlone;
         // Only what is put back is spent: a later undo tries the rest again.
         if (marked && (outcome == RestoreOutcome::restored || outcome == RestoreOutcome::alreadyRestored))
             marked = writeAll(fd, sealed("undone " + std::to_string(entry.number), journal.run));
-        observer.fileDone(i, entry, outcome);
+        observer.fileDone(i, entry, result);
         if (i > 0 && !observer.keepGoing()) {
             totals.stopped = true;
             break;

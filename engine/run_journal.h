@@ -126,7 +126,7 @@ Journal readJournal(const std::string& backupFolder);
 class UndoObserver {
 public:
     virtual ~UndoObserver() = default;
-    virtual void fileDone(size_t index, const JournalEntry& entry, RestoreOutcome outcome) = 0;
+    virtual void fileDone(size_t index, const JournalEntry& entry, const RestoreResult& result) = 0;
     // Asked after every file but the last: false stops the undo there; the entries not
     // tried stay for a later undo.
     virtual bool keepGoing() { return true; }

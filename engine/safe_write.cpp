@@ -187,6 +187,7 @@ bool writeInFolder(int folder, const char* name, const struct stat& info, const 
     // would be (with the effective IDs, as open checks them). A file or folder without any
     // write bit is read-only for every user, the administrator too.
     struct stat folderInfo;
+    errno = EACCES;  // what a refusal by the permission bits alone reports
     if ((info.st_mode & 0222) == 0 || ::faccessat(folder, name, W_OK, AT_EACCESS) != 0 ||
         fstat(folder, &folderInfo) != 0 || (folderInfo.st_mode & 0222) == 0) {
         failure = {FailureCause::notWritable, errno};
@@ -331,24 +332,25 @@ bool copyFileIntoFolder(const std::string& from, int folder, const char* name, F
     return temporary.moveTo(name);
 }
 
-RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
-                                 const Fingerprint& copied) {
+RestoreResult restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
+                                const Fingerprint& copied) {
+    const auto failed = [] { return RestoreResult{RestoreOutcome::failed, errno}; };
     struct stat entry;
-    if (::lstat(path.c_str(), &entry) != 0) return RestoreOutcome::missing;
+    if (::lstat(path.c_str(), &entry) != 0) return {RestoreOutcome::missing};
     const std::string target = S_ISLNK(entry.st_mode) ? resolvedPath(path) : path;
-    if (target.empty()) return RestoreOutcome::missing;
+    if (target.empty()) return {RestoreOutcome::missing};
     const ReadDescriptor current(target);
     const ReadDescriptor copy(backup);
-    if (copy.fd() < 0) return RestoreOutcome::backupMissing;
-    if (current.fd() < 0) return RestoreOutcome::editedSince;
+    if (copy.fd() < 0) return {RestoreOutcome::backupMissing};
+    if (current.fd() < 0) return {RestoreOutcome::editedSince};
     Fingerprint now;
     Fingerprint original;
     if (!fingerprintDescriptor(current.fd(), now) || !fingerprintDescriptor(copy.fd(), original))
-        return RestoreOutcome::failed;
-    if (now != written) return now == original ? RestoreOutcome::alreadyRestored : RestoreOutcome::editedSince;
+        return failed();
+    if (now != written) return {now == original ? RestoreOutcome::alreadyRestored : RestoreOutcome::editedSince};
     // Only the copy the run made goes back: another run's, or one put there since, would
     // bring another file's text.
-    if (original != copied) return RestoreOutcome::backupChanged;
+    if (original != copied) return {RestoreOutcome::backupChanged};
     // Written as a run writes: refused where the file or its folder may not be written,
     // through a new file that takes the file's permission bits and owner. The modification
     // time is the restore's own, so that tools that rebuild from the file see the change.
@@ -356,15 +358,18 @@ RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& p
     const char* const name = nameOf(target);
     const struct stat& info = current.info();
     struct stat folderInfo;
-    if (folder.fd() < 0 || (info.st_mode & 0222) == 0 || ::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0 ||
+    if (folder.fd() < 0) return failed();
+    errno = EACCES;  // what a refusal by the permission bits alone reports
+    if ((info.st_mode & 0222) == 0 || ::faccessat(folder.fd(), name, W_OK, AT_EACCESS) != 0 ||
         fstat(folder.fd(), &folderInfo) != 0 || (folderInfo.st_mode & 0222) == 0)
-        return RestoreOutcome::failed;
+        return failed();
     TemporaryFile temporary(folder.fd());
     struct stat own;
     if (!temporary.created() || !copyBytes(copy.fd(), temporary.fd()) ||
         !temporary.takeAttributes(current.fd(), name, info, own))
-        return RestoreOutcome::failed;
+        return failed();
     Failure failure;
-    if (temporary.moveTo(name, &info, &failure)) return RestoreOutcome::restored;
-    return failure.cause == FailureCause::changedMeanwhile ? RestoreOutcome::editedSince : RestoreOutcome::failed;
+    if (temporary.moveTo(name, &info, &failure)) return {RestoreOutcome::restored};
+    if (failure.cause == FailureCause::changedMeanwhile) return {RestoreOutcome::editedSince};
+    return {RestoreOutcome::failed, failure.error};
 }

@@ -81,6 +81,13 @@ enum class RestoreOutcome {
     failed,           // it could not be read or written safely: left as it was
 };
 
+// What became of a file that an undo puts back, and for "failed", the system's error
+// number where it gave one.
+struct RestoreResult {
+    RestoreOutcome outcome = RestoreOutcome::failed;
+    int error = 0;
+};
+
 // Puts the bytes of the backup copy back into the file at path (its target, when path is
 // a symbolic link) if the file still holds what a run wrote, which had the fingerprint
 // written, and the copy is the one the run made, which had the fingerprint copied. Written
@@ -88,5 +95,5 @@ enum class RestoreOutcome {
 // bits, extended attributes and access ACL and, where the process may set it, its owner; a
 // file that another program changes meanwhile is left as that program left it
 // ("editedSince").
-RestoreOutcome restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
-                                 const Fingerprint& copied);
+RestoreResult restoreFromBackup(const std::string& backup, const std::string& path, const Fingerprint& written,
+                                const Fingerprint& copied);

@@ -115,7 +115,7 @@ TEST_F(FileAttributesTest, RestoreFromBackupKeepsTheFilesAclAndMode) {
     const mode_t mode = modeOf(at("a.txt"));
     ASSERT_NE(acl.find("user:65534:rw-"), std::string::npos) << acl;
 
-    EXPECT_EQ(restoreFromBackup(at("a.bak"), at("a.txt"), fingerprintOf("new\n"), fingerprintOf("old\n")),
+    EXPECT_EQ(restoreFromBackup(at("a.bak"), at("a.txt"), fingerprintOf("new\n"), fingerprintOf("old\n")).outcome,
               RestoreOutcome::restored);
     EXPECT_EQ(read("a.txt"), "old\n");
     EXPECT_EQ(aclOf(at("a.txt")), acl);

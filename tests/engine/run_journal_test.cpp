@@ -48,8 +48,8 @@ private:
 
 class Undone : public UndoObserver {
 public:
-    void fileDone(size_t, const JournalEntry& entry, RestoreOutcome outcome) override {
-        seen.emplace_back(entry.backup, outcome);
+    void fileDone(size_t, const JournalEntry& entry, const RestoreResult& result) override {
+        seen.emplace_back(entry.backup, result.outcome);
     }
     std::vector<std::pair<std::string, RestoreOutcome>> seen;
 };

@@ -35,7 +35,7 @@ bool sameEntries(const std::vector<JournalEntry>& read, const std::vector<Journa
 
 class Outcomes : public UndoObserver {
 public:
-    void fileDone(size_t, const JournalEntry&, RestoreOutcome outcome) override { seen.push_back(outcome); }
+    void fileDone(size_t, const JournalEntry&, const RestoreResult& result) override { seen.push_back(result.outcome); }
     std::vector<RestoreOutcome> seen;
 };
 
