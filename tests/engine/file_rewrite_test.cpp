@@ -65,12 +65,8 @@ protected:
         useUtf8Locale();
         TemporaryFolderTest::SetUp();
     }
-    void TearDown() override {
-        // Tests take the write permission of the folder away.
-        std::error_code ignored;
-        fs::permissions(folder_, fs::perms::all, ignored);
-        TemporaryFolderTest::TearDown();
-    }
+    // Tests take the write permission of the folder away; the fixture gives it back before
+    // it removes the folder.
 
     // Copies the file at from into the folder under name, as the run's backup copies are made.
     bool copyInto(const std::string& from, const char* name) const {
