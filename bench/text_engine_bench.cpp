@@ -14,6 +14,7 @@
 
 #include "engine/text.h"
 #include "engine/text_file.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -45,14 +46,12 @@ std::string makeUtf8Sample(size_t targetBytes) {
 }  // namespace
 
 int main() {
-  std::error_code error;
-  std::string folderName = (std::filesystem::temp_directory_path() / "text_engine_bench_XXXXXX").string();
-  if (!mkdtemp(folderName.data())) {
-    std::perror("mkdtemp");
+  testing_support::ScratchFolder folder;
+  if (!folder.make("text_engine_bench")) {
+    std::perror("cannot make a temporary folder");
     return 1;
   }
-  const std::filesystem::path folder = folderName;
-  const std::string path = (folder / "sample.txt").string();
+  const std::string path = (folder.path() / "sample.txt").string();
 
   // Read and decode.
   const std::string sample = makeUtf8Sample(100u * 1000 * 1000);
@@ -81,7 +80,7 @@ int main() {
   }
   std::printf("read_decode_utf8 %.0f MB/s\n", sample.size() / 1e6 / best);
   std::fprintf(stderr, "(%zu lines, %zu code units)\n", lines, units);
-  std::filesystem::remove_all(folder, error);
+  folder.remove();
 
   // Plain replacement: 10 MB of UTF-16 text (5 million code units) with 100,000 occurrences
   // spread evenly.

@@ -1,6 +1,6 @@
 #pragma once
-// The fixture of rif's end-to-end tests: a temporary folder, files written and read in it,
-// and the built rif run there as a process.
+// The fixture of rif's end-to-end tests: a temporary folder, files written and read in it
+// (the shared temporary-folder fixture), and the built rif run there as a process.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/temporary_folder.h"
 
 namespace rif_test {
 
@@ -30,24 +32,10 @@ inline std::string quoted(const std::string& word) {
     return q + "'";
 }
 
-class RifTest : public testing::Test {
+class RifTest : public testing_support::TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "rif-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    RifTest() : TemporaryFolderTest("rif") {}
 
-    std::string at(const std::string& name) const { return (folder_ / name).string(); }
-    void write(const std::string& name, const std::string& bytes) const {
-        fs::create_directories((folder_ / name).parent_path());
-        std::ofstream(at(name), std::ios::binary) << bytes;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(at(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
     static std::string slurp(const std::string& path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -74,8 +62,6 @@ protected:
         fs::remove(err);
         return result;
     }
-
-    fs::path folder_;
 };
 
 }  // namespace rif_test

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "rif_fixture.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -23,9 +26,9 @@ protected:
     // folders, so that no global excludes file of the machine takes part.
     void SetUp() override {
         RifTest::SetUp();
-        std::string pattern = (fs::temp_directory_path() / "rif-home-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        home_ = pattern;
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(homeFolder_.make("rif-home")) << "cannot make a temporary folder: " << std::strerror(errno);
+        home_ = homeFolder_.path().string();
         keep("HOME");
         keep("XDG_CONFIG_HOME");
         keep("GIT_CONFIG_GLOBAL");
@@ -38,7 +41,7 @@ protected:
             if (value.second) ::setenv(name.c_str(), value.first.c_str(), 1);
             else ::unsetenv(name.c_str());
         }
-        fs::remove_all(home_);
+        homeFolder_.remove();
         RifTest::TearDown();
     }
 
@@ -69,6 +72,7 @@ private:
         saved_.push_back({name, {value ? value : "", value != nullptr}});
     }
     std::vector<std::pair<std::string, std::pair<std::string, bool>>> saved_;
+    testing_support::ScratchFolder homeFolder_;
 };
 
 using Files = std::vector<std::string>;

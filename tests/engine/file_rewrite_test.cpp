@@ -65,12 +65,8 @@ protected:
         useUtf8Locale();
         TemporaryFolderTest::SetUp();
     }
-    void TearDown() override {
-        // Tests take the write permission of the folder away.
-        std::error_code ignored;
-        fs::permissions(folder_, fs::perms::all, ignored);
-        TemporaryFolderTest::TearDown();
-    }
+    // Tests take the write permission of the folder away; the fixture gives it back before
+    // it removes the folder.
 
     // The names in the folder: no temporary file may be left behind.
     int entries() const {

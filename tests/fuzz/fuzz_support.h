@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -24,6 +25,7 @@
 
 #include "engine/file_rewrite.h"
 #include "engine/text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fuzz {
 
@@ -120,19 +122,14 @@ inline std::string unitsOf(TextView text, size_t limit = 200) {
 // ---- files -----------------------------------------------------------------------------
 
 // A scratch folder of this process, made on first use (in $TMPDIR or /tmp) and removed
-// at exit. Its name outlives every static object, for the exit handler.
+// with what the targets left there at exit. It outlives every static object, for the exit
+// handler.
 inline const std::string& scratchFolder() {
     static const std::string* const folder = [] {
-        const char* base = std::getenv("TMPDIR");
-        auto* pattern = new std::string(std::string(base != nullptr && *base != 0 ? base : "/tmp") + "/rif-fuzz-XXXXXX");
-        if (mkdtemp(pattern->data()) == nullptr) fail("cannot make a scratch folder from %s", pattern->c_str());
-        std::atexit([] {
-            // Whatever the targets left there (they use a few fixed names).
-            const std::string& f = scratchFolder();
-            for (const char* name : {"a", "b", "c", "d", "e", "f", "settings.ini"}) ::unlink((f + "/" + name).c_str());
-            ::rmdir(f.c_str());
-        });
-        return pattern;
+        static auto* const scratch = new testing_support::ScratchFolder;
+        if (!scratch->make("rif-fuzz")) fail("cannot make a scratch folder: %s", std::strerror(errno));
+        std::atexit([] { scratch->remove(); });
+        return new std::string(scratch->path().string());
     }();
     return *folder;
 }

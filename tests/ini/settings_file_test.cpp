@@ -21,31 +21,25 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/temporary_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 const std::string mark = "\xEF\xBB\xBF\r\n";
 
-class SettingsFileTest : public ::testing::Test {
+class SettingsFileTest : public testing_support::TemporaryFolderTest {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "settings_file_test.XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr) << "cannot make a temporary folder";
-        folder_ = pattern;
-    }
+    SettingsFileTest() : TemporaryFolderTest("settings-file") {}
 
     void TearDown() override {
         ini::close();
-        std::error_code ignored;
-        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(folder_, ignored);
+        TemporaryFolderTest::TearDown();
     }
 
-    std::string pathOf(const std::string& name) const { return (folder_ / name).string(); }
-
     std::string writeFile(const std::string& name, const std::string& bytes) const {
-        const std::string path = pathOf(name);
+        const std::string path = at(name);
         std::ofstream out(path, std::ios::binary);
         out << bytes;
         return path;
@@ -75,8 +69,6 @@ protected:
         while (ini::nextKey()) keys.emplace_back(ini::scannedKey(), ini::scannedValue());
         return keys;
     }
-
-    fs::path folder_;
 };
 
 class SettingsFileReadTest : public SettingsFileTest {};
@@ -256,7 +248,7 @@ TEST_F(SettingsFileReadTest, OtherThreadHasNoOpenFile) {
 // Writing: placement of new entries and the bytes written.
 
 TEST_F(SettingsFileWriteTest, NewFileHoldsMarkEmptyLineGroupAndKey) {
-    const std::string path = pathOf("new.ini");
+    const std::string path = at("new.ini");
     EXPECT_FALSE(ini::open(path));
     EXPECT_FALSE(ini::useGroup("G"));
     ini::setText("k", u"v");
@@ -266,7 +258,7 @@ TEST_F(SettingsFileWriteTest, NewFileHoldsMarkEmptyLineGroupAndKey) {
 }
 
 TEST_F(SettingsFileWriteTest, AbsentFileIsNotCreatedWhenNothingWasWritten) {
-    const std::string path = pathOf("absent.ini");
+    const std::string path = at("absent.ini");
     EXPECT_FALSE(ini::open(path));
     EXPECT_TRUE(ini::useGroup(""));
     EXPECT_EQ(ini::getText("k", u"default"), u"default");
@@ -277,7 +269,7 @@ TEST_F(SettingsFileWriteTest, AbsentFileIsNotCreatedWhenNothingWasWritten) {
 }
 
 TEST_F(SettingsFileWriteTest, AbsentFileCollectsWritesUntilClose) {
-    const std::string path = pathOf("collect.ini");
+    const std::string path = at("collect.ini");
     EXPECT_FALSE(ini::open(path));
     ini::setInt("top", 1);
     EXPECT_EQ(ini::getInt("top", 0), 1);
@@ -383,7 +375,7 @@ TEST_F(SettingsFileWriteTest, EraseRemovesFirstOccurrenceAndRevealsTheSecond) {
 }
 
 TEST_F(SettingsFileWriteTest, ValuesAreStoredVerbatimAndIntegersInDecimal) {
-    const std::string path = pathOf("verbatim.ini");
+    const std::string path = at("verbatim.ini");
     EXPECT_FALSE(ini::open(path));
     ini::setText("text", u"x=y ; [z] \u00E9\U0001F600");
     ini::setInt("min", INT32_MIN);
@@ -468,7 +460,7 @@ TEST_F(SettingsFileWriteTest, CreateEmptiesTheFileAtOnceAndStartsWithMark) {
 }
 
 TEST_F(SettingsFileWriteTest, FailedCreateIgnoresEverything) {
-    const std::string path = pathOf("no/such/folder/file.ini");
+    const std::string path = at("no/such/folder/file.ini");
     EXPECT_FALSE(ini::create(path));
     ini::setText("k", u"v");
     EXPECT_EQ(ini::getText("k", u"default"), u"default");
@@ -571,7 +563,7 @@ TEST_F(SettingsFileAccessTest, FileIsLockedFromOpenToClose) {
 }
 
 TEST_F(SettingsFileAccessTest, PathThatIsNoRegularFileIsNeverReplaced) {
-    const std::string path = pathOf("folder.ini");
+    const std::string path = at("folder.ini");
     fs::create_directory(path);
     EXPECT_FALSE(ini::open(path));
     ini::setText("k", u"v");

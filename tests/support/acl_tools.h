@@ -12,7 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "tests/support/scratch_folder.h"
 
 namespace acl_tools {
 
@@ -52,14 +55,12 @@ inline std::string aclOf(const std::string& path) {
 // can; found out once.
 inline const std::string& aclUnsupported() {
     static const std::string reason = [] {
-        const std::filesystem::path temporary = std::filesystem::temp_directory_path();
-        std::string file = (temporary / "acl-probe-XXXXXX").string();
-        const int fd = mkstemp(file.data());
-        if (fd < 0) return std::string("no temporary file can be made");
-        close(fd);
+        testing_support::ScratchFolder probe;
+        if (!probe.make("acl-probe")) return std::string("no temporary folder can be made");
+        const std::string file = (probe.path() / "probe").string();
+        if (!std::ofstream(file)) return std::string("no temporary file can be made");
         const bool set = setAcl("-m u:nobody:r", file);
-        std::filesystem::remove(file);
-        return set ? std::string() : "setfacl is missing or " + temporary.string() + " does not hold ACLs";
+        return set ? std::string() : "setfacl is missing or " + probe.path().parent_path().string() + " does not hold ACLs";
     }();
     return reason;
 }

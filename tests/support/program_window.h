@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temporary_folder.h"
+
 #include "app/app_state.h"
 #include "app/event_loop.h"
 #include "app/startup.h"
@@ -107,14 +109,15 @@ private:
     bool switched_ = false;
 };
 
-class ProgramWindowTest : public testing::Test {
+class ProgramWindowTest : public TemporaryFolderTest {
 protected:
+    ProgramWindowTest() : TemporaryFolderTest("program-window") {}
+
     void SetUp() override {
         if (tk::windowIsOpen()) tk::shutDown();
         previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "program-window-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = fs::canonical(pattern);
+        TemporaryFolderTest::SetUp();
+        if (HasFatalFailure()) return;
         // Readable for the ordinary user of AsOrdinaryUser too.
         chmod(folder_.c_str(), 0777);
         fs::current_path(folder_);
@@ -144,13 +147,7 @@ protected:
         resultDisplayMilliseconds = 3000;
         useSilentSoundOutput(false);
         fs::current_path(previous_);
-        std::error_code ignored;
-        fs::permissions(folder_, fs::perms::all, ignored);
-        for (auto& entry : fs::recursive_directory_iterator(folder_, ignored)) {
-            if (entry.is_directory(ignored) && !entry.is_symlink(ignored))
-                fs::permissions(entry.path(), fs::perms::all, ignored);
-        }
-        fs::remove_all(folder_, ignored);
+        TemporaryFolderTest::TearDown();
     }
 
     // The shared state for the working folder, on a desktop of the given size.
@@ -215,8 +212,7 @@ protected:
     static int errorClips() { return voiceStarts(app.errorSound); }
     static int successClips() { return voiceStarts(app.successSound); }
 
-    // A path below the working folder, as file-system bytes.
-    std::string at(const std::string& relative) const { return (folder_ / relative).string(); }
+    // at(name), of TemporaryFolderTest: a path below the working folder, as file-system bytes.
     // A folder below the working folder as the program shows folders: final "/".
     Text folderText(const std::string& relative = std::string()) const {
         Text text = textFromUtf8(at(relative));
@@ -242,7 +238,6 @@ protected:
         return result;
     }
 
-    fs::path folder_;
     std::vector<ShownMessage> messages;
     std::function<void()> onMessage;
     Text pathAnswer;

@@ -4,27 +4,29 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
+
+#include "tests/support/scratch_folder.h"
 
 namespace testing_support {
 
 class TemporaryFolderTest : public testing::Test {
 protected:
+    // The folder is named prefix-XXXXXX, so that one left behind tells who made it.
+    explicit TemporaryFolderTest(std::string prefix = "test") : prefix_(std::move(prefix)) {}
+
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "test-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = std::filesystem::canonical(pattern);
+        ASSERT_TRUE(scratch_.make(prefix_)) << "cannot make a temporary folder: " << std::strerror(errno);
+        folder_ = scratch_.path();
         root_ = folder_.string() + "/";
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    void TearDown() override { scratch_.remove(); }
 
     std::string at(const std::string& name) const { return root_ + name; }
     // Writes a file, making its folders first.
@@ -39,6 +41,10 @@ protected:
 
     std::filesystem::path folder_;  // links resolved
     std::string root_;              // the same, with its final "/"
+
+private:
+    std::string prefix_;
+    ScratchFolder scratch_;
 };
 
 }  // namespace testing_support
