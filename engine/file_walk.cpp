@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -131,36 +133,52 @@ Rules prepare(const std::string& folder, const WalkRules& given) {
     return rules;
 }
 
-// name is the file's own name (its extension is that of its path below the root folder).
-bool takesExtension(const Rules& rules, const Text& name) {
-    if (rules.everyExtension) return true;
-    const Text extension = lowerCase(extensionPart(name));
-    return std::find(rules.extensions.begin(), rules.extensions.end(), extension) != rules.extensions.end();
-}
-
-// nameFilter is the walk's matcher of rules.nameFilter.
-bool takesName(const Rules& rules, Matcher& nameFilter, const Text& name) {
-    return !rules.filterActive || nameFilter.matchesAnywhere(lowerCase(fileNamePart(name, true)));
-}
-
+// An entry of a folder: where its names lie in the folder's Listing.
 struct Entry {
-    Text name;
-    size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in the listing
-    size_t bytesSize;
+    size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in names
+    size_t textAt;       // its name as a text: textSize units from textAt in text and lower
+    uint32_t bytesSize;  // a name is at most NAME_MAX bytes
+    uint32_t textSize;
     unsigned char type;  // readdir's d_type: DT_UNKNOWN where the file system does not tell
 };
 
-// A folder's entries; their file-system names are kept together in one string, each
-// followed by a zero byte, so that each can be handed to the system as it is.
+// A folder's entries. Their file-system names are kept together in one string, each
+// followed by a zero byte, so that each can be handed to the system as it is; their names
+// as texts, as they are and lower-cased, in one text each. A walk keeps one listing per
+// depth and fills it again for each folder at that depth, so that its storage is reused.
 struct Listing {
     std::string names;
+    Text text;
+    Text lower;
     std::vector<Entry> entries;
     IgnoreFileEntries ignoreFiles;
     std::string_view bytes(const Entry& entry) const {
         return std::string_view(names).substr(entry.bytesAt, entry.bytesSize);
     }
     const char* systemName(const Entry& entry) const { return names.c_str() + entry.bytesAt; }
+    TextView name(const Entry& entry) const { return TextView(text).substr(entry.textAt, entry.textSize); }
+    TextView lowerName(const Entry& entry) const { return TextView(lower).substr(entry.textAt, entry.textSize); }
+    // The lower-cased form of part, a view into name(entry).
+    TextView lowered(const Entry& entry, TextView part) const {
+        if (part.empty()) return TextView();
+        return lowerName(entry).substr(static_cast<size_t>(part.data() - (text.data() + entry.textAt)), part.size());
+    }
 };
+
+// The entry is a file of listing (its extension is that of its path below the root folder).
+bool takesExtension(const Rules& rules, const Listing& listing, const Entry& entry) {
+    if (rules.everyExtension) return true;
+    const TextView extension = listing.lowered(entry, extensionView(listing.name(entry)));
+    for (const Text& taken : rules.extensions)
+        if (extension == taken) return true;
+    return false;
+}
+
+// nameFilter is the walk's matcher of rules.nameFilter.
+bool takesName(const Rules& rules, Matcher& nameFilter, const Listing& listing, const Entry& entry) {
+    return !rules.filterActive ||
+           nameFilter.matchesAnywhere(listing.lowered(entry, fileNameView(listing.name(entry), true)));
+}
 
 // Opens the folder called name in the folder open at parent (AT_FDCWD: name is a path from
 // the current folder) for reading its entries, never through a symbolic link unless
@@ -293,20 +311,12 @@ private:
     size_t firstHeld_ = 1;  // every level in [1, firstHeld_) is closed
 };
 
-// Compares as lowerCase(a) with lowerCase(b) would, without making either.
-int compareIgnoringCase(TextView a, TextView b) {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const char16_t x = lowerCaseUnit(a[i]);
-        const char16_t y = lowerCaseUnit(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
-// The entries of an open folder sorted by name ignoring case (names that differ only in
-// case by their bytes), "." and ".." left out.
+// Fills listing with the entries of an open folder sorted by name ignoring case (names that
+// differ only in case by their bytes), "." and ".." left out.
 void listFolder(DIR* dir, Listing& listing) {
+    listing.names.clear();
+    listing.entries.clear();
+    listing.ignoreFiles = IgnoreFileEntries();
     while (const dirent* entry = readdir(dir)) {
         const std::string_view bytes(entry->d_name);
         if (bytes == "." || bytes == "..") continue;
@@ -315,12 +325,25 @@ void listFolder(DIR* dir, Listing& listing) {
             else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
             else if (bytes == gitName) listing.ignoreFiles.git = true;
         }
-        listing.entries.push_back({textFromUtf8(bytes), listing.names.size(), bytes.size(), entry->d_type});
+        listing.entries.push_back({listing.names.size(), 0, static_cast<uint32_t>(bytes.size()), 0, entry->d_type});
         listing.names += bytes;
         listing.names += '\0';
     }
+    // All names decoded into one text (a name's bytes decode to at most as many units), then
+    // lower-cased in one pass.
+    listing.text.resize(listing.names.size());
+    char16_t* const start = listing.text.data();
+    char16_t* end = start;
+    for (Entry& entry : listing.entries) {
+        entry.textAt = static_cast<size_t>(end - start);
+        end = decodeUtf8Into(listing.bytes(entry), end);
+        entry.textSize = static_cast<uint32_t>(static_cast<size_t>(end - start) - entry.textAt);
+    }
+    listing.text.resize(static_cast<size_t>(end - start));
+    listing.lower.resize(listing.text.size());
+    lowerCaseInto(listing.text, listing.lower.data());
     std::sort(listing.entries.begin(), listing.entries.end(), [&](const Entry& a, const Entry& b) {
-        const int order = compareIgnoringCase(a.name, b.name);
+        const int order = listing.lowerName(a).compare(listing.lowerName(b));
         return order != 0 ? order < 0 : listing.bytes(a) < listing.bytes(b);
     });
 }
@@ -381,7 +404,12 @@ bool linkLeadsToFolder(FolderChain& chain, const char* name) {
 class Taken {
 public:
     Taken(std::vector<Text>& files, WalkObserver* observer) : files_(files), observer_(observer), shown_(files.size()) {}
-    void take(Text relative) { files_.push_back(std::move(relative)); }
+    // Takes the file folder + name, made with one allocation.
+    void take(const Text& folder, TextView name) {
+        Text& file = files_.emplace_back();
+        file.reserve(folder.size() + name.size());
+        file.append(folder).append(name);
+    }
     void flush() {
         if (observer_ && shown_ < files_.size()) observer_->taken(shown_, files_.size());
         shown_ = files_.size();
@@ -408,6 +436,7 @@ struct Scope {
     std::vector<std::pair<dev_t, ino_t>> inside;
     WalkCounts counts;
     Matcher nameFilter;  // matches the rules' name filter
+    std::deque<Listing> listings;  // by depth (a deque keeps them in place as it grows)
 };
 
 // With followLinks: notes the folder the walk has just entered as one it is inside; false
@@ -434,7 +463,8 @@ bool enteredNewFolder(const Rules& rules, FolderChain& chain, Scope& scope) {
 void walk(const Rules& rules, FolderChain& chain, const std::string& path, const Text& relativeFolder,
           size_t depth, Taken& taken, Scope& scope) {
     if (chain.deepest() == nullptr) return;
-    Listing listing;
+    if (scope.listings.size() < depth) scope.listings.resize(depth);
+    Listing& listing = scope.listings[depth - 1];
     listFolder(chain.deepest(), listing);
     if (scope.ignoreFiles) scope.ignoreFiles->enterFolder(scope.path, chain.descriptor(), path, listing.ignoreFiles);
     const size_t folderPathLength = scope.path.size();
@@ -480,7 +510,10 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             if (chain.enter(systemName, followed)) {
                 if (!rules.followLinks || enteredNewFolder(rules, chain, scope)) {
                     if (scope.keepsPath) scope.path += '/';
-                    walk(rules, chain, entryPath, relativeFolder + entry.name + u"/", depth + 1, taken, scope);
+                    Text subFolder;
+                    subFolder.reserve(relativeFolder.size() + entry.textSize + 1);
+                    subFolder.append(relativeFolder).append(listing.name(entry)) += u'/';
+                    walk(rules, chain, entryPath, subFolder, depth + 1, taken, scope);
                     if (rules.followLinks) scope.inside.pop_back();
                 }
                 chain.leave();
@@ -488,11 +521,11 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             taken.leftFolder();
             continue;
         }
-        if (!takesExtension(rules, entry.name)) {
+        if (!takesExtension(rules, listing, entry)) {
             ++counts.byExtension;
             continue;
         }
-        if (!takesName(rules, scope.nameFilter, entry.name)) {
+        if (!takesName(rules, scope.nameFilter, listing, entry)) {
             ++counts.byName;
             continue;
         }
@@ -500,7 +533,7 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             entryPath.assign(path).append(name);
             if (followed ? !followsLink(rules, entryPath, false) : !takesLink(rules, entryPath, counts)) continue;
         }
-        taken.take(relativeFolder + entry.name);
+        taken.take(relativeFolder, listing.name(entry));
     }
     taken.flush();
     scope.path.resize(folderPathLength);
