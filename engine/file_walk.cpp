@@ -135,6 +135,9 @@ Rules prepare(const std::string& folder, const WalkRules& given) {
 
 // An entry of a folder: where its names lie in the folder's Listing.
 struct Entry {
+    // The first four units of the lower-cased name, the first one highest, 0 past its end (no
+    // name holds a zero): enough to order most pairs of names without reading them.
+    uint64_t key;
     size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in names
     size_t textAt;       // its name as a text: textSize units from textAt in text and lower
     uint32_t bytesSize;  // a name is at most NAME_MAX bytes
@@ -325,7 +328,7 @@ void listFolder(DIR* dir, Listing& listing) {
             else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
             else if (bytes == gitName) listing.ignoreFiles.git = true;
         }
-        listing.entries.push_back({listing.names.size(), 0, static_cast<uint32_t>(bytes.size()), 0, entry->d_type});
+        listing.entries.push_back({0, listing.names.size(), 0, static_cast<uint32_t>(bytes.size()), 0, entry->d_type});
         listing.names += bytes;
         listing.names += '\0';
     }
@@ -342,7 +345,14 @@ void listFolder(DIR* dir, Listing& listing) {
     listing.text.resize(static_cast<size_t>(end - start));
     listing.lower.resize(listing.text.size());
     lowerCaseInto(listing.text, listing.lower.data());
+    for (Entry& entry : listing.entries) {
+        const TextView lower = listing.lowerName(entry);
+        uint64_t key = 0;
+        for (size_t i = 0; i < 4; ++i) key = key << 16 | (i < lower.size() ? lower[i] : 0);
+        entry.key = key;
+    }
     std::sort(listing.entries.begin(), listing.entries.end(), [&](const Entry& a, const Entry& b) {
+        if (a.key != b.key) return a.key < b.key;
         const int order = listing.lowerName(a).compare(listing.lowerName(b));
         return order != 0 ? order < 0 : listing.bytes(a) < listing.bytes(b);
     });
