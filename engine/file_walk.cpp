@@ -1,7 +1,6 @@
 #include "engine/file_walk.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -14,6 +13,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "engine/folder_chain.h"
 #include "engine/ignore_files.h"
 #include "engine/ignore_rules.h"
 #include "engine/real_path.h"
@@ -182,137 +182,6 @@ bool takesName(const Rules& rules, Matcher& nameFilter, const Listing& listing, 
     return !rules.filterActive ||
            nameFilter.matchesAnywhere(listing.lowered(entry, fileNameView(listing.name(entry), true)));
 }
-
-// Opens the folder called name in the folder open at parent (AT_FDCWD: name is a path from
-// the current folder) for reading its entries, never through a symbolic link unless
-// followLink; -1 when it cannot be opened.
-int openFolderAt(int parent, const char* name, bool followLink) {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    int fd;
-    do {
-        fd = ::openat(parent, name, flags);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// The folders from the walked folder down to the one the walk is in, each known by its name
-// in the folder above it. A folder is opened relative to the one above it, so that no path
-// handed to the system grows with the depth: files below paths longer than PATH_MAX are
-// reached too. At most heldFolders of them keep their descriptors open (a process may hold
-// only so many, and a tree may be deeper than that); the shallowest is closed first, and
-// opened again, name by name from the nearest open folder above it, when the walk comes
-// back to it and needs it.
-class FolderChain {
-public:
-    // The walked folder, reached through links if need be.
-    explicit FolderChain(const std::string& root) {
-        levels_.push_back({nullptr, nullptr, -1, true});
-        const int fd = openFolderAt(AT_FDCWD, root.c_str(), true);
-        if (fd >= 0) take(levels_.back(), fd);
-    }
-    ~FolderChain() {
-        for (Level& level : levels_) close(level);
-    }
-    FolderChain(const FolderChain&) = delete;
-    FolderChain& operator=(const FolderChain&) = delete;
-
-    // The folder the walk is in, open for reading its entries; null when it could not be
-    // read. Only right after it was entered: its descriptor may be closed later.
-    DIR* deepest() const { return levels_.back().dir; }
-
-    // Goes into the sub-folder name of the folder the walk is in (through a symbolic link
-    // only when throughLink); name must stay valid until leave(). False, and nothing
-    // changed, when it cannot be opened.
-    bool enter(const char* name, bool throughLink = false) {
-        const int parent = descriptor();
-        if (parent < 0) return false;
-        const int fd = openFolderAt(parent, name, throughLink);
-        if (fd < 0) return false;
-        levels_.push_back({name, nullptr, -1, throughLink});
-        if (!take(levels_.back(), fd)) {
-            levels_.pop_back();
-            return false;
-        }
-        if (held_ > heldFolders) closeShallowest();
-        return true;
-    }
-
-    // Back to the folder above.
-    void leave() {
-        close(levels_.back());
-        levels_.pop_back();
-    }
-
-    // The descriptor of the folder the walk is in, opened again if it was closed; -1 when
-    // that fails.
-    int descriptor() {
-        const size_t deepest = levels_.size() - 1;
-        if (levels_[deepest].fd >= 0) return levels_[deepest].fd;
-        if (held_ >= heldFolders) closeShallowest();
-        size_t open = deepest;
-        while (open > 0 && levels_[open].fd < 0) --open;
-        int fd = levels_[open].fd;
-        if (fd < 0) return -1;
-        for (size_t i = open + 1; i <= deepest; ++i) {
-            const int next = openFolderAt(fd, levels_[i].name, levels_[i].throughLink);
-            if (i > open + 1) ::close(fd);
-            fd = next;
-            if (fd < 0) return -1;
-        }
-        levels_[deepest].fd = fd;
-        ++held_;
-        firstHeld_ = std::min(firstHeld_, deepest);
-        return fd;
-    }
-
-private:
-    static constexpr size_t heldFolders = 64;
-
-    struct Level {
-        const char* name;  // in the folder above (null for the walked folder)
-        DIR* dir;          // its entries, until it is closed the first time
-        int fd;            // -1 while closed
-        bool throughLink;  // entered through a symbolic link
-    };
-
-    // Makes fd, open on the folder of level (the deepest), its descriptor; false (fd closed)
-    // when its entries cannot be read through it.
-    bool take(Level& level, int fd) {
-        level.dir = ::fdopendir(fd);
-        if (level.dir == nullptr) {
-            ::close(fd);
-            return false;
-        }
-        level.fd = fd;
-        ++held_;
-        if (levels_.size() > 1) firstHeld_ = std::min(firstHeld_, levels_.size() - 1);
-        return true;
-    }
-
-    void close(Level& level) {
-        if (level.fd < 0) return;
-        if (level.dir != nullptr) ::closedir(level.dir);
-        else ::close(level.fd);
-        level.dir = nullptr;
-        level.fd = -1;
-        --held_;
-    }
-
-    // Closes the shallowest open folder but the walked folder (which could not be opened
-    // again by name) and the deepest.
-    void closeShallowest() {
-        for (size_t i = firstHeld_; i + 1 < levels_.size(); ++i) {
-            if (levels_[i].fd < 0) continue;
-            close(levels_[i]);
-            firstHeld_ = i + 1;
-            return;
-        }
-    }
-
-    std::vector<Level> levels_;
-    size_t held_ = 0;       // levels with an open descriptor
-    size_t firstHeld_ = 1;  // every level in [1, firstHeld_) is closed
-};
 
 // Fills listing with the entries of an open folder sorted by name ignoring case (names that
 // differ only in case by their bytes), "." and ".." left out.
