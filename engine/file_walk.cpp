@@ -201,17 +201,21 @@ void listFolder(DIR* dir, Listing& listing) {
         listing.names += bytes;
         listing.names += '\0';
     }
-    // All names decoded into one text (a name's bytes decode to at most as many units), then
-    // lower-cased in one pass.
+    // All names decoded at once, zero bytes and all: a zero byte is never part of a UTF-8
+    // sequence, so each name decodes as it would alone, and ends at a zero unit. Where the
+    // text is as long as the bytes, every byte became one unit and the names lie where their
+    // bytes do.
     listing.text.resize(listing.names.size());
-    char16_t* const start = listing.text.data();
-    char16_t* end = start;
+    const char16_t* const end = decodeUtf8Into(listing.names, listing.text.data());
+    listing.text.resize(static_cast<size_t>(end - listing.text.data()));
+    const bool sameLength = listing.text.size() == listing.names.size();
+    size_t at = 0;
     for (Entry& entry : listing.entries) {
-        entry.textAt = static_cast<size_t>(end - start);
-        end = decodeUtf8Into(listing.bytes(entry), end);
-        entry.textSize = static_cast<uint32_t>(static_cast<size_t>(end - start) - entry.textAt);
+        entry.textAt = sameLength ? entry.bytesAt : at;
+        entry.textSize = sameLength ? entry.bytesSize
+                                    : static_cast<uint32_t>(TextView(listing.text).find(u'\0', at) - at);
+        at = entry.textAt + entry.textSize + 1;
     }
-    listing.text.resize(static_cast<size_t>(end - start));
     listing.lower.resize(listing.text.size());
     lowerCaseInto(listing.text, listing.lower.data());
     for (Entry& entry : listing.entries) {
