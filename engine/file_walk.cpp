@@ -183,23 +183,38 @@ bool takesName(const Rules& rules, Matcher& nameFilter, const Listing& listing, 
            nameFilter.matchesAnywhere(listing.lowered(entry, fileNameView(listing.name(entry), true)));
 }
 
-// Fills listing with the entries of an open folder sorted by name ignoring case (names that
-// differ only in case by their bytes), "." and ".." left out.
-void listFolder(DIR* dir, Listing& listing) {
+// Adds the entry called name (its d_type is type) to listing, "." and ".." left out.
+void addEntry(Listing& listing, const char* name, unsigned char type) {
+    const std::string_view bytes(name);
+    if (bytes == "." || bytes == "..") return;
+    if (bytes.front() == '.') {
+        if (bytes == ".gitignore") listing.ignoreFiles.gitignore = true;
+        else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
+        else if (bytes == gitName) listing.ignoreFiles.git = true;
+    }
+    listing.entries.push_back({0, listing.names.size(), 0, static_cast<uint32_t>(bytes.size()), 0, type});
+    listing.names += bytes;
+    listing.names += '\0';
+}
+
+// Fills listing with the entries of a folder open at fd (and not read yet) sorted by name
+// ignoring case (names that differ only in case by their bytes), "." and ".." left out.
+// The entries are read straight into buffer, as many at a time as it holds; an error ends
+// the listing as the end of the folder does.
+void listFolder(int fd, Listing& listing, std::vector<uint64_t>& buffer) {
     listing.names.clear();
     listing.entries.clear();
     listing.ignoreFiles = IgnoreFileEntries();
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view bytes(entry->d_name);
-        if (bytes == "." || bytes == "..") continue;
-        if (bytes.front() == '.') {
-            if (bytes == ".gitignore") listing.ignoreFiles.gitignore = true;
-            else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
-            else if (bytes == gitName) listing.ignoreFiles.git = true;
+    const size_t bufferBytes = buffer.size() * sizeof(uint64_t);
+    char* const records = reinterpret_cast<char*>(buffer.data());
+    for (;;) {
+        const ssize_t read = ::getdents64(fd, records, bufferBytes);
+        if (read <= 0) break;
+        for (ssize_t at = 0; at < read;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(records + at);
+            at += entry->d_reclen;
+            addEntry(listing, entry->d_name, entry->d_type);
         }
-        listing.entries.push_back({0, listing.names.size(), 0, static_cast<uint32_t>(bytes.size()), 0, entry->d_type});
-        listing.names += bytes;
-        listing.names += '\0';
     }
     // All names decoded at once, zero bytes and all: a zero byte is never part of a UTF-8
     // sequence, so each name decodes as it would alone, and ends at a zero unit. Where the
@@ -320,6 +335,7 @@ struct Scope {
     WalkCounts counts;
     Matcher nameFilter;  // matches the rules' name filter
     std::deque<Listing> listings;  // by depth (a deque keeps them in place as it grows)
+    std::vector<uint64_t> entryBuffer = std::vector<uint64_t>(4096);  // 32 KiB of folder entries
 };
 
 // With followLinks: notes the folder the walk has just entered as one it is inside; false
@@ -345,10 +361,10 @@ bool enteredNewFolder(const Rules& rules, FolderChain& chain, Scope& scope) {
 // resolved and the backup folder is recognised through it. depth is that of its entries.
 void walk(const Rules& rules, FolderChain& chain, const std::string& path, const Text& relativeFolder,
           size_t depth, Taken& taken, Scope& scope) {
-    if (chain.deepest() == nullptr) return;
+    if (chain.deepest() < 0) return;
     if (scope.listings.size() < depth) scope.listings.resize(depth);
     Listing& listing = scope.listings[depth - 1];
-    listFolder(chain.deepest(), listing);
+    listFolder(chain.deepest(), listing, scope.entryBuffer);
     if (scope.ignoreFiles) scope.ignoreFiles->enterFolder(scope.path, chain.descriptor(), path, listing.ignoreFiles);
     const size_t folderPathLength = scope.path.size();
     WalkCounts& counts = scope.counts;
@@ -463,7 +479,7 @@ WalkCounts walkFolder(const Text& folder, const Text& prefix, const WalkRules& r
     scope.keepsPath = scope.ignoreFiles != nullptr || !prepared.globs.empty();
     Taken taken(files, observer);
     FolderChain chain(path);
-    if (prepared.followLinks && chain.deepest() != nullptr && !enteredNewFolder(prepared, chain, scope))
+    if (prepared.followLinks && chain.deepest() >= 0 && !enteredNewFolder(prepared, chain, scope))
         return scope.counts;
     walk(prepared, chain, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", 1, taken, scope);
     return scope.counts;

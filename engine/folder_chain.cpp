@@ -22,7 +22,7 @@ int openFolderAt(int parent, const char* name, bool followLink) {
 }  // namespace
 
 FolderChain::FolderChain(const std::string& root) {
-    levels_.push_back({nullptr, nullptr, -1, true});
+    levels_.push_back({nullptr, -1, true});
     const int fd = openFolderAt(AT_FDCWD, root.c_str(), true);
     if (fd >= 0) take(levels_.back(), fd);
 }
@@ -36,11 +36,8 @@ bool FolderChain::enter(const char* name, bool throughLink) {
     if (parent < 0) return false;
     const int fd = openFolderAt(parent, name, throughLink);
     if (fd < 0) return false;
-    levels_.push_back({name, nullptr, -1, throughLink});
-    if (!take(levels_.back(), fd)) {
-        levels_.pop_back();
-        return false;
-    }
+    levels_.push_back({name, -1, throughLink});
+    take(levels_.back(), fd);
     if (held_ > heldFolders) closeShallowest();
     return true;
 }
@@ -70,23 +67,15 @@ int FolderChain::descriptor() {
     return fd;
 }
 
-bool FolderChain::take(Level& level, int fd) {
-    level.dir = ::fdopendir(fd);
-    if (level.dir == nullptr) {
-        ::close(fd);
-        return false;
-    }
+void FolderChain::take(Level& level, int fd) {
     level.fd = fd;
     ++held_;
     if (levels_.size() > 1) firstHeld_ = std::min(firstHeld_, levels_.size() - 1);
-    return true;
 }
 
 void FolderChain::close(Level& level) {
     if (level.fd < 0) return;
-    if (level.dir != nullptr) ::closedir(level.dir);
-    else ::close(level.fd);
-    level.dir = nullptr;
+    ::close(level.fd);
     level.fd = -1;
     --held_;
 }

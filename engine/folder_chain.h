@@ -2,7 +2,6 @@
 // The folders a walk is inside, each opened relative to the one above it.
 
 #include <cstddef>
-#include <dirent.h>
 #include <string>
 #include <vector>
 
@@ -21,9 +20,10 @@ public:
     FolderChain(const FolderChain&) = delete;
     FolderChain& operator=(const FolderChain&) = delete;
 
-    // The folder the walk is in, open for reading its entries; null when it could not be
-    // read. Only right after it was entered: its descriptor may be closed later.
-    DIR* deepest() const { return levels_.back().dir; }
+    // The descriptor of the folder the walk is in, open for reading its entries from the
+    // first; -1 when it could not be opened. Only right after it was entered: its
+    // descriptor may be closed later (descriptor() opens it again).
+    int deepest() const { return levels_.back().fd; }
 
     // Goes into the sub-folder name of the folder the walk is in (through a symbolic link
     // only when throughLink); name must stay valid until leave(). False, and nothing
@@ -42,14 +42,12 @@ private:
 
     struct Level {
         const char* name;  // in the folder above (null for the walked folder)
-        DIR* dir;          // its entries, until it is closed the first time
         int fd;            // -1 while closed
         bool throughLink;  // entered through a symbolic link
     };
 
-    // Makes fd, open on the folder of level (the deepest), its descriptor; false (fd closed)
-    // when its entries cannot be read through it.
-    bool take(Level& level, int fd);
+    // Makes fd, open on the folder of level (the deepest), its descriptor.
+    void take(Level& level, int fd);
     void close(Level& level);
     // Closes the shallowest open folder but the walked folder (which could not be opened
     // again by name) and the deepest.
