@@ -1,8 +1,9 @@
 #include "engine/file_walk.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 #include <utility>
 
+#include "engine/folder_chain.h"
 #include "engine/ignore_files.h"
 #include "engine/ignore_rules.h"
 #include "engine/real_path.h"
@@ -131,196 +133,115 @@ Rules prepare(const std::string& folder, const WalkRules& given) {
     return rules;
 }
 
-// name is the file's own name (its extension is that of its path below the root folder).
-bool takesExtension(const Rules& rules, const Text& name) {
-    if (rules.everyExtension) return true;
-    const Text extension = lowerCase(extensionPart(name));
-    return std::find(rules.extensions.begin(), rules.extensions.end(), extension) != rules.extensions.end();
-}
-
-// nameFilter is the walk's matcher of rules.nameFilter.
-bool takesName(const Rules& rules, Matcher& nameFilter, const Text& name) {
-    return !rules.filterActive || nameFilter.matchesAnywhere(lowerCase(fileNamePart(name, true)));
-}
-
+// An entry of a folder: where its names lie in the folder's Listing.
 struct Entry {
-    Text name;
-    size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in the listing
-    size_t bytesSize;
+    // The first four units of the lower-cased name, the first one highest, 0 past its end (no
+    // name holds a zero): enough to order most pairs of names without reading them.
+    uint64_t key;
+    size_t bytesAt;      // its file-system name: bytesSize bytes from bytesAt in names
+    size_t textAt;       // its name as a text: textSize units from textAt in text and lower
+    uint32_t bytesSize;  // a name is at most NAME_MAX bytes
+    uint32_t textSize;
     unsigned char type;  // readdir's d_type: DT_UNKNOWN where the file system does not tell
 };
 
-// A folder's entries; their file-system names are kept together in one string, each
-// followed by a zero byte, so that each can be handed to the system as it is.
+// A folder's entries. Their file-system names are kept together in one string, each
+// followed by a zero byte, so that each can be handed to the system as it is; their names
+// as texts, as they are and lower-cased, in one text each. A walk keeps one listing per
+// depth and fills it again for each folder at that depth, so that its storage is reused.
 struct Listing {
     std::string names;
+    Text text;
+    Text lower;
     std::vector<Entry> entries;
     IgnoreFileEntries ignoreFiles;
     std::string_view bytes(const Entry& entry) const {
         return std::string_view(names).substr(entry.bytesAt, entry.bytesSize);
     }
     const char* systemName(const Entry& entry) const { return names.c_str() + entry.bytesAt; }
+    TextView name(const Entry& entry) const { return TextView(text).substr(entry.textAt, entry.textSize); }
+    TextView lowerName(const Entry& entry) const { return TextView(lower).substr(entry.textAt, entry.textSize); }
+    // The lower-cased form of part, a view into name(entry).
+    TextView lowered(const Entry& entry, TextView part) const {
+        if (part.empty()) return TextView();
+        return lowerName(entry).substr(static_cast<size_t>(part.data() - (text.data() + entry.textAt)), part.size());
+    }
 };
 
-// Opens the folder called name in the folder open at parent (AT_FDCWD: name is a path from
-// the current folder) for reading its entries, never through a symbolic link unless
-// followLink; -1 when it cannot be opened.
-int openFolderAt(int parent, const char* name, bool followLink) {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
-    int fd;
-    do {
-        fd = ::openat(parent, name, flags);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+// The entry is a file of listing (its extension is that of its path below the root folder).
+bool takesExtension(const Rules& rules, const Listing& listing, const Entry& entry) {
+    if (rules.everyExtension) return true;
+    const TextView extension = listing.lowered(entry, extensionView(listing.name(entry)));
+    for (const Text& taken : rules.extensions)
+        if (extension == taken) return true;
+    return false;
 }
 
-// The folders from the walked folder down to the one the walk is in, each known by its name
-// in the folder above it. A folder is opened relative to the one above it, so that no path
-// handed to the system grows with the depth: files below paths longer than PATH_MAX are
-// reached too. At most heldFolders of them keep their descriptors open (a process may hold
-// only so many, and a tree may be deeper than that); the shallowest is closed first, and
-// opened again, name by name from the nearest open folder above it, when the walk comes
-// back to it and needs it.
-class FolderChain {
-public:
-    // The walked folder, reached through links if need be.
-    explicit FolderChain(const std::string& root) {
-        levels_.push_back({nullptr, nullptr, -1, true});
-        const int fd = openFolderAt(AT_FDCWD, root.c_str(), true);
-        if (fd >= 0) take(levels_.back(), fd);
-    }
-    ~FolderChain() {
-        for (Level& level : levels_) close(level);
-    }
-    FolderChain(const FolderChain&) = delete;
-    FolderChain& operator=(const FolderChain&) = delete;
-
-    // The folder the walk is in, open for reading its entries; null when it could not be
-    // read. Only right after it was entered: its descriptor may be closed later.
-    DIR* deepest() const { return levels_.back().dir; }
-
-    // Goes into the sub-folder name of the folder the walk is in (through a symbolic link
-    // only when throughLink); name must stay valid until leave(). False, and nothing
-    // changed, when it cannot be opened.
-    bool enter(const char* name, bool throughLink = false) {
-        const int parent = descriptor();
-        if (parent < 0) return false;
-        const int fd = openFolderAt(parent, name, throughLink);
-        if (fd < 0) return false;
-        levels_.push_back({name, nullptr, -1, throughLink});
-        if (!take(levels_.back(), fd)) {
-            levels_.pop_back();
-            return false;
-        }
-        if (held_ > heldFolders) closeShallowest();
-        return true;
-    }
-
-    // Back to the folder above.
-    void leave() {
-        close(levels_.back());
-        levels_.pop_back();
-    }
-
-    // The descriptor of the folder the walk is in, opened again if it was closed; -1 when
-    // that fails.
-    int descriptor() {
-        const size_t deepest = levels_.size() - 1;
-        if (levels_[deepest].fd >= 0) return levels_[deepest].fd;
-        if (held_ >= heldFolders) closeShallowest();
-        size_t open = deepest;
-        while (open > 0 && levels_[open].fd < 0) --open;
-        int fd = levels_[open].fd;
-        if (fd < 0) return -1;
-        for (size_t i = open + 1; i <= deepest; ++i) {
-            const int next = openFolderAt(fd, levels_[i].name, levels_[i].throughLink);
-            if (i > open + 1) ::close(fd);
-            fd = next;
-            if (fd < 0) return -1;
-        }
-        levels_[deepest].fd = fd;
-        ++held_;
-        firstHeld_ = std::min(firstHeld_, deepest);
-        return fd;
-    }
-
-private:
-    static constexpr size_t heldFolders = 64;
-
-    struct Level {
-        const char* name;  // in the folder above (null for the walked folder)
-        DIR* dir;          // its entries, until it is closed the first time
-        int fd;            // -1 while closed
-        bool throughLink;  // entered through a symbolic link
-    };
-
-    // Makes fd, open on the folder of level (the deepest), its descriptor; false (fd closed)
-    // when its entries cannot be read through it.
-    bool take(Level& level, int fd) {
-        level.dir = ::fdopendir(fd);
-        if (level.dir == nullptr) {
-            ::close(fd);
-            return false;
-        }
-        level.fd = fd;
-        ++held_;
-        if (levels_.size() > 1) firstHeld_ = std::min(firstHeld_, levels_.size() - 1);
-        return true;
-    }
-
-    void close(Level& level) {
-        if (level.fd < 0) return;
-        if (level.dir != nullptr) ::closedir(level.dir);
-        else ::close(level.fd);
-        level.dir = nullptr;
-        level.fd = -1;
-        --held_;
-    }
-
-    // Closes the shallowest open folder but the walked folder (which could not be opened
-    // again by name) and the deepest.
-    void closeShallowest() {
-        for (size_t i = firstHeld_; i + 1 < levels_.size(); ++i) {
-            if (levels_[i].fd < 0) continue;
-            close(levels_[i]);
-            firstHeld_ = i + 1;
-            return;
-        }
-    }
-
-    std::vector<Level> levels_;
-    size_t held_ = 0;       // levels with an open descriptor
-    size_t firstHeld_ = 1;  // every level in [1, firstHeld_) is closed
-};
-
-// Compares as lowerCase(a) with lowerCase(b) would, without making either.
-int compareIgnoringCase(TextView a, TextView b) {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const char16_t x = lowerCaseUnit(a[i]);
-        const char16_t y = lowerCaseUnit(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+// nameFilter is the walk's matcher of rules.nameFilter.
+bool takesName(const Rules& rules, Matcher& nameFilter, const Listing& listing, const Entry& entry) {
+    return !rules.filterActive ||
+           nameFilter.matchesAnywhere(listing.lowered(entry, fileNameView(listing.name(entry), true)));
 }
 
-// The entries of an open folder sorted by name ignoring case (names that differ only in
-// case by their bytes), "." and ".." left out.
-void listFolder(DIR* dir, Listing& listing) {
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view bytes(entry->d_name);
-        if (bytes == "." || bytes == "..") continue;
-        if (bytes.front() == '.') {
-            if (bytes == ".gitignore") listing.ignoreFiles.gitignore = true;
-            else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
-            else if (bytes == gitName) listing.ignoreFiles.git = true;
+// Adds the entry called name (its d_type is type) to listing, "." and ".." left out.
+void addEntry(Listing& listing, const char* name, unsigned char type) {
+    const std::string_view bytes(name);
+    if (bytes == "." || bytes == "..") return;
+    if (bytes.front() == '.') {
+        if (bytes == ".gitignore") listing.ignoreFiles.gitignore = true;
+        else if (bytes == ".ignore") listing.ignoreFiles.ignore = true;
+        else if (bytes == gitName) listing.ignoreFiles.git = true;
+    }
+    listing.entries.push_back({0, listing.names.size(), 0, static_cast<uint32_t>(bytes.size()), 0, type});
+    listing.names += bytes;
+    listing.names += '\0';
+}
+
+// Fills listing with the entries of a folder open at fd (and not read yet) sorted by name
+// ignoring case (names that differ only in case by their bytes), "." and ".." left out.
+// The entries are read straight into buffer, as many at a time as it holds; an error ends
+// the listing as the end of the folder does.
+void listFolder(int fd, Listing& listing, std::vector<uint64_t>& buffer) {
+    listing.names.clear();
+    listing.entries.clear();
+    listing.ignoreFiles = IgnoreFileEntries();
+    const size_t bufferBytes = buffer.size() * sizeof(uint64_t);
+    char* const records = reinterpret_cast<char*>(buffer.data());
+    for (;;) {
+        const ssize_t read = ::getdents64(fd, records, bufferBytes);
+        if (read <= 0) break;
+        for (ssize_t at = 0; at < read;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(records + at);
+            at += entry->d_reclen;
+            addEntry(listing, entry->d_name, entry->d_type);
         }
-        listing.entries.push_back({textFromUtf8(bytes), listing.names.size(), bytes.size(), entry->d_type});
-        listing.names += bytes;
-        listing.names += '\0';
+    }
+    // All names decoded at once, zero bytes and all: a zero byte is never part of a UTF-8
+    // sequence, so each name decodes as it would alone, and ends at a zero unit. Where the
+    // text is as long as the bytes, every byte became one unit and the names lie where their
+    // bytes do.
+    listing.text.resize(listing.names.size());
+    const char16_t* const end = decodeUtf8Into(listing.names, listing.text.data());
+    listing.text.resize(static_cast<size_t>(end - listing.text.data()));
+    const bool sameLength = listing.text.size() == listing.names.size();
+    size_t at = 0;
+    for (Entry& entry : listing.entries) {
+        entry.textAt = sameLength ? entry.bytesAt : at;
+        entry.textSize = sameLength ? entry.bytesSize
+                                    : static_cast<uint32_t>(TextView(listing.text).find(u'\0', at) - at);
+        at = entry.textAt + entry.textSize + 1;
+    }
+    listing.lower.resize(listing.text.size());
+    lowerCaseInto(listing.text, listing.lower.data());
+    for (Entry& entry : listing.entries) {
+        const TextView lower = listing.lowerName(entry);
+        uint64_t key = 0;
+        for (size_t i = 0; i < 4; ++i) key = key << 16 | (i < lower.size() ? lower[i] : 0);
+        entry.key = key;
     }
     std::sort(listing.entries.begin(), listing.entries.end(), [&](const Entry& a, const Entry& b) {
-        const int order = compareIgnoringCase(a.name, b.name);
+        if (a.key != b.key) return a.key < b.key;
+        const int order = listing.lowerName(a).compare(listing.lowerName(b));
         return order != 0 ? order < 0 : listing.bytes(a) < listing.bytes(b);
     });
 }
@@ -381,7 +302,12 @@ bool linkLeadsToFolder(FolderChain& chain, const char* name) {
 class Taken {
 public:
     Taken(std::vector<Text>& files, WalkObserver* observer) : files_(files), observer_(observer), shown_(files.size()) {}
-    void take(Text relative) { files_.push_back(std::move(relative)); }
+    // Takes the file folder + name, made with one allocation.
+    void take(const Text& folder, TextView name) {
+        Text& file = files_.emplace_back();
+        file.reserve(folder.size() + name.size());
+        file.append(folder).append(name);
+    }
     void flush() {
         if (observer_ && shown_ < files_.size()) observer_->taken(shown_, files_.size());
         shown_ = files_.size();
@@ -408,6 +334,8 @@ struct Scope {
     std::vector<std::pair<dev_t, ino_t>> inside;
     WalkCounts counts;
     Matcher nameFilter;  // matches the rules' name filter
+    std::deque<Listing> listings;  // by depth (a deque keeps them in place as it grows)
+    std::vector<uint64_t> entryBuffer = std::vector<uint64_t>(4096);  // 32 KiB of folder entries
 };
 
 // With followLinks: notes the folder the walk has just entered as one it is inside; false
@@ -433,9 +361,10 @@ bool enteredNewFolder(const Rules& rules, FolderChain& chain, Scope& scope) {
 // resolved and the backup folder is recognised through it. depth is that of its entries.
 void walk(const Rules& rules, FolderChain& chain, const std::string& path, const Text& relativeFolder,
           size_t depth, Taken& taken, Scope& scope) {
-    if (chain.deepest() == nullptr) return;
-    Listing listing;
-    listFolder(chain.deepest(), listing);
+    if (chain.deepest() < 0) return;
+    if (scope.listings.size() < depth) scope.listings.resize(depth);
+    Listing& listing = scope.listings[depth - 1];
+    listFolder(chain.deepest(), listing, scope.entryBuffer);
     if (scope.ignoreFiles) scope.ignoreFiles->enterFolder(scope.path, chain.descriptor(), path, listing.ignoreFiles);
     const size_t folderPathLength = scope.path.size();
     WalkCounts& counts = scope.counts;
@@ -480,7 +409,10 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             if (chain.enter(systemName, followed)) {
                 if (!rules.followLinks || enteredNewFolder(rules, chain, scope)) {
                     if (scope.keepsPath) scope.path += '/';
-                    walk(rules, chain, entryPath, relativeFolder + entry.name + u"/", depth + 1, taken, scope);
+                    Text subFolder;
+                    subFolder.reserve(relativeFolder.size() + entry.textSize + 1);
+                    subFolder.append(relativeFolder).append(listing.name(entry)) += u'/';
+                    walk(rules, chain, entryPath, subFolder, depth + 1, taken, scope);
                     if (rules.followLinks) scope.inside.pop_back();
                 }
                 chain.leave();
@@ -488,11 +420,11 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             taken.leftFolder();
             continue;
         }
-        if (!takesExtension(rules, entry.name)) {
+        if (!takesExtension(rules, listing, entry)) {
             ++counts.byExtension;
             continue;
         }
-        if (!takesName(rules, scope.nameFilter, entry.name)) {
+        if (!takesName(rules, scope.nameFilter, listing, entry)) {
             ++counts.byName;
             continue;
         }
@@ -500,7 +432,7 @@ void walk(const Rules& rules, FolderChain& chain, const std::string& path, const
             entryPath.assign(path).append(name);
             if (followed ? !followsLink(rules, entryPath, false) : !takesLink(rules, entryPath, counts)) continue;
         }
-        taken.take(relativeFolder + entry.name);
+        taken.take(relativeFolder, listing.name(entry));
     }
     taken.flush();
     scope.path.resize(folderPathLength);
@@ -547,7 +479,7 @@ WalkCounts walkFolder(const Text& folder, const Text& prefix, const WalkRules& r
     scope.keepsPath = scope.ignoreFiles != nullptr || !prepared.globs.empty();
     Taken taken(files, observer);
     FolderChain chain(path);
-    if (prepared.followLinks && chain.deepest() != nullptr && !enteredNewFolder(prepared, chain, scope))
+    if (prepared.followLinks && chain.deepest() >= 0 && !enteredNewFolder(prepared, chain, scope))
         return scope.counts;
     walk(prepared, chain, path, prefix.empty() || prefix.back() == u'/' ? prefix : prefix + u"/", 1, taken, scope);
     return scope.counts;

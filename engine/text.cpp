@@ -261,13 +261,19 @@ Text replaceAll(TextView text, TextView find, TextView replacement) {
 char16_t lowerCaseUnit(char16_t unit) { return lowerUnits()[unit]; }
 
 Text lowerCase(TextView text) {
-  const auto& table = lowerUnits();
   Text out(text.size(), u'\0');
-  for (size_t i = 0; i < text.size(); ++i) out[i] = table[text[i]];
+  lowerCaseInto(text, out.data());
   return out;
 }
 
-Text fileNamePart(TextView path, bool withoutExtension) {
+void lowerCaseInto(TextView text, char16_t* out) {
+  const auto& table = lowerUnits();
+  for (size_t i = 0; i < text.size(); ++i) out[i] = table[text[i]];
+}
+
+Text fileNamePart(TextView path, bool withoutExtension) { return Text(fileNameView(path, withoutExtension)); }
+
+TextView fileNameView(TextView path, bool withoutExtension) {
   if (!path.empty() && path.front() == u'"') path.remove_prefix(1);
   const size_t last = path.find_last_of(u"\\/");
   TextView name = last == TextView::npos ? path : path.substr(last + 1);
@@ -283,22 +289,24 @@ Text fileNamePart(TextView path, bool withoutExtension) {
       }
     }
   }
-  return Text(name);
+  return name;
 }
 
-Text extensionPart(TextView path) {
+Text extensionPart(TextView path) { return Text(extensionView(path)); }
+
+TextView extensionView(TextView path) {
   for (size_t i = path.size(); i-- > 0;) {
     const char16_t unit = path[i];
-    if (unit == u' ' || isSeparator(unit)) return Text();
+    if (unit == u' ' || isSeparator(unit)) return TextView();
     if (unit == u'.') {
-      if (i == 0 || isSeparator(path[i - 1])) return Text();
+      if (i == 0 || isSeparator(path[i - 1])) return TextView();
       TextView extension = path.substr(i + 1);
       const size_t quote = extension.find(u'"');
       if (quote != TextView::npos) extension = extension.substr(0, quote);
-      return Text(extension);
+      return extension;
     }
   }
-  return Text();
+  return TextView();
 }
 
 Text numberToText(int64_t n) {

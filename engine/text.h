@@ -38,10 +38,16 @@ size_t replaceAllInPlace(Text& text, TextView find, TextView replacement);
 // reads it again, a plain setlocale does not.
 char16_t lowerCaseUnit(char16_t unit);
 Text lowerCase(TextView text);
+// lowerCase writing its text.size() units from out on (out may be text.data()).
+void lowerCaseInto(TextView text, char16_t* out);
 
 // Splitting of paths; both "\" and "/" separate folders.
 Text fileNamePart(TextView path, bool withoutExtension);
 Text extensionPart(TextView path);
+// The same parts as views into path: a lower-cased copy of path has the lower-cased part
+// at the same place.
+TextView fileNameView(TextView path, bool withoutExtension);
+TextView extensionView(TextView path);
 
 Text numberToText(int64_t n);
 int64_t textToNumber(TextView text);

@@ -144,3 +144,35 @@ TEST_F(FileWalkTest, FilesBeyondThePathLimitAreListed) {
 }
 
 }  // namespace
+
+// Names of every kind of byte sequence in one folder: each is listed as it decodes alone
+// (bytes that are not UTF-8 kept as themselves), ordered by the lower-cased name and, for
+// names that differ only in case, by their bytes; the extension is read lower-cased.
+TEST_F(FileWalkTest, NamesOfEveryKindInOneFolderKeepTheirOwnTextAndOrder) {
+    const std::vector<std::string> taken = {
+        "a.txt",
+        "Ab.txt",                   // before "aB.txt": the same lower-cased, "A" is the lower byte
+        "aB.txt",
+        "abcda.txt",                // the first four units equal, the fifth decides
+        "abcdZ.txt",
+        "b\xE9.txt",                // a Latin-1 byte: not UTF-8
+        "c\xC3.txt",                // a sequence cut short by the dot
+        "d\xC3\xA4.txt",            // two bytes, one unit
+        "e\xF0\x9F\x98\x80.txt",    // four bytes, two units
+        "F.TXT",
+        "g\xC3\xA4\xE9.txt",        // UTF-8, then a byte that is not
+        "h\xC3\xA4/z.txt",          // below a folder whose name is not ASCII
+        "h\xC3\xA4/\xE9\xE9.txt",   // U+DCE9 comes after "z"
+        "i.txt",
+    };
+    for (const std::string& name : taken) write("mixed/" + name);
+    write("mixed/j\xC3\xA4.html");  // an extension not taken
+    WalkRules rules;
+    rules.extensions = {u"txt"};
+    std::vector<Text> files;
+    walkFolder(textFromUtf8(root_ + "mixed"), Text(), rules, files);
+    std::vector<Text> expected;
+    for (const std::string& name : taken) expected.push_back(textFromUtf8(name));
+    EXPECT_EQ(files, expected);
+    for (const Text& file : files) EXPECT_TRUE(fs::exists(root_ + "mixed/" + textToUtf8(file))) << textToUtf8(file);
+}
