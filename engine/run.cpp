@@ -169,7 +169,9 @@ public:
                 if (index + 1 < files_ && toldEnd == files_ && !observer.keepGoing()) toldEnd = stop(index);
             }
         }
-        totals.stopped = toldEnd < files_ || skipped;
+        // Stopped when any file was never begun: skipped in a round, or in no round taken.
+        const std::lock_guard lock(mutex_);
+        totals.stopped = toldEnd < files_ || skipped || end_ < files_;
     }
 
 private:

@@ -255,4 +255,41 @@ TEST_F(EngineRunTest, StoppedDryRunTellsNoFileAfterTheStop) {
     }
 }
 
+// A real run stopped by its observer on several threads tells every file it changed, in
+// the list's order, and changes no file it does not tell: the files after the stop that
+// it never began keep their text.
+TEST_F(EngineRunTest, StoppedRunOnSeveralThreadsTellsEveryFileItChangedAndNoOther) {
+    const int count = 2000;
+    std::vector<Text> files;
+    for (int i = 0; i < count; ++i) {
+        write("site/f" + std::to_string(i) + ".txt", "old\n");
+        files.push_back(textFromUtf8("f" + std::to_string(i) + ".txt"));
+    }
+    class StopAt : public Recorder {
+    public:
+        bool keepGoing() override { return seen.size() < 7; }
+    };
+    PreparedRow row;
+    row.search = u"old";
+    row.replacement = u"new";
+    StopAt observer;
+    RunTotals totals;
+    ASSERT_EQ(runOverFiles(textFromUtf8(root_ + "site/"), files, row, RewriteOptions(), Text(), observer, totals,
+                           nullptr, 2),
+              RunStart::ran);
+    EXPECT_TRUE(totals.stopped);
+    ASSERT_GE(observer.seen.size(), 7u);
+    ASSERT_LT(observer.seen.size(), static_cast<size_t>(count));
+    EXPECT_EQ(totals.searched, static_cast<int64_t>(observer.seen.size()));
+    std::vector<bool> told(count, false);
+    for (size_t i = 0; i < observer.seen.size(); ++i) {
+        if (i > 0) EXPECT_LT(observer.seen[i - 1].index, observer.seen[i].index);
+        told[observer.seen[i].index] = true;
+    }
+    for (int i = 0; i < 7; ++i) EXPECT_TRUE(told[i]) << i;
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(read("site/f" + std::to_string(i) + ".txt"), told[i] ? "new\r\n" : "old\n") << i;
+    }
+}
+
 }  // namespace
