@@ -283,10 +283,14 @@ TEST_F(EngineRunTest, StoppedRunOnSeveralThreadsTellsEveryFileItChangedAndNoOthe
     EXPECT_EQ(totals.searched, static_cast<int64_t>(observer.seen.size()));
     std::vector<bool> told(count, false);
     for (size_t i = 0; i < observer.seen.size(); ++i) {
-        if (i > 0) EXPECT_LT(observer.seen[i - 1].index, observer.seen[i].index);
+        if (i > 0) {
+            EXPECT_LT(observer.seen[i - 1].index, observer.seen[i].index);
+        }
         told[observer.seen[i].index] = true;
     }
-    for (int i = 0; i < 7; ++i) EXPECT_TRUE(told[i]) << i;
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_TRUE(told[i]) << i;
+    }
     for (int i = 0; i < count; ++i) {
         EXPECT_EQ(read("site/f" + std::to_string(i) + ".txt"), told[i] ? "new\r\n" : "old\n") << i;
     }
