@@ -54,6 +54,15 @@ protected:
         useUtf8Locale();
         TemporaryFolderTest::SetUp();
     }
+    // site/f0.txt ... holding "old\n"; their paths below site/.
+    std::vector<Text> writeOldFiles(int count) {
+        std::vector<Text> files;
+        for (int i = 0; i < count; ++i) {
+            write("site/f" + std::to_string(i) + ".txt", "old\n");
+            files.push_back(textFromUtf8("f" + std::to_string(i) + ".txt"));
+        }
+        return files;
+    }
 };
 
 TEST_F(EngineRunTest, ObserverSeesEveryFileAndTheTotals) {
@@ -227,19 +236,24 @@ TEST_F(EngineRunTest, RunOnSeveralThreadsLeavesWhatARunOnOneLeaves) {
     }
 }
 
-// A dry run stopped by its observer tells the files up to the stop and no further, on
-// any number of threads.
-TEST_F(EngineRunTest, StoppedDryRunTellsNoFileAfterTheStop) {
-    for (int i = 0; i < 200; ++i) write("site/f" + std::to_string(i) + ".txt", "old\n");
-    std::vector<Text> files;
-    for (int i = 0; i < 200; ++i) files.push_back(textFromUtf8("f" + std::to_string(i) + ".txt"));
-    class StopAt : public Recorder {
-    public:
-        bool keepGoing() override { return seen.size() < 7; }
-    };
+// Stops the run after the seventh file it is told.
+class StopAt : public Recorder {
+public:
+    bool keepGoing() override { return seen.size() < 7; }
+};
+
+PreparedRow oldToNew() {
     PreparedRow row;
     row.search = u"old";
     row.replacement = u"new";
+    return row;
+}
+
+// A dry run stopped by its observer tells the files up to the stop and no further, on
+// any number of threads.
+TEST_F(EngineRunTest, StoppedDryRunTellsNoFileAfterTheStop) {
+    const std::vector<Text> files = writeOldFiles(200);
+    const PreparedRow row = oldToNew();
     RewriteOptions dry;
     dry.dryRun = true;
     for (const unsigned jobs : {1u, 4u}) {
@@ -260,21 +274,10 @@ TEST_F(EngineRunTest, StoppedDryRunTellsNoFileAfterTheStop) {
 // it never began keep their text.
 TEST_F(EngineRunTest, StoppedRunOnSeveralThreadsTellsEveryFileItChangedAndNoOther) {
     const int count = 2000;
-    std::vector<Text> files;
-    for (int i = 0; i < count; ++i) {
-        write("site/f" + std::to_string(i) + ".txt", "old\n");
-        files.push_back(textFromUtf8("f" + std::to_string(i) + ".txt"));
-    }
-    class StopAt : public Recorder {
-    public:
-        bool keepGoing() override { return seen.size() < 7; }
-    };
-    PreparedRow row;
-    row.search = u"old";
-    row.replacement = u"new";
+    const std::vector<Text> files = writeOldFiles(count);
     StopAt observer;
     RunTotals totals;
-    ASSERT_EQ(runOverFiles(textFromUtf8(root_ + "site/"), files, row, RewriteOptions(), Text(), observer, totals,
+    ASSERT_EQ(runOverFiles(textFromUtf8(root_ + "site/"), files, oldToNew(), RewriteOptions(), Text(), observer, totals,
                            nullptr, 2),
               RunStart::ran);
     EXPECT_TRUE(totals.stopped);
