@@ -1,6 +1,9 @@
 #include "engine/byte_replace.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -16,6 +19,31 @@ unsigned breakMask16(const char* p) {
         _mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')))));
 }
 #endif
+
+// Reads the file open on fd from offset to its end, a window at a time, into buffer. consume
+// is given the bytes it did not take the time before followed by those just read, and
+// gives how many it takes now; the last time (at the end of the file) it takes them all.
+// False when reading ended in an error (consume is not told the end then).
+template <class Consume>
+bool readInWindows(int fd, off_t offset, std::vector<char>& buffer, Consume consume) {
+    constexpr size_t window = size_t{1} << 20;
+    size_t held = 0;
+    for (;;) {
+        if (buffer.size() < held + window) buffer.resize(held + window);
+        ssize_t got;
+        do {
+            got = ::pread(fd, buffer.data() + held, window, offset);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) return false;
+        offset += got;
+        const size_t size = held + static_cast<size_t>(got);
+        const bool last = got == 0;
+        const size_t taken = consume(std::string_view(buffer.data(), size), last);
+        if (last) return true;
+        held = size - taken;
+        std::memmove(buffer.data(), buffer.data() + taken, held);
+    }
+}
 
 }  // namespace
 
@@ -57,17 +85,53 @@ const char* findBytes(const char* p, const char* stop, std::string_view needle) 
     return hit != nullptr ? static_cast<const char*>(hit) : stop;
 }
 
-ByteReplacement::ByteReplacement(std::string_view content, std::string_view needle, TextView replacement,
-                                 bool keepLineEnds)
-    : content_(content), needle_(needle), keepLineEnds_(keepLineEnds) {
+std::string_view firstLineEnd(std::string_view content) {
+    const char* const end = content.data() + content.size();
+    const char* const first = findBreakByte(content.data(), end);
+    if (first == end || *first == '\n') return "\n";
+    return first + 1 < end && first[1] == '\n' ? "\r\n" : "\r";
+}
+
+size_t countBytes(std::string_view content, std::string_view needle) {
+    size_t places = 0;
+    const char* const end = content.data() + content.size();
+    for (const char* p = content.data(); (p = findBytes(p, end, needle)) != end; p += needle.size()) ++places;
+    return places;
+}
+
+ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vector<char>& buffer) {
+    ByteScan scan;
+    bool lineEndSeen = false;
+    // At least one byte waits for the next window (so that a CR's next byte is known), and
+    // as many as may begin a place that the next window ends.
+    const size_t kept = std::max<size_t>(needle.size() - 1, 1);
+    scan.readError = !readInWindows(fd, offset, buffer, [&](std::string_view bytes, bool last) {
+        const char* const begin = bytes.data();
+        const char* const end = begin + bytes.size();
+        const char* p = begin;
+        for (const char* hit; (hit = findBytes(p, end, needle)) != end; p = hit + needle.size()) ++scan.places;
+        const size_t taken = last ? bytes.size()
+                                  : std::max(static_cast<size_t>(p - begin), bytes.size() - std::min(bytes.size(), kept));
+        scan.zero = scan.zero || std::memchr(begin, 0, taken) != nullptr;
+        if (!lineEndSeen) {
+            const char* const first = findBreakByte(begin, begin + taken);
+            if (first != begin + taken) {
+                lineEndSeen = true;
+                scan.firstLineEnd = firstLineEnd(std::string_view(first, static_cast<size_t>(end - first)));
+            }
+        }
+        return taken;
+    });
+    return scan;
+}
+
+ByteReplacement::ByteReplacement(std::string_view needle, TextView replacement, bool keepLineEnds,
+                                 std::string_view firstLineEnd)
+    : needle_(needle), keepLineEnds_(keepLineEnds) {
     const std::string bytes = textToUtf8(replacement);
     if (keepLineEnds) {
-        // Each line break of the replacement as the file's first line end (LF for none).
-        const char* const end = content.data() + content.size();
-        const char* const first = findBreakByte(content.data(), end);
-        std::string_view firstEnd = "\n";
-        if (first != end && *first == '\r') firstEnd = first + 1 < end && first[1] == '\n' ? "\r\n" : "\r";
-        replacement_ = withBreaks(bytes, firstEnd);
+        // Each line break of the replacement as the file's first line end.
+        replacement_ = withBreaks(bytes, firstLineEnd);
     } else {
         // Each line break as CR LF; an LF that begins the replacement is the second half
         // of a CR LF when the same replacement ending in CR stands just before it.
@@ -77,38 +141,50 @@ ByteReplacement::ByteReplacement(std::string_view content, std::string_view need
     }
 }
 
-size_t ByteReplacement::count() const {
-    size_t places = 0;
-    const char* const end = content_.data() + content_.size();
-    for (const char* p = content_.data(); (p = findBytes(p, end, needle_)) != end; p += needle_.size()) ++places;
-    return places;
-}
-
-size_t ByteReplacement::writeTo(TextFile& file) {
-    const char* p = content_.data();
-    const char* const end = p + content_.size();
-    size_t places = 0;
-    bool crBefore = false;  // what was written last is a replacement that ends in CR
+size_t ByteReplacement::feed(TextFile& file, std::string_view bytes, bool last) {
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    const char* p = begin;
     for (;;) {
         const char* const hit = findBytes(p, end, needle_);
-        if (keepLineEnds_) {
-            writeBytes(file, std::string_view(p, static_cast<size_t>(hit - p)));
-        } else if (hit != p) {
-            writeAsLines(file, p, hit);
-            crBefore = false;
+        if (hit == end && !last) {
+            // The bytes at the end wait for those after them: they may begin a place, or be
+            // the line end that ends the content, and a CR may be the first half of a CR LF.
+            const size_t kept = std::max<size_t>(needle_.size() - 1, 2);
+            const char* stop = bytes.size() > kept ? end - kept : begin;
+            if (stop < p) stop = p;
+            if (!keepLineEnds_ && stop > p && stop[-1] == '\r') --stop;
+            writeBetween(file, p, stop, false);
+            return static_cast<size_t>(stop - begin);
         }
+        writeBetween(file, p, hit, hit == end);
         if (hit == end) break;
-        ++places;
-        const std::string& replacement = crBefore ? afterCr_ : replacement_;
+        ++places_;
+        const std::string& replacement = crBefore_ ? afterCr_ : replacement_;
         writeBytes(file, replacement);
         written_ = written_ || !replacement.empty();
-        crBefore = endsInCr_;
+        crBefore_ = endsInCr_;
         p = hit + needle_.size();
     }
     // The text written as lines has a line end after its last line, unless it is empty;
     // a line end that ends the file is its last line's already.
-    if (!keepLineEnds_ && written_ && !endsInBreak()) writeBytes(file, "\r\n");
-    return places;
+    const bool endsInBreak = !bytes.empty() && (bytes.back() == '\r' || bytes.back() == '\n');
+    if (!keepLineEnds_ && written_ && !endsInBreak) writeBytes(file, "\r\n");
+    return bytes.size();
+}
+
+void ByteReplacement::writeBetween(TextFile& file, const char* p, const char* stop, bool final) {
+    if (keepLineEnds_) {
+        writeBytes(file, std::string_view(p, static_cast<size_t>(stop - p)));
+    } else if (stop != p) {
+        writeAsLines(file, p, stop, final);
+        crBefore_ = false;
+    }
+}
+
+bool replaceFileBytes(int fd, off_t offset, ByteReplacement& replacement, TextFile& out, std::vector<char>& buffer) {
+    return readInWindows(fd, offset, buffer,
+                         [&](std::string_view bytes, bool last) { return replacement.feed(out, bytes, last); });
 }
 
 std::string ByteReplacement::withBreaks(std::string_view bytes, std::string_view lineEnd) {
@@ -124,14 +200,9 @@ std::string ByteReplacement::withBreaks(std::string_view bytes, std::string_view
     return out;
 }
 
-bool ByteReplacement::endsInBreak() const {
-    return !content_.empty() && (content_.back() == '\r' || content_.back() == '\n');
-}
-
-void ByteReplacement::writeAsLines(TextFile& file, const char* p, const char* stop) {
+void ByteReplacement::writeAsLines(TextFile& file, const char* p, const char* stop, bool final) {
     const std::string_view part(p, static_cast<size_t>(stop - p));
-    if (!written_ && stop == content_.data() + content_.size() && (part == "\r\n" || part == "\r" || part == "\n"))
-        return;
+    if (!written_ && final && (part == "\r\n" || part == "\r" || part == "\n")) return;
     written_ = true;
     const char* run = p;
     for (const char* q = p; (q = findBreakByte(q, stop)) != stop;) {

@@ -7,6 +7,8 @@
 #include <ctime>
 #include <new>
 #include <optional>
+#include <system_error>
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -247,27 +249,37 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     // A file already read or written in this run is not read again.
     bool seen = false;
     errno = 0;
+    const bool needles = findMode(row.options) == 0 && !row.search.empty();
+    if (needles) prepareNeedles(row);
+    // A large file that may be replaced on its bytes is read only in part at first: read
+    // whole only when it is not.
+    const bool mayStream = needles && !row.options.useRegex && !options_.keepBytes && !utf8Needle_.empty();
     std::unique_ptr<TextFile> file = openWholeFile(
         path, bytes_, opened,
         [&](const struct stat& info) {
             seen = !claim_->reach(&info);
             return !seen;
         },
-        options_.ansiCharset);
+        options_.ansiCharset, mayStream ? std::max(streamFrom, options_.byteLevelFrom) : SIZE_MAX);
     if (!file) {
         if (seen) return FileOutcome::unchanged;
         failure_ = {errno == ENAMETOOLONG ? FailureCause::pathTooLong : FailureCause::unreadable, errno};
         return FileOutcome::unreadable;
     }
-    const TextFormat format = detectFormat(*file);
+    TextFormat format = detectFormat(*file);
+    if (!bytes_.whole) {
+        if (replacesBytes(row, format, *file, static_cast<size_t>(opened.st_size))) {
+            format_ = format;
+            return rewriteStreamedBytes(index, path, row, *file, opened, format, beforeWrite, beforeRename);
+        }
+        readRestOfFile(*file, bytes_);
+        format = detectFormat(*file);
+    }
     format_ = format;
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
         return FileOutcome::unsupported;
-    if (findMode(row.options) == 0 && !row.search.empty()) {
-        prepareNeedles(row);
-        if (!mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
-    }
-    if (replacesBytes(row, format, *file)) {
+    if (needles && !mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
+    if (replacesBytes(row, format, *file, bytes_.size)) {
         const FileOutcome outcome = rewriteBytes(index, path, row, *file, opened, format, beforeWrite, beforeRename);
         file.reset();
         if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
@@ -359,14 +371,14 @@ FileOutcome FileRewriter::fail(FailureCause cause, int error) {
     return FileOutcome::failed;
 }
 
-bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file) const {
+bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file, size_t size) const {
     // A replacement that ends in a high surrogate would pair with an escape unit (an invalid
     // byte) or a low surrogate after it in the new text, which is written as one character:
     // its bytes are not the replacement's and the file's side by side.
     const bool endsInHighSurrogate =
         !row.replacement.empty() && row.replacement.back() >= 0xD800 && row.replacement.back() <= 0xDBFF;
     return !row.options.useRegex && findMode(row.options) == 0 && !row.search.empty() && !options_.keepOldText &&
-           bytes_.size >= options_.byteLevelFrom && !endsInHighSurrogate &&
+           size >= options_.byteLevelFrom && !endsInHighSurrogate &&
            (format == TextFormat::utf8 || (format == TextFormat::ansi && decodesAnsiAsUtf8(file))) &&
            needlesReady_ && !utf8Needle_.empty();
 }
@@ -403,8 +415,34 @@ FileOutcome FileRewriter::rewriteBytes(size_t index, const std::string& path, co
     // replaced (the text path's reader flags the same files).
     if (readFailed(file) || std::memchr(content.data(), 0, content.size()) != nullptr)
         return fail(FailureCause::notWholeText);
-    ByteReplacement replacement(content, utf8Needle_, row.replacement, options_.keepLineEnds);
-    if (options_.dryRun) replacements_ = replacement.count();
-    return finishChange(index, path, file, opened, format, beforeWrite, beforeRename,
-                        [&](TextFile& out) { replacements_ = replacement.writeTo(out); });
+    ByteReplacement replacement(utf8Needle_, row.replacement, options_.keepLineEnds, firstLineEnd(content));
+    if (options_.dryRun) replacements_ = countBytes(content, utf8Needle_);
+    return finishChange(index, path, file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
+        replacement.feed(out, content, true);
+        replacements_ = replacement.places();
+    });
+}
+
+// The same for a file too large to be held: its bytes are read twice, a window at a time,
+// once to find whether (and how often) the search text occurs, and once to write the new
+// file. A file that changes between the two is caught by the check before the rename.
+FileOutcome FileRewriter::rewriteStreamedBytes(size_t index, const std::string& path, const PreparedRow& row,
+                                               TextFile& file, const struct stat& opened, TextFormat format,
+                                               const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
+    if (text_.capacity() > largeFileBytes) text_ = Text();
+    text_.clear();
+    lineEnds_ = LineEnds();
+    if (row.replacement == row.search) return FileOutcome::unchanged;
+    const int fd = descriptorOf(file);
+    const off_t from = format == TextFormat::utf8 ? 3 : 0;
+    const ByteScan scan = scanFileBytes(fd, from, utf8Needle_, window_);
+    if (scan.places == 0) return FileOutcome::unchanged;
+    if (scan.readError || scan.zero) return fail(FailureCause::notWholeText);
+    ByteReplacement replacement(utf8Needle_, row.replacement, options_.keepLineEnds, scan.firstLineEnd);
+    if (options_.dryRun) replacements_ = scan.places;
+    return finishChange(index, path, file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
+        if (!replaceFileBytes(fd, from, replacement, out, window_))
+            throw std::system_error(errno, std::generic_category(), "reading the file again");
+        replacements_ = replacement.places();
+    });
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 #include "engine/failure.h"
 #include "engine/fingerprint.h"
@@ -46,7 +47,9 @@ using BeforeWrite = std::function<bool()>;
 // whose text holds no line break, U+0000 or surrogate and whose replacement does not end in
 // a high surrogate, without keepOldText. The new bytes are
 // streamed into the new file as they are made, without the file's text: the same bytes,
-// outcome and count as replacing in the text give (see rewriteBytes).
+// outcome and count as replacing in the text give (see rewriteBytes). Such a file of 16 MiB
+// or more is not held either: it is read a window at a time, so that its size does not
+// matter to the memory a run needs.
 //
 // A run visits files folder by folder, so a rewriter keeps a descriptor of the last
 // folder it wrote in and writes there by bare names. It is used only for a file that it
@@ -107,8 +110,8 @@ public:
     FileRewriter(const FileRewriter&) = delete;
     FileRewriter& operator=(const FileRewriter&) = delete;
 
-    // Reading and replacing need memory for the whole file: a file for which there is not
-    // enough is left alone as "failed".
+    // Reading and replacing need memory for the whole file (except a large file replaced on
+    // its bytes): a file for which there is not enough is left alone as "failed".
     // The files of a rewriter's own run are its list in the order they are given.
     FileOutcome rewrite(const std::string& path, const PreparedRow& row, const BeforeWrite& beforeWrite,
                         const BeforeRename& beforeRename = {});
@@ -138,12 +141,17 @@ private:
 
     FileOutcome rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
                             const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);
-    // True when the file read into bytes_ in format is replaced on its bytes (see above).
-    bool replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file) const;
+    // True when the file of size bytes read in format is replaced on its bytes (see above).
+    bool replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file, size_t size) const;
     // The rest of rewriteFile for a file replaced on its bytes; file is its open reader.
     FileOutcome rewriteBytes(size_t index, const std::string& path, const PreparedRow& row, TextFile& file,
                              const struct stat& opened, TextFormat format, const BeforeWrite& beforeWrite,
                              const BeforeRename& beforeRename);
+    // rewriteBytes for a file of at least streamFrom bytes, read only in part into bytes_:
+    // its bytes are read a window at a time, in a fixed amount of memory.
+    FileOutcome rewriteStreamedBytes(size_t index, const std::string& path, const PreparedRow& row, TextFile& file,
+                                     const struct stat& opened, TextFormat format, const BeforeWrite& beforeWrite,
+                                     const BeforeRename& beforeRename);
     // What a file needs once its change is known, on either path: "failed" when it may not
     // be written (a dry run only tells), else the file written by body after the mark.
     FileOutcome finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
@@ -178,6 +186,9 @@ private:
 
     // Bytes of the file that larger storage is released after.
     static constexpr size_t largeFileBytes = 16 * 1024 * 1024;
+    // Files of at least this many bytes that are replaced on their bytes are not held.
+    static constexpr size_t streamFrom = largeFileBytes;
+    std::vector<char> window_;  // the window such a file is read through
 
     void prepareNeedles(const PreparedRow& row);
     // False when no match of the row (with letter case) can occur in the text of a file

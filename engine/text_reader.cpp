@@ -363,21 +363,15 @@ std::unique_ptr<TextFile> openForReading(const std::string& path, std::string_vi
   return file;
 }
 
-std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
-                                        const std::function<bool(const struct stat&)>& admit,
-                                        std::string_view charset) {
-  // The descriptor is closed here until the file owns it: reserving the bytes, or the
-  // admission, may throw.
-  OwnedDescriptor owned(openRegular(path, info));
-  const int fd = owned.fd();
-  if (fd < 0) return nullptr;
-  if (admit && !admit(info)) return nullptr;
-  const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+namespace {
+
+// Reads fd from where it stands to its end into bytes after their first size, for a file
+// whose status gave expected bytes in all; false when reading ended in an error.
+bool readToEnd(int fd, FileBytes& bytes, size_t expected) {
   // One byte more than the size, so that a file that is just as large as it was when its
   // size was taken ends with a short read and needs no second one.
-  bytes.size = 0;
   bytes.reserve(expected + 1);
-  size_t size = 0;
+  size_t size = bytes.size;
   bool readError = false;
   for (;;) {
     if (size == bytes.capacity) {
@@ -394,10 +388,51 @@ std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& byte
     if (static_cast<size_t>(got) < wanted && size == expected) break;
   }
   bytes.size = size;
+  return !readError;
+}
+
+// The first bytes read of a file that is read in part.
+constexpr size_t partBytes = 64 * 1024;
+
+}  // namespace
+
+std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
+                                        const std::function<bool(const struct stat&)>& admit,
+                                        std::string_view charset, size_t partFrom) {
+  // The descriptor is closed here until the file owns it: reserving the bytes, or the
+  // admission, may throw.
+  OwnedDescriptor owned(openRegular(path, info));
+  const int fd = owned.fd();
+  if (fd < 0) return nullptr;
+  if (admit && !admit(info)) return nullptr;
+  const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+  bytes.size = 0;
+  bytes.whole = expected < partFrom;
+  bool readError = false;
+  if (bytes.whole) {
+    readError = !readToEnd(fd, bytes, expected);
+  } else {
+    bytes.reserve(partBytes);
+    ssize_t got;
+    do {
+      got = ::read(fd, bytes.storage.get(), partBytes);
+    } while (got < 0 && errno == EINTR);
+    readError = got < 0;
+    bytes.size = got > 0 ? static_cast<size_t>(got) : 0;
+  }
   auto file = std::make_unique<TextFile>(fd, true, charset);
   owned.release();
   file->reader = std::make_unique<TextReader>(*file, bytes.view(), readError);
   return file;
+}
+
+void readRestOfFile(TextFile& file, FileBytes& bytes) {
+  if (bytes.whole || file.fd() < 0) return;
+  struct stat info;
+  const size_t expected = fstat(file.fd(), &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
+  const bool readError = (file.reader && file.reader->readError()) || !readToEnd(file.fd(), bytes, expected);
+  bytes.whole = true;
+  file.reader = std::make_unique<TextReader>(file, bytes.view(), readError);
 }
 
 void FileBytes::reserve(size_t n) {

@@ -3,6 +3,7 @@
 // buffer refilled 64 KiB at a time (openForReading), or from the bytes of the whole file
 // read at once (openWholeFile, what the run uses). The lines come back without their ends.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,8 @@ struct FileBytes {
   std::unique_ptr<char[]> storage;
   size_t capacity = 0;
   size_t size = 0;
+  // False when only the first bytes of the file were read (see openWholeFile).
+  bool whole = true;
   std::string_view view() const { return std::string_view(storage.get(), size); }
   // Makes room for at least n bytes, keeping the first size.
   void reserve(size_t n);
@@ -93,10 +96,15 @@ std::unique_ptr<TextFile> openForReading(const std::string& path, std::string_vi
 // bytes must stay unchanged while lines are read from it. The file stays open until the
 // reader is released. When admit is given, it is given the status once the file is open,
 // and when it says false the file is closed unread and null is returned. A charset given
-// here is the file's "ansi" character set instead of UTF-8.
+// here is the file's "ansi" character set instead of UTF-8. A file of at least partFrom
+// bytes is read only in part (its first 64 KiB; bytes.whole is false): its reader reads
+// them alone until readRestOfFile has read the rest.
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status,
                                         const std::function<bool(const struct stat&)>& admit = nullptr,
-                                        std::string_view charset = {});
+                                        std::string_view charset = {}, size_t partFrom = SIZE_MAX);
+// Reads the rest of a file that openWholeFile read in part into bytes, after the part, and
+// gives the file a reader of all of them, from the start (its mark is detected again).
+void readRestOfFile(TextFile& file, FileBytes& bytes);
 // Takes the advisory exclusive lock (flock) on the file a reader has open, without waiting:
 // false when another holder has the file locked, which marks it as in use. File systems
 // without flock support count as unlocked. The lock lasts until the reader is released.

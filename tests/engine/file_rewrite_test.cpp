@@ -629,12 +629,16 @@ TEST_F(FileRewriteTest, FileWhoseWorkThrowsFailsAloneWithoutLeakOrWait) {
     {
         std::ofstream(at("huge.txt"));
     }
-    // Far more than the memory (a sparse file): reserving its bytes throws.
+    // Far more than the memory (a sparse file): reserving its bytes throws. (A file that
+    // is replaced on its bytes is read a window at a time; one whose old text is kept is
+    // held whole.)
     std::error_code tooLarge;
     fs::resize_file(at("huge.txt"), uintmax_t{1} << 42, tooLarge);
     if (!tooLarge) {
         const int before = openDescriptors();
-        FileRewriter rewriter;
+        RewriteOptions keepingOldText;
+        keepingOldText.keepOldText = true;
+        FileRewriter rewriter(keepingOldText);
         EXPECT_EQ(rewriter.rewrite(at("huge.txt"), plain(u"old", u"new"), nullptr), FileOutcome::failed);
         EXPECT_EQ(rewriter.lastFailure().cause, FailureCause::outOfMemory);
         EXPECT_EQ(openDescriptors(), before);

@@ -1,0 +1,110 @@
+// A large file replaced on its bytes is read a window at a time: it ends byte for byte as
+// the same file replaced through its text, whatever falls on a window's edge.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "engine/file_rewrite.h"
+#include "tests/support/temporary_folder.h"
+
+namespace {
+
+PreparedRow plain(const Text& search, const Text& replacement) {
+    PreparedRow row;
+    row.search = search;
+    row.replacement = replacement;
+    return row;
+}
+
+constexpr size_t mebibyte = size_t{1} << 20;
+
+// About 17 MiB of lines with every kind of line end, and at each of the first 17 window
+// edges (of the file's bytes after a mark of markBytes) a place or a CR LF cut in two or
+// just before it, and a CR LF and a lone CR a little after.
+std::string largeContent(size_t markBytes) {
+    std::string content;
+    const char* const lines[] = {"plain line\r\n", "old and older\n", "no match\r", "\xC3\xA9t\xC3\xA9 old\r\n"};
+    for (size_t i = 0; content.size() < 17 * mebibyte + 4 * 4096; ++i) content += lines[i % 4];
+    for (size_t edge = 1; edge <= 17; ++edge) {
+        const size_t at = edge * mebibyte - markBytes;
+        const size_t shift = edge / 2 % 3;
+        if (edge % 2 == 0) content.replace(at - 1 - shift, 3, "old");  // cut after byte 1, 2 or 3
+        else content.replace(at - 3 + shift, 2, "\r\n");  // the CR 3, 2 or 1 bytes before the edge
+        content.replace(at + 200, 2, "\r\n");
+        content.replace(at + 2 * 4096 - 1, 2, "\rx");
+        content.replace(at + 3 * 4096 - 2, 4, "\r\n\r\n");
+    }
+    return content;
+}
+
+class ByteReplaceTest : public testing_support::TemporaryFolderTest {
+protected:
+    void SetUp() override {
+        useUtf8Locale();
+        TemporaryFolderTest::SetUp();
+    }
+    // The file's outcome, count and new bytes: on its bytes (read in windows) or through
+    // its text.
+    struct Result {
+        FileOutcome outcome;
+        size_t places;
+        std::string bytes;
+    };
+    Result rewrite(const std::string& bytes, const PreparedRow& row, RewriteOptions options, bool throughText) {
+        write("f.txt", bytes);
+        if (throughText) options.byteLevelFrom = SIZE_MAX;
+        FileRewriter rewriter(options);
+        const FileOutcome outcome = rewriter.rewrite(at("f.txt"), row, nullptr);
+        return {outcome, rewriter.lastReplacements(), read("f.txt")};
+    }
+};
+
+TEST_F(ByteReplaceTest, LargeFileEndsAsThroughItsTextAcrossEveryWindowEdge) {
+    const PreparedRow rows[] = {plain(u"old", u"new"), plain(u"old", u""), plain(u"o", u"line\r\nbreak\r")};
+    for (const std::string mark : {"", "\xEF\xBB\xBF"}) {
+        const std::string content = mark + largeContent(mark.size());
+        for (const bool keepLineEnds : {false, true}) {
+            for (const PreparedRow& row : rows) {
+                SCOPED_TRACE(testing::Message() << "mark " << mark.size() << ", line ends kept " << keepLineEnds
+                                                << ", replacement of " << row.replacement.size());
+                RewriteOptions options;
+                options.keepLineEnds = keepLineEnds;
+                const Result text = rewrite(content, row, options, true);
+                const Result bytes = rewrite(content, row, options, false);
+                ASSERT_EQ(text.outcome, FileOutcome::changed);
+                EXPECT_EQ(bytes.outcome, text.outcome);
+                EXPECT_EQ(bytes.places, text.places);
+                EXPECT_TRUE(bytes.bytes == text.bytes) << "the new files differ in size " << bytes.bytes.size()
+                                                       << " against " << text.bytes.size();
+                options.dryRun = true;
+                const Result dry = rewrite(content, row, options, false);
+                EXPECT_EQ(dry.places, text.places);
+                EXPECT_TRUE(dry.bytes == content);
+            }
+        }
+    }
+}
+
+// Whatever only the end of a large file holds decides it: a place there changes it, a zero
+// byte there leaves it as it was, and without a place it is not written.
+TEST_F(ByteReplaceTest, LargeFileIsDecidedByItsWholeContent) {
+    const std::string lines(17 * mebibyte, 'x');
+    RewriteOptions options;
+    EXPECT_EQ(rewrite(lines + "\nold", plain(u"old", u"new"), options, false).bytes,
+              lines + "\r\nnew\r\n");
+    // Only a line end left of it: the text is empty, and so is the file.
+    EXPECT_EQ(rewrite(std::string(17 * mebibyte, 'o') + "\r\n", plain(u"o", u""), options, false).bytes, "");
+
+    FileRewriter rewriter;
+    write("zero.txt", "old" + lines + std::string(1, '\0'));
+    EXPECT_EQ(rewriter.rewrite(at("zero.txt"), plain(u"old", u"new"), nullptr), FileOutcome::failed);
+    EXPECT_EQ(rewriter.lastFailure().cause, FailureCause::notWholeText);
+    EXPECT_EQ(read("zero.txt").size(), lines.size() + 4);
+
+    write("none.txt", lines);
+    EXPECT_EQ(rewriter.rewrite(at("none.txt"), plain(u"old", u"new"), nullptr), FileOutcome::unchanged);
+}
+
+}  // namespace
