@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 #include "engine/failure.h"
@@ -144,6 +145,14 @@ private:
     FileOutcome rewriteBytes(size_t index, const std::string& path, const PreparedRow& row, TextFile& file,
                              const struct stat& opened, TextFormat format, const BeforeWrite& beforeWrite,
                              const BeforeRename& beforeRename);
+    // True when the file read into bytes_ in format may be replaced with the row's regular
+    // expression on its bytes (see above), if they are valid UTF-8 without a zero byte.
+    bool mayTakeUtf8Regex(const PreparedRow& row, TextFormat format, const TextFile& file) const;
+    // The rest of rewriteFile for such a file (in utf8_regex_rewrite.cpp); nothing, with
+    // bytes_ as they were, when its bytes are not valid UTF-8 or hold a zero byte.
+    std::optional<FileOutcome> rewriteUtf8Regex(size_t index, const std::string& path, const PreparedRow& row,
+                                                TextFile& file, const struct stat& opened, TextFormat format,
+                                                const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);
     // What a file needs once its change is known, on either path: "failed" when it may not
     // be written (a dry run only tells), else the file written by body after the mark.
     FileOutcome finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
@@ -197,6 +206,7 @@ private:
 
     // The rewriter's match state for the row's pattern, kept from file to file.
     Matcher matcher_;
+    Utf8Matcher utf8Matcher_;  // and for its UTF-8 twin
     // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
     ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);
     bool needlesReady_ = false;
