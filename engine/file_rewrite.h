@@ -49,6 +49,17 @@ using BeforeWrite = std::function<bool()>;
 // streamed into the new file as they are made, without the file's text: the same bytes,
 // outcome and count as replacing in the text give (see rewriteBytes).
 //
+// A regular expression is replaced on the bytes too, for a row that has its UTF-8 twin
+// (PreparedRow::utf8Pattern), in a UTF-8 file (or "ansi" read as UTF-8) at least
+// RewriteOptions::byteLevelFrom bytes long whose bytes are valid UTF-8 without a zero byte,
+// without keepOldText or keepBytes, and with a replacement that has no lone surrogate. The
+// file's line ends are made CR LF in the bytes' own storage, so that they are the UTF-8
+// form of the file's text, which the twin searches; the new bytes are written from them and
+// the places found: the same bytes, outcome and count as through the text (see
+// rewriteUtf8Regex). Every other file goes through its UTF-16 text: other encodings and
+// character sets, bytes that are not UTF-8 (a '.' matches such a byte there), a zero byte,
+// and a pattern with "\C".
+//
 // A run visits files folder by folder, so a rewriter keeps a descriptor of the last
 // folder it wrote in and writes there by bare names. It is used only for a file that it
 // still names (the same file as the one read, with no other link to it); otherwise the
