@@ -1,5 +1,6 @@
 #include "engine/utf8_regex_rewrite.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/byte_replace.h"
@@ -233,8 +234,11 @@ Utf8RegexReplacement::Utf8RegexReplacement(std::string_view subject, const Prepa
 }
 
 void Utf8RegexReplacement::add(const Edit& edit) {
-    if (size_ % chunkSize == 0) chunks_.push_back(std::make_unique<Edit[]>(chunkSize));
-    chunks_.back()[size_ % chunkSize] = edit;
+    if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(std::min(largestChunk, std::max(firstChunk, size_)));
+    }
+    chunks_.back().push_back(edit);
     ++size_;
 }
 
@@ -253,10 +257,8 @@ std::string_view Utf8RegexReplacement::replacementOf(const Edit& edit, std::stri
 template <typename Keeper>
 void Utf8RegexReplacement::writeEdits(Keeper& keeper) const {
     std::string scratch;
-    for (std::size_t i = 0; i < size_; ++i) {
-        const Edit& edit = at(i);
-        keeper.edit(edit.start, edit.end - edit.start, replacementOf(edit, scratch));
-    }
+    for (const std::vector<Edit>& chunk : chunks_)
+        for (const Edit& edit : chunk) keeper.edit(edit.start, edit.end - edit.start, replacementOf(edit, scratch));
     keeper.finish();
 }
 

@@ -55,11 +55,12 @@ private:
         uint32_t groupStart;
         uint32_t groupEnd;
     };
-    // Edits are kept in chunks of a fixed size: a large file's many places are never
-    // copied to larger storage while they are found.
-    static constexpr std::size_t chunkSize = 16384;
+    // Edits are kept in chunks that never grow once made (each as large as all before it,
+    // up to a bound): a large file's many places are never copied to larger storage while
+    // they are found, and a small file's few take little.
+    static constexpr std::size_t firstChunk = 64;
+    static constexpr std::size_t largestChunk = 16384;
     void add(const Edit& edit);
-    const Edit& at(std::size_t i) const { return chunks_[i / chunkSize][i % chunkSize]; }
     // The replacement's bytes for an edit, in scratch.
     std::string_view replacementOf(const Edit& edit, std::string& scratch) const;
     template <typename Keeper>
@@ -68,7 +69,7 @@ private:
     std::string_view subject_;
     // The replacement's UTF-8 bytes cut at each "\1": group 1 goes between two parts.
     std::vector<std::string> parts_;
-    std::vector<std::unique_ptr<Edit[]>> chunks_;
+    std::vector<std::vector<Edit>> chunks_;
     std::size_t size_ = 0;
     ReplaceResult result_ = ReplaceResult::unchanged;
 };
