@@ -50,6 +50,7 @@ bool prepareRow(int row, PreparedRow& prepared) {
         return false;
     }
     prepared.pattern.reset();
+    prepared.utf8Pattern.reset();
     if (prepared.options.useRegex) {
         CompiledPattern compiled = compilePattern(prepared.search, compileFlags(prepared.options));
         if (compiled.pattern == nullptr) {
@@ -57,6 +58,7 @@ bool prepareRow(int row, PreparedRow& prepared) {
             return false;
         }
         prepared.pattern = std::move(compiled.pattern);
+        prepared.utf8Pattern = compileUtf8Pattern(prepared.search, compileFlags(prepared.options));
     }
     return true;
 }

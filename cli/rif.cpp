@@ -67,6 +67,7 @@ int run(const Settings& settings) {
         if (compiled.pattern == nullptr)
             return usage("the regular expression does not compile: " + textToUtf8(compiled.error));
         row.pattern = std::move(compiled.pattern);
+        row.utf8Pattern = compileUtf8Pattern(row.search, lineCompileFlags(row.options));
     }
     // A "$1" stays as it is: it may be meant so.
     const std::string dollar = settings.regex ? dollarReference(settings.replacement) : std::string();

@@ -70,6 +70,8 @@ void writeLines(TextFile& file, TextView text, TextFormat format) {
 }  // namespace
 
 ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
+    newText_.clear();
+    newText_.reserve(text_.size() + text_.size() / 16);
     LineEndKeeper keeper(text_, lineEnds_, options_.lastLineEndSearched, newText_);
     size_t count = 0;
     const ReplaceResult result = findReplacements(text_, row, [&](size_t start, size_t length, TextView replacement) {
@@ -258,6 +260,13 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
         path, bytes_, opened,
         [&](const struct stat& info) {
             seen = !claim_->reach(&info);
+            // A file that may be searched on its bytes gets room for its line ends made CR LF
+            // beside them (room that is never touched costs no memory).
+            if (!seen && row.utf8Pattern != nullptr && info.st_size > 0) {
+                const size_t size = static_cast<size_t>(info.st_size);
+                bytes_.size = 0;
+                bytes_.reserve(size + size / 8 + 64);
+            }
             return !seen;
         },
         options_.ansiCharset, mayStream ? std::max(streamFrom, options_.byteLevelFrom) : SIZE_MAX);
@@ -279,6 +288,15 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     if (format != TextFormat::ansi && format != TextFormat::utf8 && format != TextFormat::utf16le)
         return FileOutcome::unsupported;
     if (needles && !mayHold(bytes_.view(), format, decodesAnsiAsUtf8(*file))) return FileOutcome::unchanged;
+    if (mayTakeUtf8Regex(row, format, *file)) {
+        const std::optional<FileOutcome> outcome =
+            rewriteUtf8Regex(index, path, row, *file, opened, format, beforeWrite, beforeRename);
+        if (outcome) {
+            file.reset();
+            if (bytes_.capacity > largeFileBytes) bytes_ = FileBytes();
+            return *outcome;
+        }
+    }
     if (replacesBytes(row, format, *file, bytes_.size)) {
         const FileOutcome outcome = rewriteBytes(index, path, row, *file, opened, format, beforeWrite, beforeRename);
         file.reset();
@@ -369,6 +387,24 @@ FileOutcome FileRewriter::writeOutput(TextFormat format, const BodyWriter& body)
 FileOutcome FileRewriter::fail(FailureCause cause, int error) {
     failure_ = {cause, error};
     return FileOutcome::failed;
+}
+
+bool FileRewriter::mayTakeUtf8Regex(const PreparedRow& row, TextFormat format, const TextFile& file) const {
+    // A lone surrogate of the replacement would pair with, or stand for, bytes beside it.
+    const Text& replacement = row.replacement;
+    for (size_t i = 0; i < replacement.size(); ++i) {
+        const char16_t unit = replacement[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < replacement.size() && replacement[i + 1] >= 0xDC00 &&
+            replacement[i + 1] <= 0xDFFF) {
+            ++i;
+            continue;
+        }
+        if (unit >= 0xD800 && unit <= 0xDFFF) return false;
+    }
+    // The old text and the old bytes, when kept, are the text's and the file's as read.
+    return row.options.useRegex && row.pattern != nullptr && row.utf8Pattern != nullptr && !options_.keepOldText &&
+           !options_.keepBytes && bytes_.size >= options_.byteLevelFrom &&
+           (format == TextFormat::utf8 || (format == TextFormat::ansi && decodesAnsiAsUtf8(file)));
 }
 
 bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file, size_t size) const {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -50,6 +51,17 @@ using BeforeWrite = std::function<bool()>;
 // outcome and count as replacing in the text give (see rewriteBytes). Such a file of 16 MiB
 // or more is not held either: it is read a window at a time, so that its size does not
 // matter to the memory a run needs.
+//
+// A regular expression is replaced on the bytes too, for a row that has its UTF-8 twin
+// (PreparedRow::utf8Pattern), in a UTF-8 file (or "ansi" read as UTF-8) at least
+// RewriteOptions::byteLevelFrom bytes long whose bytes are valid UTF-8 without a zero byte,
+// without keepOldText or keepBytes, and with a replacement that has no lone surrogate. The
+// file's line ends are made CR LF in the bytes' own storage, so that they are the UTF-8
+// form of the file's text, which the twin searches; the new bytes are written from them and
+// the places found: the same bytes, outcome and count as through the text (see
+// rewriteUtf8Regex). Every other file goes through its UTF-16 text: other encodings and
+// character sets, bytes that are not UTF-8 (a '.' matches such a byte there), a zero byte,
+// and a pattern with "\C".
 //
 // A run visits files folder by folder, so a rewriter keeps a descriptor of the last
 // folder it wrote in and writes there by bare names. It is used only for a file that it
@@ -152,6 +164,14 @@ private:
     FileOutcome rewriteStreamedBytes(size_t index, const std::string& path, const PreparedRow& row, TextFile& file,
                                      const struct stat& opened, TextFormat format, const BeforeWrite& beforeWrite,
                                      const BeforeRename& beforeRename);
+    // True when the file read into bytes_ in format may be replaced with the row's regular
+    // expression on its bytes (see above), if they are valid UTF-8 without a zero byte.
+    bool mayTakeUtf8Regex(const PreparedRow& row, TextFormat format, const TextFile& file) const;
+    // The rest of rewriteFile for such a file (in utf8_regex_rewrite.cpp); nothing, with
+    // bytes_ as they were, when its bytes are not valid UTF-8 or hold a zero byte.
+    std::optional<FileOutcome> rewriteUtf8Regex(size_t index, const std::string& path, const PreparedRow& row,
+                                                TextFile& file, const struct stat& opened, TextFormat format,
+                                                const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);
     // What a file needs once its change is known, on either path: "failed" when it may not
     // be written (a dry run only tells), else the file written by body after the mark.
     FileOutcome finishChange(size_t index, const std::string& path, TextFile& file, const struct stat& opened,
@@ -208,6 +228,7 @@ private:
 
     // The rewriter's match state for the row's pattern, kept from file to file.
     Matcher matcher_;
+    Utf8Matcher utf8Matcher_;  // and for its UTF-8 twin
     // replaceInText for keepLineEnds: the new text, with the file's own line ends, in text_.
     ReplaceResult replaceKeepingLineEnds(const PreparedRow& row);
     bool needlesReady_ = false;

@@ -25,6 +25,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
+#include "engine/regex_common.h"
+
 #include <algorithm>
 #include <array>
 #include <new>
@@ -36,12 +38,11 @@
 
 namespace {
 
-// Bounds that make runaway patterns such as '(a+)+$' end with an error in bounded time.
-constexpr uint32_t matchLimit = 10'000'000;
-constexpr uint32_t depthLimit = 1'000'000;
-constexpr uint32_t heapLimitKiB = 256 * 1024;
-constexpr PCRE2_SIZE jitStackStart = 32 * 1024;
-constexpr PCRE2_SIZE jitStackMax = 8 * 1024 * 1024;
+using regex_common::depthLimit;
+using regex_common::heapLimitKiB;
+using regex_common::jitStackMax;
+using regex_common::jitStackStart;
+using regex_common::matchLimit;
 
 // What the library sees in place of a lone surrogate.
 constexpr char16_t surrogateStandIn = 0xFFFF;
@@ -157,15 +158,9 @@ void matchBounds(pcre2_match_data* data, std::size_t& begin, std::size_t& end) {
 Pattern::~Pattern() { pcre2_code_free(code_); }
 
 CompiledPattern compilePattern(TextView pattern, uint32_t flags) {
-  uint32_t options = PCRE2_UTF;
-  if (flags & caseless) options |= PCRE2_CASELESS;
-  if (flags & multiline) options |= PCRE2_MULTILINE;
-  if (flags & dotAll) options |= PCRE2_DOTALL;
-  uint32_t lineEnds = PCRE2_NEWLINE_LF;
-  if ((flags & newlineAnyCrLf) == newlineAnyCrLf)
-    lineEnds = PCRE2_NEWLINE_ANYCRLF;
-  else if ((flags & newlineCrLf) == newlineCrLf)
-    lineEnds = PCRE2_NEWLINE_CRLF;
+  uint32_t options = 0;
+  uint32_t lineEnds = 0;
+  regex_common::compileOptions(flags, options, lineEnds);
 
   CompiledPattern result;
   int errorCode = 0;
@@ -198,8 +193,7 @@ CompiledPattern compilePattern(TextView pattern, uint32_t flags) {
   // The pattern itself may choose its line ends, e.g. with (*CRLF).
   uint32_t newline = 0;
   pcre2_pattern_info(code, PCRE2_INFO_NEWLINE, &newline);
-  compiled->crLfIsNewline_ = newline == PCRE2_NEWLINE_CRLF || newline == PCRE2_NEWLINE_ANY ||
-                             newline == PCRE2_NEWLINE_ANYCRLF;
+  compiled->crLfIsNewline_ = regex_common::crLfIsNewline(newline);
   result.pattern = std::move(compiled);
   return result;
 }
@@ -267,15 +261,6 @@ bool Matcher::use(std::shared_ptr<const Pattern> pattern) {
   return true;
 }
 
-// Where the next attempt starts after an empty match at `at`: one character on, where a
-// CR LF line end counts as one character. Starting between its CR and LF would find a line
-// start and a line end there, so '^$' would report a second, false empty line.
-std::size_t Matcher::afterEmptyMatch(TextView text, std::size_t at) const {
-  if (pattern_->crLfIsNewline_ && at + 1 < text.size() && text[at] == u'\r' && text[at + 1] == u'\n')
-    return at + 2;
-  return nextCharacter(text, at);
-}
-
 // Runs the pattern on `text` (already free of lone surrogates) from `offset`; true on a
 // match. Records an error other than "no match" in lastError_.
 bool Matcher::run(TextView text, std::size_t offset, pcre2_match_data* data) {
@@ -319,8 +304,7 @@ bool Matcher::next() {
   matchEnd_ = end;
   // The next attempt starts after a non-empty match, or one character after an empty one
   // (so that an empty match is reported once and the iteration always moves on).
-  std::size_t after = end > begin ? end : afterEmptyMatch(subject, begin);
-  next_ = std::max(after, nextCharacter(subject, next_));
+  next_ = regex_common::nextAttempt(subject, next_, begin, end, pattern_->crLfIsNewline_, nextCharacter);
   return true;
 }
 

@@ -116,7 +116,6 @@ private:
     void release();
     void endIteration();
     bool run(TextView text, std::size_t offset, pcre2_real_match_data_16* data);
-    std::size_t afterEmptyMatch(TextView text, std::size_t at) const;
 
     std::shared_ptr<const Pattern> pattern_;
     pcre2_real_match_context_16* context_ = nullptr;

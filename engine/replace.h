@@ -7,6 +7,7 @@
 
 #include "engine/regex.h"
 #include "engine/text.h"
+#include "engine/utf8_regex.h"
 
 // The options of one row, read from its check boxes when its run button is pressed.
 struct RowOptions {
@@ -24,6 +25,10 @@ struct PreparedRow {
     // The search compiled (compileFlags or lineCompileFlags); null without regular
     // expressions. A row with regular expressions and no pattern fails on every text.
     std::shared_ptr<const Pattern> pattern;
+    // The same search compiled with the same flags for UTF-8 subjects (compileUtf8Pattern),
+    // with which valid UTF-8 files are searched on their bytes; null: every file is searched
+    // through its text.
+    std::shared_ptr<const Utf8Pattern> utf8Pattern;
 };
 
 // 0 when letter case must match, 1 when it is ignored (the mode of findText).

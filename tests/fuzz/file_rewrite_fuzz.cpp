@@ -4,7 +4,8 @@
 //
 // Input: a flags byte, a character-set byte, the search text and the replacement (each a
 // field), then the file's bytes. Flags: 1 ignores letter case, 2 reads search text and
-// replacement as raw UTF-16 units, 4 makes the file read-only.
+// replacement as raw UTF-16 units, 4 makes the file read-only, 8 searches the last line's
+// end with the regular expressions of "g" and "h".
 //
 // Three copies of the file are rewritten, each by a rewriter of its own:
 // - "a" with the plain row, which the prefilter may answer from the bytes alone;
@@ -12,7 +13,9 @@
 //   the prefilter never answers (with letter case only: ignoring it, the two differ);
 // - "c" as "a", but with line ends kept;
 // - "e" as "a" and "f" as "c", but replaced on the file's bytes where the rewriter can
-//   (byteLevelFrom 0), which "a" and "c" never are (byteLevelFrom beyond any size).
+//   (byteLevelFrom 0), which "a" and "c" never are (byteLevelFrom beyond any size);
+// - "g" and "h" with the literal pattern of "b", and with the search text itself read as a
+//   pattern, with line ends kept and not: "g" through the text, "h" on the bytes.
 // Properties:
 // - "a" ends as the reference says: the file read by openWholeFile, replaceInText on its
 //   text, the new text written as lines with CR LF after each in the file's encoding, after
@@ -23,6 +26,7 @@
 //   were where the file and the new text have the same lines;
 // - "a" and "c" count the reference's places and "a" has the reference's new text;
 // - "e" ends with the outcome, bytes and count of "a", and "f" with those of "c";
+// - "h" ends with the outcome, bytes and count of "g";
 // - a dry run ("d") ends as "a" did (but "changed" for a read-only file, which only the
 //   write refuses), with the same count and new text, and leaves the file as it was;
 // - no other file is left in the folder, and a rewritten file keeps its permission bits.
@@ -35,6 +39,7 @@
 #include "engine/file_rewrite.h"
 #include "engine/regex.h"
 #include "engine/replace.h"
+#include "engine/utf8_regex.h"
 #include "fuzz_support.h"
 
 using namespace fuzz;
@@ -107,6 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool ignoreCase = (flags & 1) != 0;
     const bool raw = (flags & 2) != 0;
     const bool readOnly = (flags & 4) != 0;
+    const bool lastLineEndSearched = (flags & 8) != 0;
     PreparedRow row;
     row.options.matchCase = !ignoreCase;
     row.search = textOf(input.field(), raw);
@@ -192,6 +198,45 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         outcomeName(gotB), hexOf(bytesB).c_str(), outcomeName(gotA), hexOf(bytesA).c_str(),
                         hexOf(bytes).c_str(), unitsOf(row.search).c_str());
         ::unlink(b.c_str());
+    }
+
+    // Regular expressions on the file's bytes (byteLevelFrom 0) end as through its text: the
+    // literal pattern of "b", and the search itself read as a pattern when it compiles.
+    for (const bool literal : {true, false}) {
+        PreparedRow regexRow = row;
+        regexRow.options.useRegex = true;
+        regexRow.search = literal ? pattern : row.search;
+        if (regexRow.search.empty()) continue;
+        const uint32_t compileWith = compileFlags(regexRow.options) | (lastLineEndSearched ? lastLineEnd : 0);
+        regexRow.pattern = compilePattern(regexRow.search, compileWith).pattern;
+        if (regexRow.pattern == nullptr) continue;
+        regexRow.utf8Pattern = compileUtf8Pattern(regexRow.search, compileWith);
+        for (const bool keepLineEnds : {false, true}) {
+            RewriteOptions regexOptions = options;
+            regexOptions.keepLineEnds = keepLineEnds;
+            regexOptions.lastLineEndSearched = lastLineEndSearched;
+            FileOutcome got[2];
+            std::string gotBytes[2];
+            size_t count[2];
+            for (const int onBytes : {0, 1}) {
+                const std::string g = scratchPath(onBytes ? "h" : "g");
+                writeFile(g, bytes, mode);
+                regexOptions.byteLevelFrom = onBytes ? 0 : SIZE_MAX;
+                FileRewriter rewriter(regexOptions);
+                got[onBytes] = rewriter.rewrite(g, regexRow, nullptr);
+                count[onBytes] = rewriter.lastReplacements();
+                gotBytes[onBytes] = readFile(g);
+                ::unlink(g.c_str());
+            }
+            FUZZ_EXPECT(got[1] == got[0] && gotBytes[1] == gotBytes[0] && count[1] == count[0],
+                        "a regular expression on the bytes (line ends %s%s): %s, %zu places, bytes %s\n"
+                        "  through the text: %s, %zu places, bytes %s\n  file %s, pattern %s, replacement %s, "
+                        "charset '%s'",
+                        keepLineEnds ? "kept" : "as CR LF", lastLineEndSearched ? ", last one searched" : "",
+                        outcomeName(got[1]), count[1], hexOf(gotBytes[1]).c_str(), outcomeName(got[0]), count[0],
+                        hexOf(gotBytes[0]).c_str(), hexOf(bytes).c_str(), unitsOf(regexRow.search).c_str(),
+                        unitsOf(row.replacement).c_str(), charset.c_str());
+        }
     }
 
     // With line ends kept: the same outcome; where the lines of the new text are those of

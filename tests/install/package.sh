@@ -44,7 +44,7 @@ architecture="$(field Architecture)"
     || fail "the file is called $(basename "$deb"), not ${package}_${version}_${architecture}.deb"
 [ "$architecture" = "$(dpkg --print-architecture)" ] || fail "the package is for '$architecture'"
 depends="$(field Depends)"
-for library in libc6 libpcre2-16-0 libqt6core6 libqt6widgets6; do
+for library in libc6 libpcre2-8-0 libpcre2-16-0 libqt6core6 libqt6widgets6; do
     grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: '$depends'"
 done
 for name in Maintainer Section Description Homepage; do
