@@ -8,6 +8,11 @@ OwnedDescriptor::~OwnedDescriptor() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+void OwnedDescriptor::reset(int fd) {
+    if (fd_ >= 0 && fd_ != fd) ::close(fd_);
+    fd_ = fd;
+}
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t put = ::write(fd, bytes.data(), bytes.size());

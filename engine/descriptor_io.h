@@ -12,7 +12,14 @@ public:
     ~OwnedDescriptor();
     OwnedDescriptor(const OwnedDescriptor&) = delete;
     OwnedDescriptor& operator=(const OwnedDescriptor&) = delete;
+    OwnedDescriptor(OwnedDescriptor&& other) noexcept : fd_(other.release()) {}
+    OwnedDescriptor& operator=(OwnedDescriptor&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
     int fd() const { return fd_; }
+    // Closes the descriptor held, and holds fd instead.
+    void reset(int fd = -1);
     // Hands the descriptor over: it is no longer closed here.
     int release() {
         const int fd = fd_;

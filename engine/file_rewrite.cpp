@@ -207,6 +207,39 @@ bool FileRewriter::writeBack(size_t index, const std::string& path, int original
     return ok;
 }
 
+void FileRewriter::openAhead(size_t index, const std::string& path) {
+    OpenedAhead& ahead = ahead_.emplace_back();
+    ahead.index = index;
+    ahead.claim = std::make_unique<ReachClaim>(*reached_, index);
+    errno = 0;
+    ahead.descriptor.reset(openFileForReading(path, ahead.status));
+    ahead.error = errno;
+}
+
+void FileRewriter::reachOpenedAhead() {
+    std::vector<size_t>& indices = aheadIndices_;
+    std::vector<const struct stat*>& files = aheadFiles_;
+    indices.clear();
+    files.clear();
+    for (OpenedAhead& ahead : ahead_) {
+        if (ahead.reached) continue;
+        indices.push_back(ahead.index);
+        files.push_back(ahead.descriptor.fd() >= 0 ? &ahead.status : nullptr);
+    }
+    std::unique_ptr<bool[]> first(new bool[indices.size()]);
+    reached_->reachAll(indices.data(), files.data(), first.get(), indices.size());
+    size_t i = 0;
+    for (OpenedAhead& ahead : ahead_) {
+        if (ahead.reached) continue;
+        ahead.reached = true;
+        ahead.claim->reachedWith(files[i]);
+        // A file already read or written in this run is not read again.
+        ahead.seen = files[i] != nullptr && !first[i];
+        if (ahead.seen) ahead.descriptor.reset();
+        ++i;
+    }
+}
+
 FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
     return rewrite(ownIndex_++, path, row, beforeWrite, beforeRename);
@@ -215,9 +248,24 @@ FileOutcome FileRewriter::rewrite(const std::string& path, const PreparedRow& ro
 FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const PreparedRow& row,
                                   const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
     // Every index is reached, also when its file could not be opened or its work threw:
-    // later entries wait for it.
-    ReachClaim claim(*reached_, index);
+    // later entries wait for it. A file opened ahead was reached then.
+    std::optional<OpenedAhead> ahead;
+    // Files opened ahead and never rewritten (they were reached all the same) are let go.
+    while (!ahead_.empty() && ahead_.front().index < index) ahead_.pop_front();
+    if (!ahead_.empty() && ahead_.front().index == index) {
+        ahead.emplace(std::move(ahead_.front()));
+        ahead_.pop_front();
+    }
+    if (ahead && !ahead->reached) {
+        ahead->reached = true;
+        const bool isOpen = ahead->descriptor.fd() >= 0;
+        ahead->seen = !ahead->claim->reach(isOpen ? &ahead->status : nullptr) && isOpen;
+        if (ahead->seen) ahead->descriptor.reset();
+    }
+    std::optional<ReachClaim> ownClaim;
+    ReachClaim& claim = ahead ? *ahead->claim : ownClaim.emplace(*reached_, index);
     claim_ = &claim;
+    ahead_now_ = ahead ? &*ahead : nullptr;
     failure_ = Failure();
     // A file too large for the memory there is fails alone; the run goes on with the next.
     FileOutcome outcome;
@@ -236,6 +284,7 @@ FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const P
         failure_ = Failure();
     }
     claim_ = nullptr;
+    ahead_now_ = nullptr;
     // Places are counted only for a change made (or, in a dry run, one that would be).
     if (outcome != FileOutcome::changed) replacements_ = 0;
     return outcome;
@@ -256,20 +305,35 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     // A large file that may be replaced on its bytes is read only in part at first: read
     // whole only when it is not.
     const bool mayStream = needles && !row.options.useRegex && !options_.keepBytes && !utf8Needle_.empty();
-    std::unique_ptr<TextFile> file = openWholeFile(
-        path, bytes_, opened,
-        [&](const struct stat& info) {
-            seen = !claim_->reach(&info);
-            // A file that may be searched on its bytes gets room for its line ends made CR LF
-            // beside them (room that is never touched costs no memory).
-            if (!seen && row.utf8Pattern != nullptr && info.st_size > 0) {
-                const size_t size = static_cast<size_t>(info.st_size);
-                bytes_.size = 0;
-                bytes_.reserve(size + size / 8 + 64);
-            }
-            return !seen;
-        },
-        options_.ansiCharset, mayStream ? std::max(streamFrom, options_.byteLevelFrom) : SIZE_MAX);
+    // A file that may be searched on its bytes gets room for its line ends made CR LF
+    // beside them (room that is never touched costs no memory).
+    const auto makeRoom = [&](const struct stat& info) {
+        if (row.utf8Pattern != nullptr && info.st_size > 0) {
+            const size_t size = static_cast<size_t>(info.st_size);
+            bytes_.size = 0;
+            bytes_.reserve(size + size / 8 + 64);
+        }
+    };
+    const size_t partFrom = mayStream ? std::max(streamFrom, options_.byteLevelFrom) : SIZE_MAX;
+    std::unique_ptr<TextFile> file;
+    if (ahead_now_ != nullptr) {
+        seen = ahead_now_->seen;
+        errno = ahead_now_->error;
+        if (ahead_now_->descriptor.fd() >= 0) {
+            opened = ahead_now_->status;
+            makeRoom(opened);
+            file = readOpenedFile(ahead_now_->descriptor.release(), opened, bytes_, options_.ansiCharset, partFrom);
+        }
+    } else {
+        file = openWholeFile(
+            path, bytes_, opened,
+            [&](const struct stat& info) {
+                seen = !claim_->reach(&info);
+                if (!seen) makeRoom(info);
+                return !seen;
+            },
+            options_.ansiCharset, partFrom);
+    }
     if (!file) {
         if (seen) return FileOutcome::unchanged;
         failure_ = {errno == ENAMETOOLONG ? FailureCause::pathTooLong : FailureCause::unreadable, errno};

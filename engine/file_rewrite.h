@@ -2,6 +2,7 @@
 // The work a run does on one file: read it in its encoding, replace, and write it back
 // safely. Pure: no gadgets; paths are file-system bytes.
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "engine/descriptor_io.h"
 #include "engine/failure.h"
 #include "engine/fingerprint.h"
 #include "engine/reached_files.h"
@@ -131,6 +133,16 @@ public:
     FileOutcome rewrite(size_t index, const std::string& path, const PreparedRow& row,
                         const BeforeWrite& beforeWrite, const BeforeRename& beforeRename = {});
 
+    // Opens the file at index of a shared run's list before its rewrite (which follows, for
+    // the same index and path, after those of the files opened ahead of it): its place in the
+    // list is reached now, so that the entries after it need not wait for its turn to come.
+    // Files opened ahead and not rewritten are let go at the next rewrite of a later index,
+    // or with the rewriter.
+    void openAhead(size_t index, const std::string& path);
+    // Reaches the files opened ahead since the last call, all at once; a file opened ahead
+    // must be reached before it is rewritten.
+    void reachOpenedAhead();
+
     // Of the last file rewritten: how many places were replaced (0 unless "changed"), and
     // its text before and after (the text as it is searched, for a change that was made or
     // would be; before only with keepOldText). A file replaced on its bytes has no text:
@@ -185,6 +197,20 @@ private:
     ReachedFiles* reached_;
     size_t ownIndex_ = 0;  // the next index of the rewriter's own run
     ReachClaim* claim_ = nullptr;  // the claim of the file being rewritten
+    // A file opened ahead of its rewrite, and reached.
+    struct OpenedAhead {
+        size_t index = 0;
+        std::unique_ptr<ReachClaim> claim;
+        OwnedDescriptor descriptor;  // none when it could not be opened, or was seen
+        struct stat status = {};
+        int error = 0;      // why it could not be opened
+        bool seen = false;  // an earlier entry reached the file, or the run wrote it
+        bool reached = false;
+    };
+    std::vector<size_t> aheadIndices_;             // reachOpenedAhead's storage
+    std::vector<const struct stat*> aheadFiles_;
+    std::deque<OpenedAhead> ahead_;
+    OpenedAhead* ahead_now_ = nullptr;  // the one being rewritten
     Failure failure_;
     // Sets failure_ and gives "failed".
     FileOutcome fail(FailureCause cause, int error = 0);

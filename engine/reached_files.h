@@ -19,6 +19,9 @@ public:
     // still turn out to be the same file; this does not wait for the earlier entries, so
     // that threads working on neighbouring entries do not hold one another up.
     bool reach(size_t index, const struct stat* file);
+    // reach for several entries at once (one meeting with the other threads): files[i] for
+    // indices[i]; first[i] gets what reach gives.
+    void reachAll(const size_t* indices, const struct stat* const* files, bool* first, size_t count);
     // Whether the entry at index, which reached file, is the file's first name in the list:
     // waits until every earlier index has been reached. Asked before the entry changes the
     // file, or reports it in any way other than unchanged.
@@ -43,6 +46,8 @@ private:
     };
     // Keeps the earliest entry that reached or wrote the file.
     void note(size_t index, const struct stat& file);
+    // reach with the mutex held; true when reachedBelow_ moved.
+    bool reachLocked(size_t index, const struct stat* file, bool& first);
 
     std::mutex mutex_;
     std::condition_variable progressed_;
@@ -67,13 +72,18 @@ public:
     bool reach(const struct stat* file) {
         if (reached_) return false;
         const bool first = files_.reach(index_, file);
+        reachedWith(file);
+        return first;
+    }
+    // Notes that the entry was reached with file through ReachedFiles::reachAll.
+    void reachedWith(const struct stat* file) {
         reached_ = true;
         if (file != nullptr) {
             file_ = *file;
             withFile_ = true;
         }
-        return first;
     }
+    size_t index() const { return index_; }
     // As ReachedFiles::isFirst for the file reached; true for an entry that reached none.
     bool isFirst() { return !withFile_ || files_.isFirst(index_, file_); }
 

@@ -35,6 +35,15 @@ public:
     explicit FileWorker(RunSetup& setup)
         : setup_(setup), rewriter_(setup.options, &setup.reached), copier_(setup.rootText, setup.backupFolder) {}
 
+    // Opens the file at index before its turn (see FileRewriter::openAhead).
+    void openAhead(size_t index) {
+        path_ = setup_.root;
+        appendTextToUtf8(setup_.relatives[index], path_);
+        rewriter_.openAhead(setup_.firstIndex + index, path_);
+    }
+
+    void reachOpenedAhead() { rewriter_.reachOpenedAhead(); }
+
     FileReport run(size_t index) {
         const Text& relative = setup_.relatives[index];
         path_ = setup_.root;
@@ -228,6 +237,13 @@ private:
                 taken_ = std::max(taken_, std::min(start + span, files_));
             }
             reports.clear();
+            // The round's files are opened first, so that the other threads' files of the
+            // round wait only for this thread to begin it, not for its turn at each file.
+            if (!skip) {
+                for (size_t index = start + lane; index < start + span && index < files_; index += lanes_)
+                    worker.openAhead(index);
+                worker.reachOpenedAhead();
+            }
             for (size_t index = start + lane; index < start + span && index < files_; index += lanes_) {
                 Slot& slot = reports.emplace_back(index, Slot()).second;
                 // After a stop no file is begun; its place in the order counts as reached,

@@ -396,15 +396,23 @@ constexpr size_t partBytes = 64 * 1024;
 
 }  // namespace
 
+int openFileForReading(const std::string& path, struct stat& status) { return openRegular(path, status); }
+
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& info,
                                         const std::function<bool(const struct stat&)>& admit,
                                         std::string_view charset, size_t partFrom) {
-  // The descriptor is closed here until the file owns it: reserving the bytes, or the
-  // admission, may throw.
+  // The descriptor is closed here until the file owns it: the admission may throw.
   OwnedDescriptor owned(openRegular(path, info));
-  const int fd = owned.fd();
-  if (fd < 0) return nullptr;
+  if (owned.fd() < 0) return nullptr;
   if (admit && !admit(info)) return nullptr;
+  return readOpenedFile(owned.release(), info, bytes, charset, partFrom);
+}
+
+std::unique_ptr<TextFile> readOpenedFile(int descriptor, const struct stat& info, FileBytes& bytes,
+                                         std::string_view charset, size_t partFrom) {
+  // The descriptor is closed here until the file owns it: reserving the bytes may throw.
+  OwnedDescriptor owned(descriptor);
+  const int fd = owned.fd();
   const size_t expected = info.st_size > 0 ? static_cast<size_t>(info.st_size) : 0;
   bytes.size = 0;
   bytes.whole = expected < partFrom;

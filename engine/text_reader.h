@@ -102,6 +102,12 @@ std::unique_ptr<TextFile> openForReading(const std::string& path, std::string_vi
 std::unique_ptr<TextFile> openWholeFile(const std::string& path, FileBytes& bytes, struct stat& status,
                                         const std::function<bool(const struct stat&)>& admit = nullptr,
                                         std::string_view charset = {}, size_t partFrom = SIZE_MAX);
+// The two steps of openWholeFile, for a file opened well before it is read: the open (a
+// descriptor of a regular file, with its status; -1 and errno when there is none), and the
+// read of all of the file (or its first part) from a descriptor it takes over.
+int openFileForReading(const std::string& path, struct stat& status);
+std::unique_ptr<TextFile> readOpenedFile(int descriptor, const struct stat& status, FileBytes& bytes,
+                                         std::string_view charset = {}, size_t partFrom = SIZE_MAX);
 // Reads the rest of a file that openWholeFile read in part into bytes, after the part, and
 // gives the file a reader of all of them, from the start (its mark is detected again).
 void readRestOfFile(TextFile& file, FileBytes& bytes);

@@ -2,9 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <thread>
+
+#include "engine/file_rewrite.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -40,6 +48,51 @@ TEST(ReachedFilesTest, LaterNameReachedFirstLosesTheFileToTheEarlierName) {
     EXPECT_TRUE(reached.isFirst(1, other));
     // A name reached after an earlier one of the same file knows it at once.
     EXPECT_FALSE(reached.reach(3, &same));
+}
+
+class OpenedAheadTest : public testing_support::TemporaryFolderTest {};
+
+int openDescriptors() {
+    namespace fs = std::filesystem;
+    return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// Files opened ahead by two rewriters of one run are reached at once: a file of one needs
+// no turn of the other to know whether it is its own, the first name of a file still wins,
+// and a file opened ahead but never rewritten is let go with its rewriter.
+TEST_F(OpenedAheadTest, FilesOpenedAheadSettleTheirNamesWithoutWaitingForTheirTurn) {
+    write("a.txt", "old");
+    ASSERT_EQ(::symlink("a.txt", at("link.txt").c_str()), 0);
+    write("c.txt", "old");
+    write("d.txt", "old");
+    PreparedRow row;
+    row.search = u"old";
+    row.replacement = u"new";
+    const int before = openDescriptors();
+    ReachedFiles shared;
+    {
+        FileRewriter first({}, &shared);
+        FileRewriter second({}, &shared);
+        first.openAhead(0, at("a.txt"));
+        first.openAhead(2, at("missing.txt"));
+        first.reachOpenedAhead();
+        second.openAhead(1, at("link.txt"));
+        second.openAhead(3, at("c.txt"));
+        second.openAhead(4, at("d.txt"));
+        second.reachOpenedAhead();
+
+        // Neither waits for the other's turn at entries 0 and 2.
+        EXPECT_EQ(second.rewrite(1, at("link.txt"), row, nullptr), FileOutcome::unchanged);
+        EXPECT_EQ(second.rewrite(3, at("c.txt"), row, nullptr), FileOutcome::changed);
+        EXPECT_EQ(first.rewrite(0, at("a.txt"), row, nullptr), FileOutcome::changed);
+        EXPECT_EQ(first.rewrite(2, at("missing.txt"), row, nullptr), FileOutcome::unreadable);
+        EXPECT_EQ(first.lastFailure().error, ENOENT);
+        EXPECT_GT(openDescriptors(), before);  // d.txt, opened ahead and not rewritten
+    }
+    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(read("a.txt"), "new\r\n");
+    EXPECT_EQ(read("c.txt"), "new\r\n");
+    EXPECT_EQ(read("d.txt"), "old");
 }
 
 }  // namespace
