@@ -143,13 +143,9 @@ bool FileRewriter::mayHold(std::string_view bytes, TextFormat format, bool ansiA
                                                                   : nullptr;
     if (needle == nullptr || needle->empty()) return true;
     const char* const data = bytes.data();
-    size_t from = 0;
-    while (from + needle->size() <= bytes.size()) {
-        const void* hit = memmem(data + from, bytes.size() - from, needle->data(), needle->size());
-        if (hit == nullptr) return false;
-        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - data);
-        if (byteFormat || at % 2 == 0) return true;
-        from = at + 1;
+    const char* const end = data + bytes.size();
+    for (const char* p = data; (p = findBytes(p, end, *needle)) != end; ++p) {
+        if (byteFormat || (p - data) % 2 == 0) return true;
     }
     return false;
 }
