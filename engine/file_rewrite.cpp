@@ -204,12 +204,17 @@ bool FileRewriter::writeBack(size_t index, const std::string& path, int original
 }
 
 void FileRewriter::openAhead(size_t index, const std::string& path) {
+    struct stat status = {};
+    errno = 0;
+    OwnedDescriptor descriptor(openFileForReading(path, status));
+    // Out of descriptors: the file is opened in its turn instead, once others are closed.
+    if (descriptor.fd() < 0 && (errno == EMFILE || errno == ENFILE)) return;
     OpenedAhead& ahead = ahead_.emplace_back();
     ahead.index = index;
-    ahead.claim = std::make_unique<ReachClaim>(*reached_, index);
-    errno = 0;
-    ahead.descriptor.reset(openFileForReading(path, ahead.status));
     ahead.error = errno;
+    ahead.claim = std::make_unique<ReachClaim>(*reached_, index);
+    ahead.descriptor = std::move(descriptor);
+    ahead.status = status;
 }
 
 void FileRewriter::reachOpenedAhead() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <sys/resource.h>
 
 #include "engine/backup.h"
 
@@ -104,11 +105,13 @@ void runOnThisThread(RunSetup& setup, RunObserver& observer, RunTotals& totals) 
 
 // The files of a run done by several threads and handed to the observer in the list's
 // order, on the thread that started the run. The list is dealt out in rounds: in each,
-// thread j of J does every J-th file from the round's j-th on, so that the threads work
-// on neighbouring files (a file's first name in the list is settled only once the files
-// before it are opened) and each meets the others once per round, handing a round's
-// reports over at once, rather than once per file. The threads work at most a window of
-// files ahead of the last told, so that a stop takes effect soon and few reports wait.
+// thread j of J does the round's j-th part (up to 64 files in a row, so that threads
+// seldom write in the same folder at once), and opens all of them before it works through
+// them, so that a file's first name in the list, settled once the files before it are
+// opened, waits only for the other threads to begin the round. Each thread meets the
+// others once per round, handing a round's reports over at once, rather than once per
+// file. The threads work at most a window of files ahead of the last told, so that a
+// stop takes effect soon and few reports wait.
 class ParallelRun {
 public:
     ParallelRun(RunSetup& setup, unsigned jobs) : setup_(setup), files_(setup.relatives.size()), end_(files_) {
@@ -124,7 +127,13 @@ public:
             // The rounds are dealt to the threads that run.
             const std::lock_guard lock(mutex_);
             lanes_ = threads_.size();
-            perLane_ = std::clamp<size_t>(files_ / (16 * std::max<size_t>(lanes_, 1)), 1, 16);
+            // A thread holds its files of a round open at once: at most a quarter of the
+            // descriptors the process may have go to them.
+            struct rlimit descriptors = {};
+            size_t most = 64;
+            if (getrlimit(RLIMIT_NOFILE, &descriptors) == 0 && descriptors.rlim_cur != RLIM_INFINITY)
+                most = std::min<size_t>(most, descriptors.rlim_cur / (4 * std::max<size_t>(lanes_, 1)));
+            perLane_ = std::clamp<size_t>(files_ / (16 * std::max<size_t>(lanes_, 1)), 1, std::max<size_t>(most, 1));
             window_ = std::max<size_t>(16, 4 * perLane_) * std::max<size_t>(lanes_, 1);
             slots_.resize(window_);
         }
@@ -240,11 +249,11 @@ private:
             // The round's files are opened first, so that the other threads' files of the
             // round wait only for this thread to begin it, not for its turn at each file.
             if (!skip) {
-                for (size_t index = start + lane; index < start + span && index < files_; index += lanes_)
+                for (size_t index = start + lane * perLane_; index < start + (lane + 1) * perLane_ && index < files_; ++index)
                     worker.openAhead(index);
                 worker.reachOpenedAhead();
             }
-            for (size_t index = start + lane; index < start + span && index < files_; index += lanes_) {
+            for (size_t index = start + lane * perLane_; index < start + (lane + 1) * perLane_ && index < files_; ++index) {
                 Slot& slot = reports.emplace_back(index, Slot()).second;
                 // After a stop no file is begun; its place in the order counts as reached,
                 // so that later files never wait for it.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -93,6 +95,41 @@ TEST_F(OpenedAheadTest, FilesOpenedAheadSettleTheirNamesWithoutWaitingForTheirTu
     EXPECT_EQ(read("a.txt"), "new\r\n");
     EXPECT_EQ(read("c.txt"), "new\r\n");
     EXPECT_EQ(read("d.txt"), "old");
+}
+
+// Out of descriptors, a file is not opened ahead but in its turn, once the files before it
+// are closed again: every file is changed, none is "unreadable".
+TEST_F(OpenedAheadTest, FileThatCannotBeOpenedAheadForWantOfDescriptorsIsOpenedInItsTurn) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) write(name, "old");
+    PreparedRow row;
+    row.search = u"old";
+    row.replacement = u"new";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for two files opened ahead, while they are opened.
+        struct rlimit usual = {};
+        if (getrlimit(RLIMIT_NOFILE, &usual) != 0) _exit(10);
+        const int lowestFree = ::dup(0);  // descriptors are numbered from the lowest free one
+        if (lowestFree < 0) _exit(13);
+        ::close(lowestFree);
+        struct rlimit few = usual;
+        few.rlim_cur = static_cast<rlim_t>(lowestFree + 2);
+        if (setrlimit(RLIMIT_NOFILE, &few) != 0) _exit(11);
+        FileRewriter rewriter;
+        const char* const names[] = {"a.txt", "b.txt", "c.txt", "d.txt"};
+        for (size_t i = 0; i < 4; ++i) rewriter.openAhead(i, at(names[i]));
+        if (setrlimit(RLIMIT_NOFILE, &usual) != 0) _exit(12);
+        rewriter.reachOpenedAhead();
+        int changed = 0;
+        for (size_t i = 0; i < 4; ++i) changed += rewriter.rewrite(i, at(names[i]), row, nullptr) == FileOutcome::changed;
+        _exit(changed);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 4);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) EXPECT_EQ(read(name), "new\r\n") << name;
 }
 
 }  // namespace
