@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 
+#include "engine/byte_replace.h"
 #include "engine/file_rewrite.h"
 #include "tests/support/temporary_folder.h"
 
@@ -105,6 +107,28 @@ TEST_F(ByteReplaceTest, LargeFileIsDecidedByItsWholeContent) {
 
     write("none.txt", lines);
     EXPECT_EQ(rewriter.rewrite(at("none.txt"), plain(u"old", u"new"), nullptr), FileOutcome::unchanged);
+}
+
+// The byte search finds the first occurrence whatever its length and wherever it lies
+// against the blocks of sixteen or thirty-two bytes it tests at once, near-misses included.
+TEST(ByteSearchTest, FindsTheFirstOccurrenceAsAPlainSearchDoes) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string haystack(random() % 200, 'a');
+        for (char& byte : haystack) byte = "abab\r\n\xC3"[random() % 7];
+        const size_t length = 1 + random() % 40;
+        std::string needle(length, 'a');
+        for (char& byte : needle) byte = "ab\xC3"[random() % 3];
+        // Often an occurrence planted somewhere.
+        if (random() % 2 == 0 && haystack.size() >= length) haystack.replace(random() % (haystack.size() - length + 1), length, needle);
+        const size_t from = haystack.empty() ? 0 : random() % haystack.size();
+        const char* const begin = haystack.data();
+        const char* const end = begin + haystack.size();
+        const size_t expected = std::string_view(haystack).find(needle, from);
+        const char* const found = findBytes(begin + from, end, needle);
+        ASSERT_EQ(found == end ? std::string_view::npos : static_cast<size_t>(found - begin), expected)
+            << "round " << round;
+    }
 }
 
 }  // namespace
