@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <unistd.h>
 
@@ -27,7 +28,9 @@ unsigned breakMask16(const char* p) {
 // Reads the file open on fd from offset to its end, a window at a time, into buffer. consume
 // is given the bytes it did not take the time before followed by those just read, and
 // gives how many it takes now; the last time (at the end of the file) it takes them all.
-// False when reading ended in an error (consume is not told the end then).
+// False when reading ended in an error (consume is not told the end then). consume may
+// give stopReading to end the reading there.
+constexpr size_t stopReading = SIZE_MAX;
 template <class Consume>
 bool readInWindows(int fd, off_t offset, std::vector<char>& buffer, Consume consume) {
     constexpr size_t window = size_t{1} << 20;
@@ -43,7 +46,7 @@ bool readInWindows(int fd, off_t offset, std::vector<char>& buffer, Consume cons
         const size_t size = held + static_cast<size_t>(got);
         const bool last = got == 0;
         const size_t taken = consume(std::string_view(buffer.data(), size), last);
-        if (last) return true;
+        if (last || taken == stopReading) return true;
         held = size - taken;
         std::memmove(buffer.data(), buffer.data() + taken, held);
     }
@@ -153,7 +156,7 @@ size_t countBytes(std::string_view content, std::string_view needle) {
     return places;
 }
 
-ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vector<char>& buffer) {
+ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vector<char>& buffer, bool whole) {
     ByteScan scan;
     bool lineEndSeen = false;
     // At least one byte waits for the next window (so that a CR's next byte is known), and
@@ -174,6 +177,7 @@ ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vecto
                 scan.firstLineEnd = firstLineEnd(std::string_view(first, static_cast<size_t>(end - first)));
             }
         }
+        if (!whole && scan.places > 0 && (lineEndSeen || last)) return stopReading;
         return taken;
     });
     return scan;
@@ -236,9 +240,16 @@ void ByteReplacement::writeBetween(TextFile& file, const char* p, const char* st
     }
 }
 
-bool replaceFileBytes(int fd, off_t offset, ByteReplacement& replacement, TextFile& out, std::vector<char>& buffer) {
-    return readInWindows(fd, offset, buffer,
-                         [&](std::string_view bytes, bool last) { return replacement.feed(out, bytes, last); });
+bool replaceFileBytes(int fd, off_t offset, ByteReplacement& replacement, TextFile& out, std::vector<char>& buffer,
+                      bool& zero) {
+    zero = false;
+    return readInWindows(fd, offset, buffer, [&](std::string_view bytes, bool last) {
+        if (std::memchr(bytes.data(), 0, bytes.size()) != nullptr) {
+            zero = true;
+            return stopReading;
+        }
+        return replacement.feed(out, bytes, last);
+    });
 }
 
 std::string ByteReplacement::withBreaks(std::string_view bytes, std::string_view lineEnd) {

@@ -30,8 +30,10 @@ struct ByteScan {
     std::string_view firstLineEnd = "\n";  // as firstLineEnd gives it
 };
 // Scans the content of the file open on fd, from offset to its end, a window at a time in
-// buffer (whose storage is kept for the next file).
-ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vector<char>& buffer);
+// buffer (whose storage is kept for the next file). Unless whole, the scan may end as soon
+// as a place and the first line end are known (places is then 1, and zero tells only of the
+// bytes read).
+ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vector<char>& buffer, bool whole = true);
 
 // The replacement of a search text on the bytes of a UTF-8 file, written as the text path
 // writes the new text (see FileRewriter::rewriteBytes). The content (the file's bytes after
@@ -71,5 +73,7 @@ private:
 };
 
 // Replaces the content of the file open on fd, from offset to its end, a window at a time
-// in buffer, writing the new bytes to out; false when reading ended in an error.
-bool replaceFileBytes(int fd, off_t offset, ByteReplacement& replacement, TextFile& out, std::vector<char>& buffer);
+// in buffer, writing the new bytes to out; false when reading ended in an error. A zero
+// byte ends it early, with zero set: what was written is not the whole new content.
+bool replaceFileBytes(int fd, off_t offset, ByteReplacement& replacement, TextFile& out, std::vector<char>& buffer,
+                      bool& zero);

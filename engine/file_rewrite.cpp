@@ -527,6 +527,10 @@ FileOutcome FileRewriter::rewriteBytes(size_t index, const std::string& path, co
 // The same for a file too large to be held: its bytes are read twice, a window at a time,
 // once to find whether (and how often) the search text occurs, and once to write the new
 // file. A file that changes between the two is caught by the check before the rename.
+// Where nothing comes before the write that a refusal found later would spoil (no backup
+// copy, no count to tell beforehand, the file itself written), the first look ends at the
+// first place, and the write watches for the zero byte: one that turns up leaves the file
+// as it was, its new file unfinished and removed.
 FileOutcome FileRewriter::rewriteStreamedBytes(size_t index, const std::string& path, const PreparedRow& row,
                                                TextFile& file, const struct stat& opened, TextFormat format,
                                                const BeforeWrite& beforeWrite, const BeforeRename& beforeRename) {
@@ -536,14 +540,21 @@ FileOutcome FileRewriter::rewriteStreamedBytes(size_t index, const std::string& 
     if (row.replacement == row.search) return FileOutcome::unchanged;
     const int fd = descriptorOf(file);
     const off_t from = format == TextFormat::utf8 ? 3 : 0;
-    const ByteScan scan = scanFileBytes(fd, from, utf8Needle_, window_);
+    const bool whole = options_.dryRun || beforeWrite || options_.output >= 0;
+    const ByteScan scan = scanFileBytes(fd, from, utf8Needle_, window_, whole);
     if (scan.places == 0) return FileOutcome::unchanged;
     if (scan.readError || scan.zero) return fail(FailureCause::notWholeText);
     ByteReplacement replacement(utf8Needle_, row.replacement, options_.keepLineEnds, scan.firstLineEnd);
     if (options_.dryRun) replacements_ = scan.places;
-    return finishChange(index, path, file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
-        if (!replaceFileBytes(fd, from, replacement, out, window_))
-            throw std::system_error(errno, std::generic_category(), "reading the file again");
-        replacements_ = replacement.places();
-    });
+    bool zero = false;
+    try {
+        return finishChange(index, path, file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
+            if (!replaceFileBytes(fd, from, replacement, out, window_, zero) || zero)
+                throw std::system_error(errno, std::generic_category(), "reading the file again");
+            replacements_ = replacement.places();
+        });
+    } catch (const std::system_error&) {
+        if (!zero) throw;
+        return fail(FailureCause::notWholeText);
+    }
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -99,11 +101,20 @@ TEST_F(ByteReplaceTest, LargeFileIsDecidedByItsWholeContent) {
     // Only a line end left of it: the text is empty, and so is the file.
     EXPECT_EQ(rewrite(std::string(17 * mebibyte, 'o') + "\r\n", plain(u"o", u""), options, false).bytes, "");
 
+    // The zero byte is met by the write (the first look ends at the first place), or, in a
+    // dry run, by the first look.
     FileRewriter rewriter;
     write("zero.txt", "old" + lines + std::string(1, '\0'));
     EXPECT_EQ(rewriter.rewrite(at("zero.txt"), plain(u"old", u"new"), nullptr), FileOutcome::failed);
     EXPECT_EQ(rewriter.lastFailure().cause, FailureCause::notWholeText);
     EXPECT_EQ(read("zero.txt").size(), lines.size() + 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()), 2)
+        << "the unfinished new file was left";
+    RewriteOptions dry;
+    dry.dryRun = true;
+    FileRewriter dryRewriter(dry);
+    EXPECT_EQ(dryRewriter.rewrite(at("zero.txt"), plain(u"old", u"new"), nullptr), FileOutcome::failed);
+    EXPECT_EQ(dryRewriter.lastFailure().cause, FailureCause::notWholeText);
 
     write("none.txt", lines);
     EXPECT_EQ(rewriter.rewrite(at("none.txt"), plain(u"old", u"new"), nullptr), FileOutcome::unchanged);
