@@ -88,6 +88,7 @@ ReplaceResult FileRewriter::replaceKeepingLineEnds(const PreparedRow& row) {
 
 FileRewriter::FileRewriter(RewriteOptions options, ReachedFiles* shared)
     : options_(std::move(options)),
+      singleByteTable_(SingleByteTable::make(options_.ansiCharset)),
       ownReached_(shared == nullptr ? std::make_unique<ReachedFiles>() : nullptr),
       reached_(shared == nullptr ? ownReached_.get() : shared) {}
 
@@ -171,7 +172,7 @@ bool FileRewriter::writeBack(size_t index, const std::string& path, int original
                              TextFormat format, const BeforeRename& beforeRename, const BodyWriter& body,
                              Failure& failure) {
     const NewContents encoding{format, options_.ansiCharset, beforeRename ? &beforeRename : nullptr, reached_, index,
-                            &opened, original};
+                            &opened, original, singleByteTable_.get()};
     const size_t slash = path.find_last_of('/');
     const std::string_view folder = slash == std::string::npos ? std::string_view("./")
                                                                 : std::string_view(path).substr(0, slash + 1);
@@ -340,6 +341,7 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
         failure_ = {errno == ENAMETOOLONG ? FailureCause::pathTooLong : FailureCause::unreadable, errno};
         return FileOutcome::unreadable;
     }
+    file->codec.useTable(singleByteTable_.get());
     TextFormat format = detectFormat(*file);
     if (!bytes_.whole) {
         if (replacesBytes(row, format, *file, static_cast<size_t>(opened.st_size))) {

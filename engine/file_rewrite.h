@@ -162,6 +162,8 @@ public:
 
 private:
     RewriteOptions options_;
+    // The "ansi" set's conversions, when it is a single-byte set (see SingleByteTable).
+    std::unique_ptr<const SingleByteTable> singleByteTable_;
 
     FileOutcome rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
                             const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);

@@ -198,6 +198,7 @@ bool writeInFolder(int folder, const char* name, const struct stat& info, const 
     if (!temporary.created()) return false;
     // The fresh temporary file is written through the descriptor that created it.
     std::unique_ptr<TextFile> file = writeToDescriptor(temporary.fd(), encoding.charset);
+    file->codec.useTable(encoding.table);
     std::optional<FingerprintBuilder> fingerprint;
     if (encoding.beforeRename) {
         fingerprint.emplace();

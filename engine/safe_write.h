@@ -41,6 +41,7 @@ struct NewContents {
     // so (none: no check).
     const struct stat* read = nullptr;
     int original = -1;                // the file as it was read, open: its attributes are carried
+    const SingleByteTable* table = nullptr;  // the charset's conversions, when it has them
 };
 
 // Where the last "/" of a path is cut: the folder (with its "/", "./" without one) and

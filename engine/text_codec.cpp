@@ -1,5 +1,6 @@
 #include "engine/text_codec.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -79,6 +80,7 @@ void AnsiCodec::use(std::string_view name) {
 }
 
 bool AnsiCodec::decode(std::string_view bytes, Text& line) {
+  if (table_ != nullptr) return table_->decode(bytes, line);
   if (isUtf8_) {
     appendTextFromUtf8(bytes, line);
     return true;
@@ -121,6 +123,7 @@ bool AnsiCodec::decode(std::string_view bytes, Text& line) {
 
 // A lone U+DC00..U+DCFF goes back to its byte; the runs between them convert through iconv.
 void AnsiCodec::encode(TextView text, std::string& out) {
+  if (table_ != nullptr && table_->encode(text, out)) return;
   if (isUtf8_) {
     appendTextToUtf8(text, out);
     return;
@@ -180,6 +183,95 @@ void AnsiCodec::encodeRun(TextView run, std::string& out) {
     if (inLeft == 0) break;
   }
   out.resize(used);
+}
+
+// ---- A single-byte set's table ----------------------------------------------------------
+
+std::unique_ptr<const SingleByteTable> SingleByteTable::make(const std::string& codeset) {
+  if (codeset.empty() || isUtf8Codeset(codeset.c_str()) || !charsetIsAvailable(codeset)) return nullptr;
+  // A byte that iconv takes for the beginning of a longer sequence makes a set of several
+  // bytes per character.
+  const iconv_t probe = iconv_open(nativeUtf16, codeset.c_str());
+  if (probe == noConverter) return nullptr;
+  bool leadByte = false;
+  for (unsigned byte = 0; byte < 256 && !leadByte; ++byte) {
+    char in[1] = {static_cast<char>(byte)};
+    char16_t units[4];
+    char* inPtr = in;
+    size_t inLeft = 1;
+    char* outPtr = reinterpret_cast<char*>(units);
+    size_t outLeft = sizeof units;
+    iconv(probe, nullptr, nullptr, nullptr, nullptr);
+    leadByte = iconv(probe, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) && errno == EINVAL;
+  }
+  iconv_close(probe);
+  if (leadByte) return nullptr;
+  std::unique_ptr<SingleByteTable> table(new SingleByteTable());
+  AnsiCodec codec(codeset);
+  std::string all;
+  Text character;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const char b = static_cast<char>(byte);
+    character.clear();
+    table->reversible_[byte] = codec.decode(std::string_view(&b, 1), character);
+    // A byte that begins a longer sequence, changes a shift state or gives a pair of units
+    // makes the set one that is not read a byte at a time.
+    if (character.size() != 1 || (character[0] >= 0xD800 && character[0] <= 0xDBFF)) return nullptr;
+    table->characters_[byte] = character[0];
+    all.push_back(b);
+  }
+  // Each byte decodes the same among others as alone, forwards and backwards.
+  for (int pass = 0; pass < 2; ++pass) {
+    Text line;
+    codec.decode(all, line);
+    if (line.size() != all.size()) return nullptr;
+    for (size_t i = 0; i < all.size(); ++i) {
+      if (line[i] != table->characters_[static_cast<unsigned char>(all[i])]) return nullptr;
+    }
+    std::reverse(all.begin(), all.end());
+  }
+  // Each character a byte decodes to is encoded as iconv encodes it.
+  table->bytes_.assign(0x10000, -1);
+  std::string encoded;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const char16_t unit = table->characters_[byte];
+    if (unit >= 0xDC00 && unit <= 0xDCFF) continue;  // an escape encodes to its byte
+    encoded.clear();
+    codec.encode(TextView(&unit, 1), encoded);
+    if (encoded.size() == 1) table->bytes_[unit] = static_cast<unsigned char>(encoded[0]);
+  }
+  return table;
+}
+
+bool SingleByteTable::decode(std::string_view bytes, Text& line) const {
+  const size_t old = line.size();
+  line.resize(old + bytes.size());
+  char16_t* out = line.data() + old;
+  bool reversible = true;
+  for (const char b : bytes) {
+    const unsigned char byte = static_cast<unsigned char>(b);
+    *out++ = characters_[byte];
+    reversible = reversible && reversible_[byte];
+  }
+  return reversible;
+}
+
+bool SingleByteTable::encode(TextView text, std::string& out) const {
+  const size_t old = out.size();
+  out.resize(old + text.size());
+  char* to = out.data() + old;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    // A lone U+DC00..U+DCFF goes back to its byte, as in AnsiCodec::encode.
+    const bool escape = unit >= 0xDC00 && unit <= 0xDCFF && !(i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF);
+    const int16_t byte = escape ? static_cast<int16_t>(unit - 0xDC00) : bytes_[unit];
+    if (byte < 0) {
+      out.resize(old);
+      return false;
+    }
+    *to++ = static_cast<char>(byte);
+  }
+  return true;
 }
 
 // ---- A format's bytes -------------------------------------------------------------------

@@ -2,7 +2,11 @@
 // How the text of a file is stored as bytes: the formats a byte-order mark announces, the
 // decoding of UTF-16 and UTF-32 units, and the "ansi" character set, converted through iconv.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
 #include <iconv.h>
 #include <string>
 #include <string_view>
@@ -25,6 +29,7 @@ void appendUnits(const char* bytes, size_t count, size_t unitSize, bool bigEndia
 // through iconv, opened when first needed: a byte that does not convert is kept as
 // U+DC00 + byte and written back unchanged, and a character the set cannot represent is
 // written as "?". A set that iconv does not know is handled as UTF-8.
+class SingleByteTable;
 class AnsiCodec {
  public:
   // The set named (an iconv name); the empty name is UTF-8.
@@ -34,6 +39,9 @@ class AnsiCodec {
   AnsiCodec& operator=(const AnsiCodec&) = delete;
 
   void use(std::string_view name);
+  // Decodes and encodes through table (made for the same set, and kept alive by the
+  // caller) instead of iconv, with the same results; null: through iconv.
+  void useTable(const SingleByteTable* table) { table_ = table; }
   bool isUtf8() const { return isUtf8_; }
   // Appends the decoded bytes to line. False when writing the decoded characters again
   // would not give the same bytes (the set maps other bytes to the same characters).
@@ -49,6 +57,29 @@ class AnsiCodec {
   iconv_t decoder_;
   iconv_t encoder_;
   std::string check_;  // decode's bytes encoded again
+  const SingleByteTable* table_ = nullptr;
+};
+
+// The conversions of a single-byte set in which every byte decodes on its own, the same in
+// any context, to one character (or to none, kept as U+DC00 + byte): its characters by
+// byte and its bytes by character, made once through iconv (for a run, not per file), so
+// that the set's files are decoded and encoded without iconv, with the same results.
+class SingleByteTable {
+ public:
+  // Null for a set that is not such a set (UTF-8, several bytes per character, shift
+  // states) or that iconv does not know.
+  static std::unique_ptr<const SingleByteTable> make(const std::string& codeset);
+  // As AnsiCodec::decode.
+  bool decode(std::string_view bytes, Text& line) const;
+  // As AnsiCodec::encode; false (and nothing appended) when the text holds a character
+  // that no byte of the set decodes to, which iconv then encodes.
+  bool encode(TextView text, std::string& out) const;
+
+ private:
+  SingleByteTable() = default;
+  std::array<char16_t, 256> characters_{};
+  std::array<bool, 256> reversible_{};  // the byte's character encodes back to it
+  std::vector<int16_t> bytes_;          // by character: the byte it encodes to, or -1
 };
 
 // The bytes of a line in a one-byte format (ansi or UTF-8) appended to line; false as for

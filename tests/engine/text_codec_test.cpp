@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "engine/text_file.h"
@@ -46,6 +47,39 @@ TEST_F(TextCodecTest, AnsiInAnotherCharacterSetIsLossless) {
 TEST_F(TextCodecTest, CharactersTheAnsiSetLacksAreWrittenAsQuestionMarks) {
   charset_ = "CP1252";
   EXPECT_EQ(written({u"\u03A9 \U0001F600 \xD800 \u00E9"}, TextFormat::ansi), "? ? ? \xE9\r\n");
+}
+
+// A single-byte set's table decodes and encodes exactly as iconv does, byte for byte:
+// bytes the set lacks, characters it lacks, bytes that share a character; sets of several
+// bytes per character or with shift states get no table.
+TEST(SingleByteTableTest, ConvertsAsIconvDoesAndOnlyForSingleByteSets) {
+  for (const char* set : {"UTF-8", "CP932", "ISO-2022-JP", "UTF-16LE", "BIG5"})
+    EXPECT_EQ(SingleByteTable::make(set), nullptr) << set;
+  std::mt19937 random(3);
+  for (const char* set : {"ISO-8859-1", "CP1252", "CP1251", "KOI8-R", "ISO-8859-7", "CP437", "CP850"}) {
+    const std::unique_ptr<const SingleByteTable> table = SingleByteTable::make(set);
+    ASSERT_NE(table, nullptr) << set;
+    AnsiCodec iconvCodec(set);
+    AnsiCodec tableCodec(set);
+    tableCodec.useTable(table.get());
+    for (int round = 0; round < 300; ++round) {
+      std::string bytes(random() % 64, '\0');
+      for (char& byte : bytes) byte = static_cast<char>(random() % 256);
+      Text byIconv;
+      Text byTable;
+      EXPECT_EQ(tableCodec.decode(bytes, byTable), iconvCodec.decode(bytes, byIconv)) << set;
+      ASSERT_EQ(byTable, byIconv) << set << " round " << round;
+      // Encoding: the text read, with characters the set may lack and escapes put in.
+      Text text = byIconv;
+      const char16_t others[] = {u'\u20AC', u'\u0416', u'\u00E9', char16_t{0xDC85}, u'\u4E2D', u'?'};
+      for (int i = 0; i < 3; ++i) text.insert(text.begin() + random() % (text.size() + 1), others[random() % 6]);
+      std::string encodedByIconv;
+      std::string encodedByTable = "kept";
+      iconvCodec.encode(text, encodedByIconv);
+      tableCodec.encode(text, encodedByTable);
+      ASSERT_EQ(encodedByTable, "kept" + encodedByIconv) << set << " round " << round;
+    }
+  }
 }
 
 }  // namespace
