@@ -183,10 +183,9 @@ ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vecto
     return scan;
 }
 
-ByteReplacement::ByteReplacement(std::string_view needle, TextView replacement, bool keepLineEnds,
+ByteReplacement::ByteReplacement(std::string_view needle, std::string_view bytes, bool keepLineEnds,
                                  std::string_view firstLineEnd)
     : needle_(needle), keepLineEnds_(keepLineEnds) {
-    const std::string bytes = textToUtf8(replacement);
     if (keepLineEnds) {
         // Each line break of the replacement as the file's first line end.
         replacement_ = withBreaks(bytes, firstLineEnd);

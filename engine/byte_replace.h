@@ -40,10 +40,12 @@ ByteScan scanFileBytes(int fd, off_t offset, std::string_view needle, std::vecto
 // its mark, holding no zero byte) is given in order, whole or in parts.
 class ByteReplacement {
 public:
-    // needle is the search text's UTF-8 form (not empty); with keepLineEnds, each line end is
-    // written back as it was, and the replacement's line breaks as firstLineEnd (the
-    // content's, see firstLineEnd).
-    ByteReplacement(std::string_view needle, TextView replacement, bool keepLineEnds, std::string_view firstLineEnd);
+    // needle and replacement are the search text and the replacement in the file's
+    // encoding (UTF-8, or a single-byte set whose line ends are the ASCII bytes; the needle
+    // not empty); with keepLineEnds, each line end is written back as it was, and the
+    // replacement's line breaks as firstLineEnd (the content's, see firstLineEnd).
+    ByteReplacement(std::string_view needle, std::string_view replacement, bool keepLineEnds,
+                    std::string_view firstLineEnd);
 
     // Writes the new bytes for the next part of the content and gives how many of its bytes
     // were taken: the rest (a few bytes at its end, which the bytes after them decide) must

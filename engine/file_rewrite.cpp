@@ -306,7 +306,8 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     if (needles) prepareNeedles(row);
     // A large file that may be replaced on its bytes is read only in part at first: read
     // whole only when it is not.
-    const bool mayStream = needles && !row.options.useRegex && !options_.keepBytes && !utf8Needle_.empty();
+    const bool mayStream = needles && !row.options.useRegex && !options_.keepBytes &&
+                           (!utf8Needle_.empty() || (byteExactCodePage() && !codePageNeedle_.empty()));
     // A file that may be searched on its bytes gets room for its line ends made CR LF
     // beside them (room that is never touched costs no memory).
     const auto makeRoom = [&](const struct stat& info) {
@@ -474,6 +475,22 @@ bool FileRewriter::mayTakeUtf8Regex(const PreparedRow& row, TextFormat format, c
            (format == TextFormat::utf8 || (format == TextFormat::ansi && decodesAnsiAsUtf8(file)));
 }
 
+bool FileRewriter::byteExactCodePage() const { return singleByteTable_ != nullptr && singleByteTable_->isByteExact(); }
+
+const std::string* FileRewriter::byteNeedle(TextFormat format, const TextFile& file) const {
+    const std::string* needle = nullptr;
+    if (format == TextFormat::utf8 || (format == TextFormat::ansi && decodesAnsiAsUtf8(file))) needle = &utf8Needle_;
+    else if (format == TextFormat::ansi && byteExactCodePage()) needle = &codePageNeedle_;
+    return needle != nullptr && !needle->empty() ? needle : nullptr;
+}
+
+std::string FileRewriter::replacementBytes(const PreparedRow& row, TextFormat format, TextFile& file) const {
+    std::string bytes;
+    if (format == TextFormat::ansi && !decodesAnsiAsUtf8(file)) file.codec.encode(row.replacement, bytes);
+    else bytes = textToUtf8(row.replacement);
+    return bytes;
+}
+
 bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file, size_t size) const {
     // A replacement that ends in a high surrogate would pair with an escape unit (an invalid
     // byte) or a low surrogate after it in the new text, which is written as one character:
@@ -482,8 +499,7 @@ bool FileRewriter::replacesBytes(const PreparedRow& row, TextFormat format, cons
         !row.replacement.empty() && row.replacement.back() >= 0xD800 && row.replacement.back() <= 0xDBFF;
     return !row.options.useRegex && findMode(row.options) == 0 && !row.search.empty() && !options_.keepOldText &&
            size >= options_.byteLevelFrom && !endsInHighSurrogate &&
-           (format == TextFormat::utf8 || (format == TextFormat::ansi && decodesAnsiAsUtf8(file))) &&
-           needlesReady_ && !utf8Needle_.empty();
+           needlesReady_ && byteNeedle(format, file) != nullptr;
 }
 
 // Why replacing on the bytes gives what replacing in the text and writing it gives:
@@ -513,13 +529,15 @@ FileOutcome FileRewriter::rewriteBytes(size_t index, const std::string& path, co
     if (row.replacement == row.search) return FileOutcome::unchanged;
     const std::string_view content = bytes_.view().substr(format == TextFormat::utf8 ? 3 : 0);
     const char* const end = content.data() + content.size();
-    if (findBytes(content.data(), end, utf8Needle_) == end) return FileOutcome::unchanged;
+    const std::string& needle = *byteNeedle(format, file);
+    if (findBytes(content.data(), end, needle) == end) return FileOutcome::unchanged;
     // Writing back a file with a zero byte or a read error would change bytes that were not
     // replaced (the text path's reader flags the same files).
     if (readFailed(file) || std::memchr(content.data(), 0, content.size()) != nullptr)
         return fail(FailureCause::notWholeText);
-    ByteReplacement replacement(utf8Needle_, row.replacement, options_.keepLineEnds, firstLineEnd(content));
-    if (options_.dryRun) replacements_ = countBytes(content, utf8Needle_);
+    ByteReplacement replacement(needle, replacementBytes(row, format, file), options_.keepLineEnds,
+                                firstLineEnd(content));
+    if (options_.dryRun) replacements_ = countBytes(content, needle);
     return finishChange(index, path, file, opened, format, beforeWrite, beforeRename, [&](TextFile& out) {
         replacement.feed(out, content, true);
         replacements_ = replacement.places();
@@ -543,10 +561,12 @@ FileOutcome FileRewriter::rewriteStreamedBytes(size_t index, const std::string& 
     const int fd = descriptorOf(file);
     const off_t from = format == TextFormat::utf8 ? 3 : 0;
     const bool whole = options_.dryRun || beforeWrite || options_.output >= 0;
-    const ByteScan scan = scanFileBytes(fd, from, utf8Needle_, window_, whole);
+    const std::string& needle = *byteNeedle(format, file);
+    const ByteScan scan = scanFileBytes(fd, from, needle, window_, whole);
     if (scan.places == 0) return FileOutcome::unchanged;
     if (scan.readError || scan.zero) return fail(FailureCause::notWholeText);
-    ByteReplacement replacement(utf8Needle_, row.replacement, options_.keepLineEnds, scan.firstLineEnd);
+    ByteReplacement replacement(needle, replacementBytes(row, format, file), options_.keepLineEnds,
+                                scan.firstLineEnd);
     if (options_.dryRun) replacements_ = scan.places;
     bool zero = false;
     try {

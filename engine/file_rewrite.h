@@ -167,6 +167,13 @@ private:
 
     FileOutcome rewriteFile(size_t index, const std::string& path, const PreparedRow& row,
                             const BeforeWrite& beforeWrite, const BeforeRename& beforeRename);
+    // The search text's bytes that a file read in format is replaced on: its UTF-8 form, or
+    // its form in a single-byte "ansi" set that is byte-exact (SingleByteTable::isByteExact);
+    // null when there are none.
+    const std::string* byteNeedle(TextFormat format, const TextFile& file) const;
+    bool byteExactCodePage() const;
+    // The replacement in the same encoding.
+    std::string replacementBytes(const PreparedRow& row, TextFormat format, TextFile& file) const;
     // True when the file of size bytes read in format is replaced on its bytes (see above).
     bool replacesBytes(const PreparedRow& row, TextFormat format, const TextFile& file, size_t size) const;
     // The rest of rewriteFile for a file replaced on its bytes; file is its open reader.

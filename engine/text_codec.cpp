@@ -240,6 +240,16 @@ std::unique_ptr<const SingleByteTable> SingleByteTable::make(const std::string& 
     codec.encode(TextView(&unit, 1), encoded);
     if (encoded.size() == 1) table->bytes_[unit] = static_cast<unsigned char>(encoded[0]);
   }
+  table->byteExact_ = true;
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const char16_t unit = table->characters_[byte];
+    const bool lineEndOrZero = unit == u'\r' || unit == u'\n' || unit == 0;
+    const bool escape = unit >= 0xDC00 && unit <= 0xDCFF;
+    const bool back = escape || table->bytes_[unit] == static_cast<int16_t>(byte);
+    const bool ascii = byte == '\r' || byte == '\n' || byte == 0;
+    if (!table->reversible_[byte] || !back || lineEndOrZero != ascii || (ascii && unit != byte))
+      table->byteExact_ = false;
+  }
   return table;
 }
 

@@ -74,9 +74,14 @@ class SingleByteTable {
   // As AnsiCodec::encode; false (and nothing appended) when the text holds a character
   // that no byte of the set decodes to, which iconv then encodes.
   bool encode(TextView text, std::string& out) const;
+  // True when each byte decodes to a character that encodes back to that byte alone, and
+  // CR, LF and zero are the ASCII bytes: then a plain text is replaced on a file's bytes
+  // exactly as on its text.
+  bool isByteExact() const { return byteExact_; }
 
  private:
   SingleByteTable() = default;
+  bool byteExact_ = false;
   std::array<char16_t, 256> characters_{};
   std::array<bool, 256> reversible_{};  // the byte's character encodes back to it
   std::vector<int16_t> bytes_;          // by character: the byte it encodes to, or -1

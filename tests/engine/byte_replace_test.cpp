@@ -142,4 +142,37 @@ TEST(ByteSearchTest, FindsTheFirstOccurrenceAsAPlainSearchDoes) {
     }
 }
 
+// A file in a single-byte code page is replaced on its bytes too, with the same bytes,
+// outcome and count as through its text: bytes the set lacks, characters the replacement
+// has and the set lacks, line breaks in the replacement, every kind of line end.
+TEST_F(ByteReplaceTest, SingleByteCodePageFileEndsAsThroughItsText) {
+    struct Case {
+        const char* charset;
+        std::string content;
+        Text search;
+        Text replacement;
+    };
+    const Case cases[] = {
+        {"CP1251", "\xEF\xF0\xE8\xE2\xE5\xF2 \x98 world\r\n\xEF\xF0\xE8\xE2\xE5\xF2\rlast \xEF\xF0\xE8\xE2\xE5\xF2\n",
+         u"\u043F\u0440\u0438\u0432\u0435\u0442", u"\u0437\u0434\u0440\u0430\u0432\u0441\u0442\u0432\u0443\u0439 \u20AC\u4E2D\r\n"},
+        {"ISO-8859-7", "\xE1\xE2\xAE\xFF\xE1\xE2\n\n\xE1\xE2", u"\u03B1\u03B2", u"x\ny"},
+    };
+    for (const Case& c : cases) {
+        for (const bool keepLineEnds : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.charset << ", line ends kept " << keepLineEnds);
+            RewriteOptions options;
+            options.ansiCharset = c.charset;
+            options.keepLineEnds = keepLineEnds;
+            const Result text = rewrite(c.content, plain(c.search, c.replacement), options, true);
+            write("f.txt", c.content);
+            FileRewriter rewriter(options);
+            EXPECT_EQ(rewriter.rewrite(at("f.txt"), plain(c.search, c.replacement), nullptr), text.outcome);
+            EXPECT_TRUE(rewriter.lastNewText().empty()) << "replaced through its text";
+            EXPECT_EQ(rewriter.lastReplacements(), text.places);
+            EXPECT_EQ(read("f.txt"), text.bytes);
+            EXPECT_EQ(text.outcome, FileOutcome::changed);
+        }
+    }
+}
+
 }  // namespace
