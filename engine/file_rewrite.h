@@ -46,7 +46,8 @@ using BeforeWrite = std::function<bool()>;
 // file that another holder has locked is left as it was, "failed" (a dry run says so too).
 //
 // Files are replaced on their bytes where they can be: a UTF-8 file (or "ansi" read as
-// UTF-8) at least RewriteOptions::byteLevelFrom bytes long, a plain search with letter case
+// UTF-8, or in a single-byte "ansi" set that is byte-exact, SingleByteTable::isByteExact)
+// at least RewriteOptions::byteLevelFrom bytes long, a plain search with letter case
 // whose text holds no line break, U+0000 or surrogate and whose replacement does not end in
 // a high surrogate, without keepOldText. The new bytes are
 // streamed into the new file as they are made, without the file's text: the same bytes,
