@@ -11,16 +11,12 @@
 
 #include "engine/byte_replace.h"
 #include "engine/file_rewrite.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/engine/rewrite_both_ways.h"
 
 namespace {
 
-PreparedRow plain(const Text& search, const Text& replacement) {
-    PreparedRow row;
-    row.search = search;
-    row.replacement = replacement;
-    return row;
-}
+using testing_support::plain;
+using testing_support::RewriteResult;
 
 constexpr size_t mebibyte = size_t{1} << 20;
 
@@ -43,27 +39,7 @@ std::string largeContent(size_t markBytes) {
     return content;
 }
 
-class ByteReplaceTest : public testing_support::TemporaryFolderTest {
-protected:
-    void SetUp() override {
-        useUtf8Locale();
-        TemporaryFolderTest::SetUp();
-    }
-    // The file's outcome, count and new bytes: on its bytes (read in windows) or through
-    // its text.
-    struct Result {
-        FileOutcome outcome;
-        size_t places;
-        std::string bytes;
-    };
-    Result rewrite(const std::string& bytes, const PreparedRow& row, RewriteOptions options, bool throughText) {
-        write("f.txt", bytes);
-        if (throughText) options.byteLevelFrom = SIZE_MAX;
-        FileRewriter rewriter(options);
-        const FileOutcome outcome = rewriter.rewrite(at("f.txt"), row, nullptr);
-        return {outcome, rewriter.lastReplacements(), read("f.txt")};
-    }
-};
+using ByteReplaceTest = testing_support::RewriteBothWaysTest;
 
 TEST_F(ByteReplaceTest, LargeFileEndsAsThroughItsTextAcrossEveryWindowEdge) {
     const PreparedRow rows[] = {plain(u"old", u"new"), plain(u"old", u""), plain(u"o", u"line\r\nbreak\r")};
@@ -75,16 +51,16 @@ TEST_F(ByteReplaceTest, LargeFileEndsAsThroughItsTextAcrossEveryWindowEdge) {
                                                 << ", replacement of " << row.replacement.size());
                 RewriteOptions options;
                 options.keepLineEnds = keepLineEnds;
-                const Result text = rewrite(content, row, options, true);
-                const Result bytes = rewrite(content, row, options, false);
+                const RewriteResult text = rewrite(content, row, options, SIZE_MAX);
+                const RewriteResult bytes = rewrite(content, row, options, 0);
                 ASSERT_EQ(text.outcome, FileOutcome::changed);
                 EXPECT_EQ(bytes.outcome, text.outcome);
-                EXPECT_EQ(bytes.places, text.places);
+                EXPECT_EQ(bytes.replacements, text.replacements);
                 EXPECT_TRUE(bytes.bytes == text.bytes) << "the new files differ in size " << bytes.bytes.size()
                                                        << " against " << text.bytes.size();
                 options.dryRun = true;
-                const Result dry = rewrite(content, row, options, false);
-                EXPECT_EQ(dry.places, text.places);
+                const RewriteResult dry = rewrite(content, row, options, 0);
+                EXPECT_EQ(dry.replacements, text.replacements);
                 EXPECT_TRUE(dry.bytes == content);
             }
         }
@@ -96,10 +72,10 @@ TEST_F(ByteReplaceTest, LargeFileEndsAsThroughItsTextAcrossEveryWindowEdge) {
 TEST_F(ByteReplaceTest, LargeFileIsDecidedByItsWholeContent) {
     const std::string lines(17 * mebibyte, 'x');
     RewriteOptions options;
-    EXPECT_EQ(rewrite(lines + "\nold", plain(u"old", u"new"), options, false).bytes,
+    EXPECT_EQ(rewrite(lines + "\nold", plain(u"old", u"new"), options, 0).bytes,
               lines + "\r\nnew\r\n");
     // Only a line end left of it: the text is empty, and so is the file.
-    EXPECT_EQ(rewrite(std::string(17 * mebibyte, 'o') + "\r\n", plain(u"o", u""), options, false).bytes, "");
+    EXPECT_EQ(rewrite(std::string(17 * mebibyte, 'o') + "\r\n", plain(u"o", u""), options, 0).bytes, "");
 
     // The zero byte is met by the write (the first look ends at the first place), or, in a
     // dry run, by the first look.
@@ -163,13 +139,10 @@ TEST_F(ByteReplaceTest, SingleByteCodePageFileEndsAsThroughItsText) {
             RewriteOptions options;
             options.ansiCharset = c.charset;
             options.keepLineEnds = keepLineEnds;
-            const Result text = rewrite(c.content, plain(c.search, c.replacement), options, true);
-            write("f.txt", c.content);
-            FileRewriter rewriter(options);
-            EXPECT_EQ(rewriter.rewrite(at("f.txt"), plain(c.search, c.replacement), nullptr), text.outcome);
-            EXPECT_TRUE(rewriter.lastNewText().empty()) << "replaced through its text";
-            EXPECT_EQ(rewriter.lastReplacements(), text.places);
-            EXPECT_EQ(read("f.txt"), text.bytes);
+            const RewriteResult text = rewrite(c.content, plain(c.search, c.replacement), options, SIZE_MAX);
+            bool onBytes = false;
+            EXPECT_EQ(rewrite(c.content, plain(c.search, c.replacement), options, 0, &onBytes), text);
+            EXPECT_TRUE(onBytes) << "replaced through its text";
             EXPECT_EQ(text.outcome, FileOutcome::changed);
         }
     }

@@ -25,18 +25,15 @@
 
 #include "engine/file_rewrite.h"
 #include "engine/regex.h"
+#include "tests/engine/rewrite_both_ways.h"
 #include "tests/support/temporary_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-PreparedRow plain(const Text& search, const Text& replacement) {
-    PreparedRow row;
-    row.search = search;
-    row.replacement = replacement;
-    return row;
-}
+using testing_support::plain;
+using testing_support::RewriteResult;
 
 // While alive, writes that would make any file larger than a few bytes fail, as on a full
 // disk.
@@ -668,31 +665,7 @@ TEST_F(FileRewriteTest, FileWhoseWorkThrowsFailsAloneWithoutLeakOrWait) {
 // its bytes (byteLevelFrom 0) and through its text (byteLevelFrom beyond any size), and both
 // must end alike: the same bytes, outcome and count, with line ends kept and without.
 
-// What became of one file.
-struct Result {
-    FileOutcome outcome;
-    std::string bytes;
-    size_t replacements;
-    bool operator==(const Result&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Result& result) {
-    out << "outcome " << static_cast<int>(result.outcome) << ", " << result.replacements << " places, bytes";
-    for (const unsigned char byte : result.bytes) out << ' ' << std::hex << static_cast<int>(byte) << std::dec;
-    return out;
-}
-
-class ByteRewriteTest : public FileRewriteTest {
-protected:
-    // The file with these bytes rewritten as one run of its own.
-    Result rewrite(const std::string& bytes, const PreparedRow& row, RewriteOptions options, size_t byteLevelFrom) {
-        write("f.txt", bytes);
-        options.byteLevelFrom = byteLevelFrom;
-        FileRewriter rewriter(options);
-        const FileOutcome outcome = rewriter.rewrite(at("f.txt"), row, nullptr);
-        return {outcome, read("f.txt"), rewriter.lastReplacements()};
-    }
-};
+using ByteRewriteTest = testing_support::RewriteBothWaysTest;
 
 const std::string mark = "\xEF\xBB\xBF";
 
@@ -753,8 +726,8 @@ TEST_F(ByteRewriteTest, BytesAndTextGiveTheSameFiles) {
                 RewriteOptions options;
                 options.keepLineEnds = keepLineEnds;
                 options.dryRun = dryRun;
-                const Result text = rewrite(c.bytes, c.row, options, SIZE_MAX);
-                const Result bytes = rewrite(c.bytes, c.row, options, 0);
+                const RewriteResult text = rewrite(c.bytes, c.row, options, SIZE_MAX);
+                const RewriteResult bytes = rewrite(c.bytes, c.row, options, 0);
                 EXPECT_EQ(bytes, text) << "file " << testing::PrintToString(c.bytes) << ", line ends "
                                        << (keepLineEnds ? "kept" : "as CR LF") << (dryRun ? ", dry run" : "");
                 if (dryRun) {

@@ -13,23 +13,11 @@
 #include "engine/line_pattern.h"
 #include "engine/regex.h"
 #include "engine/utf8_regex.h"
-#include "tests/support/temporary_folder.h"
+#include "tests/engine/rewrite_both_ways.h"
 
 namespace {
 
-// What became of one file.
-struct Result {
-    FileOutcome outcome;
-    std::string bytes;
-    size_t replacements;
-    bool operator==(const Result&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Result& result) {
-    out << "outcome " << static_cast<int>(result.outcome) << ", " << result.replacements << " places, bytes "
-        << testing::PrintToString(result.bytes);
-    return out;
-}
+using testing_support::RewriteResult;
 
 // How a run is set up: as the window does (compileFlags) or as rif does (linePattern,
 // lineCompileFlags, the last line end searched).
@@ -48,25 +36,8 @@ PreparedRow regexRow(const Text& search, const Text& replacement, Caller caller,
     return row;
 }
 
-class Utf8RegexRewriteTest : public testing_support::TemporaryFolderTest {
+class Utf8RegexRewriteTest : public testing_support::RewriteBothWaysTest {
 protected:
-    void SetUp() override {
-        useUtf8Locale();
-        TemporaryFolderTest::SetUp();
-    }
-
-    // The file with these bytes rewritten as one run of its own; onBytes tells whether it
-    // was replaced without a text (only a file replaced through its text has a new text).
-    Result rewrite(const std::string& bytes, const PreparedRow& row, RewriteOptions options, size_t byteLevelFrom,
-                   bool* onBytes = nullptr) {
-        write("f.txt", bytes);
-        options.byteLevelFrom = byteLevelFrom;
-        FileRewriter rewriter(options);
-        const FileOutcome outcome = rewriter.rewrite(at("f.txt"), row, nullptr);
-        if (onBytes != nullptr) *onBytes = rewriter.lastNewText().empty();
-        return {outcome, read("f.txt"), rewriter.lastReplacements()};
-    }
-
     // Every way of running the row over the file ends alike on the bytes and through the
     // text; when onBytesExpected, a change is made on the bytes (no new text).
     void expectAlike(const std::string& bytes, const PreparedRow& row, Caller caller, bool onBytesExpected) {
@@ -76,9 +47,9 @@ protected:
                 options.keepLineEnds = keepLineEnds;
                 options.dryRun = dryRun;
                 options.lastLineEndSearched = caller == Caller::rif;
-                const Result text = rewrite(bytes, row, options, SIZE_MAX);
+                const RewriteResult text = rewrite(bytes, row, options, SIZE_MAX);
                 bool onBytes = false;
-                const Result utf8 = rewrite(bytes, row, options, 0, &onBytes);
+                const RewriteResult utf8 = rewrite(bytes, row, options, 0, &onBytes);
                 const std::string what = "file " + testing::PrintToString(bytes) + ", pattern " +
                                          testing::PrintToString(textToUtf8(row.search)) + ", line ends " +
                                          (keepLineEnds ? "kept" : "as CR LF") + (dryRun ? ", dry run" : "");
@@ -170,9 +141,9 @@ TEST_F(Utf8RegexRewriteTest, FilesAndRowsTheBytesCannotStandForGoThroughTheirTex
     }
     // The first of them, as the text path changes it.
     RewriteOptions options;
-    const Result dot = rewrite("a\xFF\n", regexRow(u"[^a]", u"<>", Caller::window), options, 0);
-    EXPECT_EQ(dot, (Result{FileOutcome::changed, "a<>\r\n", 1}));
-    const Result zero = rewrite(std::string("a\0b", 3), regexRow(u"b", u"c", Caller::window), options, 0);
+    const RewriteResult dot = rewrite("a\xFF\n", regexRow(u"[^a]", u"<>", Caller::window), options, 0);
+    EXPECT_EQ(dot, (RewriteResult{FileOutcome::changed, "a<>\r\n", 1}));
+    const RewriteResult zero = rewrite(std::string("a\0b", 3), regexRow(u"b", u"c", Caller::window), options, 0);
     EXPECT_EQ(zero.outcome, FileOutcome::failed);
     EXPECT_EQ(zero.bytes, std::string("a\0b", 3));
 
@@ -190,8 +161,8 @@ TEST_F(Utf8RegexRewriteTest, MatchErrorLeavesTheFileAlone) {
     const PreparedRow row = regexRow(u"(a+)+$", u"x", Caller::window);
     const std::string bytes = std::string(40, 'a') + "b\n";
     RewriteOptions options;
-    const Result onBytes = rewrite(bytes, row, options, 0);
-    EXPECT_EQ(onBytes, (Result{FileOutcome::failed, bytes, 0}));
+    const RewriteResult onBytes = rewrite(bytes, row, options, 0);
+    EXPECT_EQ(onBytes, (RewriteResult{FileOutcome::failed, bytes, 0}));
     EXPECT_EQ(rewrite(bytes, row, options, SIZE_MAX), onBytes);
 }
 
@@ -208,10 +179,10 @@ TEST_F(Utf8RegexRewriteTest, LargeFileOfLfLinesEndsAsThroughItsText) {
         options.keepLineEnds = keepLineEnds;
         options.lastLineEndSearched = true;
         bool onBytes = false;
-        const Result utf8 = rewrite(bytes, row, options, 0, &onBytes);
+        const RewriteResult utf8 = rewrite(bytes, row, options, 0, &onBytes);
         EXPECT_TRUE(onBytes);
         EXPECT_EQ(utf8.replacements, bytes.size() / line.size() + 1);
-        const Result text = rewrite(bytes, row, options, SIZE_MAX);
+        const RewriteResult text = rewrite(bytes, row, options, SIZE_MAX);
         EXPECT_TRUE(utf8 == text) << (keepLineEnds ? "line ends kept" : "line ends as CR LF");
     }
 }
