@@ -255,19 +255,14 @@ FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const P
     // Files opened ahead and never rewritten (they were reached all the same) are let go.
     while (!ahead_.empty() && ahead_.front().index < index) ahead_.pop_front();
     if (!ahead_.empty() && ahead_.front().index == index) {
+        if (!ahead_.front().reached) reachOpenedAhead();
         ahead.emplace(std::move(ahead_.front()));
         ahead_.pop_front();
-    }
-    if (ahead && !ahead->reached) {
-        ahead->reached = true;
-        const bool isOpen = ahead->descriptor.fd() >= 0;
-        ahead->seen = !ahead->claim->reach(isOpen ? &ahead->status : nullptr) && isOpen;
-        if (ahead->seen) ahead->descriptor.reset();
     }
     std::optional<ReachClaim> ownClaim;
     ReachClaim& claim = ahead ? *ahead->claim : ownClaim.emplace(*reached_, index);
     claim_ = &claim;
-    ahead_now_ = ahead ? &*ahead : nullptr;
+    aheadNow_ = ahead ? &*ahead : nullptr;
     failure_ = Failure();
     // A file too large for the memory there is fails alone; the run goes on with the next.
     FileOutcome outcome;
@@ -286,7 +281,7 @@ FileOutcome FileRewriter::rewrite(size_t index, const std::string& path, const P
         failure_ = Failure();
     }
     claim_ = nullptr;
-    ahead_now_ = nullptr;
+    aheadNow_ = nullptr;
     // Places are counted only for a change made (or, in a dry run, one that would be).
     if (outcome != FileOutcome::changed) replacements_ = 0;
     return outcome;
@@ -319,13 +314,13 @@ FileOutcome FileRewriter::rewriteFile(size_t index, const std::string& path, con
     };
     const size_t partFrom = mayStream ? std::max(streamFrom, options_.byteLevelFrom) : SIZE_MAX;
     std::unique_ptr<TextFile> file;
-    if (ahead_now_ != nullptr) {
-        seen = ahead_now_->seen;
-        errno = ahead_now_->error;
-        if (ahead_now_->descriptor.fd() >= 0) {
-            opened = ahead_now_->status;
+    if (aheadNow_ != nullptr) {
+        seen = aheadNow_->seen;
+        errno = aheadNow_->error;
+        if (aheadNow_->descriptor.fd() >= 0) {
+            opened = aheadNow_->status;
             makeRoom(opened);
-            file = readOpenedFile(ahead_now_->descriptor.release(), opened, bytes_, options_.ansiCharset, partFrom);
+            file = readOpenedFile(aheadNow_->descriptor.release(), opened, bytes_, options_.ansiCharset, partFrom);
         }
     } else {
         file = openWholeFile(

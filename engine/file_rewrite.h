@@ -140,8 +140,8 @@ public:
     // Files opened ahead and not rewritten are let go at the next rewrite of a later index,
     // or with the rewriter.
     void openAhead(size_t index, const std::string& path);
-    // Reaches the files opened ahead since the last call, all at once; a file opened ahead
-    // must be reached before it is rewritten.
+    // Reaches the files opened ahead since the last call, all at once (a rewrite reaches
+    // them itself when they were not).
     void reachOpenedAhead();
 
     // Of the last file rewritten: how many places were replaced (0 unless "changed"), and
@@ -220,7 +220,7 @@ private:
     std::vector<size_t> aheadIndices_;             // reachOpenedAhead's storage
     std::vector<const struct stat*> aheadFiles_;
     std::deque<OpenedAhead> ahead_;
-    OpenedAhead* ahead_now_ = nullptr;  // the one being rewritten
+    OpenedAhead* aheadNow_ = nullptr;  // the one being rewritten
     Failure failure_;
     // Sets failure_ and gives "failed".
     FileOutcome fail(FailureCause cause, int error = 0);
